@@ -1,0 +1,298 @@
+#include "harness.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "clock.h"
+#include "headless_display.h"
+#include "input_keys.h"
+#include "message_queue.h"
+#include "qt_display.h"
+#include "window_record.h"
+#include "windows.h"
+
+namespace platform {
+namespace {
+
+std::mutex gReporterMutex;
+std::function<std::string()> gStateReporter;
+
+bool ParseNumber(std::string_view text, int& value) {
+    if (text.empty()) return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    size_t pos = 0;
+    while (pos < line.size()) {
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        size_t end = pos;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
+        if (end > pos) words.push_back(line.substr(pos, end - pos));
+        pos = end;
+    }
+    return words;
+}
+
+std::string DefaultState() {
+    std::ostringstream out;
+    for (const auto& record : SurfaceWindows())
+        out << "window " << record->title << " class " << record->className << " rect " << record->rect.left << ' '
+            << record->rect.top << ' ' << record->rect.right << ' ' << record->rect.bottom << '\n';
+    return out.str();
+}
+
+const char* Getenv(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::fprintf(stderr, "kelvane: %s\n", message.c_str());
+    std::exit(2);
+}
+
+}  // namespace
+
+std::optional<DisplaySetting> ParseDisplaySetting(std::string_view text) {
+    DisplaySetting setting;
+    if (text.empty()) return setting;
+    const size_t colon = text.find(':');
+    if (text.substr(0, colon) != "headless") return std::nullopt;
+    setting.headless = true;
+    if (colon == std::string_view::npos) return setting;
+    std::string_view rest = text.substr(colon + 1);
+    const size_t second = rest.find(':');
+    const std::string_view size = rest.substr(0, second);
+    const size_t x = size.find('x');
+    if (x == std::string_view::npos || !ParseNumber(size.substr(0, x), setting.width) ||
+        !ParseNumber(size.substr(x + 1), setting.height) || setting.width < 1 || setting.height < 1 ||
+        setting.width > 16384 || setting.height > 16384)
+        return std::nullopt;
+    if (second != std::string_view::npos) {
+        if (!ParseNumber(rest.substr(second + 1), setting.depth)) return std::nullopt;
+        if (setting.depth != 8 && setting.depth != 16 && setting.depth != 24 && setting.depth != 32) return std::nullopt;
+    }
+    return setting;
+}
+
+ParsedScript ParseScript(std::string_view text) {
+    ParsedScript script;
+    int lineNumber = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        const auto words = Words(line);
+        if (words.empty() || words[0].front() == '#') continue;
+        const auto fail = [&](const char* why) {
+            script.error = "line " + std::to_string(lineNumber) + ": " + why + ": " + std::string(line);
+            return script;
+        };
+        int at = 0;
+        if (words.size() < 3 || words[0] != "at" || !ParseNumber(words[1], at) || at < 0)
+            return fail("expected 'at MS ACTION'");
+        ScriptAction action;
+        action.atMs = std::uint32_t(at);
+        const std::string_view verb = words[2];
+        if (verb == "key" && words.size() == 4) {
+            if (!VirtualKeyFromName(words[3])) return fail("unknown key");
+            action.kind = ScriptAction::Kind::Key;
+            action.key = std::string(words[3]);
+        } else if (verb == "mouse" && words.size() == 5) {
+            if (!ParseNumber(words[3], action.x) || !ParseNumber(words[4], action.y)) return fail("bad position");
+            action.kind = ScriptAction::Kind::Mouse;
+        } else if (verb == "click" && words.size() == 3) {
+            action.kind = ScriptAction::Kind::Click;
+        } else if ((verb == "screenshot" || verb == "state") && words.size() >= 4) {
+            action.kind = verb == "state" ? ScriptAction::Kind::State : ScriptAction::Kind::Screenshot;
+            // The path is the rest of the line, so it may hold blanks.
+            const size_t pathStart = size_t(words[3].data() - line.data());
+            action.path = std::string(line.substr(pathStart));
+            while (!action.path.empty() && (action.path.back() == ' ' || action.path.back() == '\r')) action.path.pop_back();
+        } else if (verb == "quit" && words.size() == 3) {
+            action.kind = ScriptAction::Kind::Quit;
+        } else {
+            return fail("unknown action");
+        }
+        script.actions.push_back(std::move(action));
+    }
+    return script;
+}
+
+void SetStateReporter(std::function<std::string()> reporter) {
+    std::lock_guard lock(gReporterMutex);
+    gStateReporter = std::move(reporter);
+}
+
+// Runs the script's actions at their times, from the saver's message loop or, while a Qt dialog
+// runs its own loop, from a Qt timer.
+struct ProgramSession::Script {
+    std::vector<ScriptAction> actions;
+    size_t next = 0;
+    std::uint64_t startMicros = 0;
+    std::uint64_t realStartMicros = 0;
+    QTimer dialogTimer;
+
+    std::uint64_t dueMicros(const ScriptAction& action) const { return startMicros + std::uint64_t(action.atMs) * 1000; }
+
+    void runDue() {
+        Clock& clock = Clock::instance();
+        while (next < actions.size() && dueMicros(actions[next]) <= clock.nowMicros()) perform(actions[next++]);
+    }
+
+    void scheduleOnQueue() {
+        for (const ScriptAction& action : actions)
+            MessageQueue::current().schedule(dueMicros(action), [this] { runDue(); });
+    }
+
+    void startDialogTimer() {
+        dialogTimer.setInterval(10);
+        QObject::connect(&dialogTimer, &QTimer::timeout, [this] {
+            if (!QApplication::activeModalWidget()) return;  // the saver's own loop runs the script
+            Clock& clock = Clock::instance();
+            if (clock.isVirtual()) {
+                // A Qt dialog does not wait on the virtual clock: let it follow real time.
+                const std::uint64_t realNow =
+                    std::uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count());
+                clock.advanceTo(startMicros + (realNow - realStartMicros));
+            }
+            runDue();
+        });
+        dialogTimer.start();
+    }
+
+    static HWND target() {
+        HWND window = GetMainWindow();
+        return window ? window : GetForegroundWindow();
+    }
+
+    static void perform(const ScriptAction& action) {
+        QWidget* dialog = QApplication::activeModalWidget();
+        switch (action.kind) {
+        case ScriptAction::Kind::Key:
+            if (dialog) {
+                QWidget* receiver = dialog->focusWidget() ? dialog->focusWidget() : dialog;
+                const int key = QtKeyFromName(action.key);
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(receiver, &press);
+                QCoreApplication::sendEvent(receiver, &release);
+            } else if (action.key == "Alt" || action.key == "alt") {
+                PostMessage(target(), WM_SYSKEYDOWN, VK_MENU, LPARAM(1) | (LPARAM(1) << 29));
+            } else {
+                PostMessage(target(), WM_KEYDOWN, VirtualKeyFromName(action.key), 1);
+            }
+            break;
+        case ScriptAction::Kind::Mouse: {
+            Display().setCursorPos(POINT{action.x, action.y});
+            RECT window{};
+            GetWindowRect(target(), &window);
+            const int x = action.x - window.left, y = action.y - window.top;
+            PostMessage(target(), WM_MOUSEMOVE, 0, LPARAM((y & 0xFFFF) << 16) | LPARAM(x & 0xFFFF));
+            break;
+        }
+        case ScriptAction::Kind::Click: {
+            POINT point{};
+            GetCursorPos(&point);
+            RECT window{};
+            GetWindowRect(target(), &window);
+            const LPARAM position = LPARAM(((point.y - window.top) & 0xFFFF) << 16) | LPARAM((point.x - window.left) & 0xFFFF);
+            PostMessage(target(), WM_LBUTTONDOWN, 0, position);
+            PostMessage(target(), WM_LBUTTONUP, 0, position);
+            break;
+        }
+        case ScriptAction::Kind::Screenshot: {
+            const bool saved = dialog ? dialog->grab().save(QString::fromStdString(action.path), "PNG")
+                                      : Display().screenshot(action.path);
+            if (!saved) std::fprintf(stderr, "kelvane: could not write the screenshot %s\n", action.path.c_str());
+            break;
+        }
+        case ScriptAction::Kind::State: {
+            std::function<std::string()> reporter;
+            {
+                std::lock_guard lock(gReporterMutex);
+                reporter = gStateReporter;
+            }
+            std::ofstream out(action.path, std::ios::trunc);
+            out << (reporter ? reporter() : DefaultState());
+            if (!out) std::fprintf(stderr, "kelvane: could not write the state file %s\n", action.path.c_str());
+            break;
+        }
+        case ScriptAction::Kind::Quit:
+            if (dialog) {
+                dialog->close();
+            } else if (HWND window = GetMainWindow()) {
+                DestroyWindow(window);
+            } else {
+                PostQuitMessage(0);
+            }
+            break;
+        }
+    }
+};
+
+ProgramSession::ProgramSession(int& argc, char** argv) {
+    auto display = ParseDisplaySetting(Getenv("KELVANE_DISPLAY"));
+    if (!display) Fail(std::string("KELVANE_DISPLAY must be headless, headless:WxH or headless:WxH:DEPTH, not '") +
+                       Getenv("KELVANE_DISPLAY") + "'");
+    display_ = *display;
+    // Without a display Qt still serves the dialogs, offscreen; our pixels are never scaled.
+    if (display_.headless || (!*Getenv("DISPLAY") && !*Getenv("WAYLAND_DISPLAY")))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    else if (*Getenv("DISPLAY") && !*Getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "xcb", 1);  // host windows of previews and hacks are X11 windows
+    setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+    application_ = std::make_unique<QApplication>(argc, argv);
+
+    const std::string clock = Getenv("KELVANE_CLOCK");
+    if (clock == "virtual") Clock::instance().setVirtual(true);
+    else if (!clock.empty() && clock != "real") Fail("KELVANE_CLOCK must be virtual or real, not '" + clock + "'");
+
+    if (display_.headless || QGuiApplication::platformName() == "offscreen")
+        SetDisplay(std::make_unique<HeadlessDisplay>(display_.width, display_.height, display_.depth));
+    else
+        SetDisplay(std::make_unique<QtDisplay>());
+    Display().attachQueue(MessageQueue::current());
+
+    if (const std::string scriptFile = Getenv("KELVANE_SCRIPT"); !scriptFile.empty()) {
+        std::ifstream in(scriptFile);
+        if (!in) Fail("cannot read the script " + scriptFile);
+        std::stringstream text;
+        text << in.rdbuf();
+        ParsedScript parsed = ParseScript(text.str());
+        if (!parsed.error.empty()) Fail("script " + scriptFile + ", " + parsed.error);
+        script_ = std::make_unique<Script>();
+        script_->actions = std::move(parsed.actions);
+        script_->startMicros = Clock::instance().nowMicros();
+        script_->realStartMicros = std::uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                     std::chrono::steady_clock::now().time_since_epoch())
+                                                     .count());
+        script_->scheduleOnQueue();
+        script_->startDialogTimer();
+    }
+}
+
+ProgramSession::~ProgramSession() {
+    script_.reset();
+    SetDisplay(nullptr);
+}
+
+QApplication& ProgramSession::application() { return *application_; }
+
+}  // namespace platform

@@ -1,0 +1,67 @@
+// The test and demo harness: KELVANE_DISPLAY, KELVANE_CLOCK and KELVANE_SCRIPT, and the session
+// every program of the suite opens first.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QApplication;
+
+namespace platform {
+
+struct DisplaySetting {
+    bool headless = false;
+    int width = 1024;
+    int height = 768;
+    int depth = 32;
+};
+
+// "headless", "headless:WxH" or "headless:WxH:DEPTH" (depth 8, 16, 24 or 32); an empty text means a
+// real display. Nothing for a text that is none of these.
+std::optional<DisplaySetting> ParseDisplaySetting(std::string_view text);
+
+struct ScriptAction {
+    enum class Kind { Key, Mouse, Click, Screenshot, State, Quit };
+    std::uint32_t atMs = 0;
+    Kind kind = Kind::Quit;
+    std::string key;   // Key: the key name
+    int x = 0, y = 0;  // Mouse
+    std::string path;  // Screenshot, State
+};
+
+struct ParsedScript {
+    std::vector<ScriptAction> actions;
+    std::string error;  // the first bad line, with its number; empty when all is well
+};
+
+// Lines "at MS ACTION"; blank lines and lines starting with '#' are skipped.
+ParsedScript ParseScript(std::string_view text);
+
+// What the `state` action writes: the saver window registers its dump here.
+void SetStateReporter(std::function<std::string()> reporter);
+
+// Opens the program's session: the Qt application (offscreen when headless), the display, the
+// clock and the script. Errors in the environment end the program with a message.
+class ProgramSession {
+public:
+    ProgramSession(int& argc, char** argv);
+    ~ProgramSession();
+    ProgramSession(const ProgramSession&) = delete;
+    ProgramSession& operator=(const ProgramSession&) = delete;
+
+    QApplication& application();
+    bool headless() const { return display_.headless; }
+
+private:
+    DisplaySetting display_;
+    std::unique_ptr<QApplication> application_;
+    struct Script;
+    std::unique_ptr<Script> script_;
+};
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#include "headless_display.h"
+
+#include <mutex>
+
+#include "window_record.h"
+
+namespace platform {
+
+HeadlessDisplay::HeadlessDisplay(int width, int height, int depth)
+    : width_(width), height_(height), depth_(depth), cursor_{width / 2, height / 2} {}
+
+bool HeadlessDisplay::screenshot(const std::filesystem::path& file) {
+    return WritePng(ComposeScreen(screenRect()), file);
+}
+
+Surface ComposeScreen(const RECT& screen) {
+    Surface composed(screen.width(), screen.height());
+    for (const auto& record : SurfaceWindows())
+        if (record->visible && !record->parent) composed.blit(*record->surface, record->rect.left, record->rect.top);
+    return composed;
+}
+
+namespace {
+std::mutex gDisplayMutex;
+std::unique_ptr<DisplayBackend> gDisplay;
+}  // namespace
+
+DisplayBackend& Display() {
+    std::lock_guard lock(gDisplayMutex);
+    if (!gDisplay) gDisplay = std::make_unique<HeadlessDisplay>();
+    return *gDisplay;
+}
+
+void SetDisplay(std::unique_ptr<DisplayBackend> backend) {
+    std::lock_guard lock(gDisplayMutex);
+    gDisplay = std::move(backend);
+}
+
+}  // namespace platform

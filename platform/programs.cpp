@@ -1,0 +1,115 @@
+#include "programs.h"
+
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+namespace fs = std::filesystem;
+namespace {
+
+struct ProgramName {
+    const char* system;
+    const char* installed;
+};
+
+constexpr std::array<ProgramName, 3> kPrograms{{
+    {"Kelvane Screen Saver.scr", "kelvane-saver"},
+    {"MelodrinWC", "melodrin"},
+    {"GlyphveilWC.exe", "glyphveil"},
+}};
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+bool IsExecutable(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+std::string InstalledProgramName(const std::string& systemName) {
+    for (const ProgramName& program : kPrograms)
+        if (systemName.size() == std::string(program.system).size() && StartsWithNoCase(systemName, program.system))
+            return program.installed;
+    return systemName;
+}
+
+std::optional<fs::path> FindProgram(const std::string& executable) {
+    if (executable.find('/') != std::string::npos) {
+        if (IsExecutable(executable)) return fs::path(executable);
+        return std::nullopt;
+    }
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error && IsExecutable(self.parent_path() / executable)) return self.parent_path() / executable;
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        const fs::path candidate = fs::path(folders.substr(start, end - start)) / executable;
+        if (end > start && IsExecutable(candidate)) return candidate;
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+    std::vector<std::string> parts;
+    std::string rest = commandLine;
+    while (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
+    for (const ProgramName& program : kPrograms) {
+        const std::string name = program.system;
+        if (StartsWithNoCase(rest, name) && (rest.size() == name.size() || rest[name.size()] == ' ')) {
+            parts.push_back(name);
+            rest.erase(0, name.size());
+            break;
+        }
+    }
+    std::string current;
+    bool quoted = false;
+    for (char c : rest) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ' ' && !quoted) {
+            if (!current.empty()) parts.push_back(std::move(current));
+            current.clear();
+        } else {
+            current.push_back(c);
+        }
+    }
+    if (!current.empty()) parts.push_back(std::move(current));
+    return parts;
+}
+
+UINT WinExec(const char* commandLine, int) {
+    if (!commandLine) return 0;
+    std::vector<std::string> parts = SplitCommandLine(commandLine);
+    if (parts.empty()) return 2;
+    auto program = FindProgram(InstalledProgramName(parts[0]));
+    if (!program) return 2;
+    parts[0] = program->string();
+    std::vector<char*> argv;
+    for (std::string& part : parts) argv.push_back(part.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawn(&child, program->c_str(), nullptr, nullptr, argv.data(), environ) != 0) return 0;
+    std::thread([child] { ::waitpid(child, nullptr, 0); }).detach();  // no zombie left behind
+    return 33;
+}
+
+}  // namespace platform

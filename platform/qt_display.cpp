@@ -1,0 +1,253 @@
+#include "qt_display.h"
+
+#include <QAbstractEventDispatcher>
+#include <QBackingStore>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <cmath>
+
+#include "clock.h"
+#include "headless_display.h"
+#include "input_keys.h"
+#include "message_queue.h"
+#include "window_record.h"
+#include "windows.h"
+#include "x11_probe.h"
+
+namespace platform {
+
+class NativeWindow : public QWindow {
+public:
+    NativeWindow(HWND handle, QWindow* foreignParent) : QWindow(foreignParent), handle_(handle), store_(this) {
+        if (foreignParent) setFlags(Qt::FramelessWindowHint);
+    }
+
+    void present(const RECT& area) {
+        auto record = FindWindowRecord(handle_);
+        if (!record || !record->surface || !isExposed()) return;
+        const Surface& surface = *record->surface;
+        const QRect rect = QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
+                               .intersected(QRect(0, 0, surface.width(), surface.height()));
+        if (rect.isEmpty()) return;
+        if (store_.size() != QSize(surface.width(), surface.height())) store_.resize(QSize(surface.width(), surface.height()));
+        const QImage image(reinterpret_cast<const uchar*>(surface.pixels().data()), surface.width(), surface.height(),
+                           surface.width() * 4, QImage::Format_RGB32);
+        store_.beginPaint(rect);
+        {
+            QPainter painter(store_.paintDevice());
+            painter.drawImage(rect, image, rect);
+        }
+        store_.endPaint();
+        store_.flush(rect);
+    }
+
+    RECT dirty;
+
+protected:
+    void exposeEvent(QExposeEvent*) override {
+        if (!isExposed()) return;
+        RECT whole;
+        GetClientRect(handle_, &whole);
+        present(whole);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const UINT key = VirtualKeyFromQt(event->key());
+        if (!key) return;
+        const bool alt = event->modifiers() & Qt::AltModifier;
+        const LPARAM flags = 1 | (event->isAutoRepeat() ? (1 << 30) : 0) | (alt ? (1 << 29) : 0);
+        PostMessage(handle_, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, flags);
+    }
+
+    void keyReleaseEvent(QKeyEvent* event) override {
+        const UINT key = VirtualKeyFromQt(event->key());
+        if (key && !event->isAutoRepeat()) PostMessage(handle_, WM_KEYUP, key, LPARAM(1) | (LPARAM(3) << 30));
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override { postMouse(WM_MOUSEMOVE, event); }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        switch (event->button()) {
+        case Qt::LeftButton: postMouse(WM_LBUTTONDOWN, event); break;
+        case Qt::RightButton: postMouse(WM_RBUTTONDOWN, event); break;
+        case Qt::MiddleButton: postMouse(WM_MBUTTONDOWN, event); break;
+        default: break;
+        }
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        switch (event->button()) {
+        case Qt::LeftButton: postMouse(WM_LBUTTONUP, event); break;
+        case Qt::RightButton: postMouse(WM_RBUTTONUP, event); break;
+        case Qt::MiddleButton: postMouse(WM_MBUTTONUP, event); break;
+        default: break;
+        }
+    }
+
+private:
+    void postMouse(UINT message, QMouseEvent* event) {
+        const QPoint point = event->position().toPoint();
+        PostMessage(handle_, message, 0, LPARAM((point.y() & 0xFFFF) << 16) | LPARAM(point.x() & 0xFFFF));
+    }
+
+    HWND handle_;
+    QBackingStore store_;
+};
+
+QtDisplay::QtDisplay()
+    : x11_(std::make_unique<X11Probe>()), wakeTimer_(std::make_unique<QTimer>()), hostWatch_(std::make_unique<QTimer>()) {
+    wakeTimer_->setSingleShot(true);
+    wakeTimer_->setTimerType(Qt::PreciseTimer);
+    hostWatch_->setInterval(250);
+    QObject::connect(hostWatch_.get(), &QTimer::timeout, [this] { watchHosts(); });
+    hostWatch_->start();
+    QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged,
+                     [this](Qt::ApplicationState state) { applicationActivation(state == Qt::ApplicationActive); });
+}
+
+QtDisplay::~QtDisplay() = default;
+
+RECT QtDisplay::screenRect() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return RECT{0, 0, 1024, 768};
+    const QRect geometry = screen->geometry();
+    return RECT{0, 0, geometry.width(), geometry.height()};
+}
+
+void QtDisplay::windowCreated(HWND window) {
+    auto record = FindWindowRecord(window);
+    if (!record) return;
+    QWindow* foreignParent = nullptr;
+    if (auto parent = FindWindowRecord(record->parent); parent && parent->kind == WindowRecord::Kind::Foreign)
+        foreignParent = QWindow::fromWinId(WId(parent->nativeId));
+    auto native = std::make_unique<NativeWindow>(window, foreignParent);
+    native->setTitle(QString::fromStdString(record->title));
+    native->setGeometry(record->rect.left, record->rect.top, record->rect.width(), record->rect.height());
+    if (!cursorVisible_) native->setCursor(Qt::BlankCursor);
+    windows_[window] = std::move(native);
+}
+
+void QtDisplay::windowDestroyed(HWND window) { windows_.erase(window); }
+
+void QtDisplay::windowShown(HWND window, bool visible) {
+    auto it = windows_.find(window);
+    auto record = FindWindowRecord(window);
+    if (it == windows_.end() || !record) return;
+    NativeWindow& native = *it->second;
+    if (!visible) {
+        native.hide();
+        return;
+    }
+    const RECT screen = screenRect();
+    const bool fullScreen = !record->parent && (record->style & WS_POPUP) && record->rect.width() >= screen.width() &&
+                            record->rect.height() >= screen.height();
+    if (fullScreen) {
+        native.setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        native.showFullScreen();
+        native.requestActivate();
+    } else {
+        native.show();
+    }
+}
+
+void QtDisplay::windowGeometryChanged(HWND window) {
+    auto it = windows_.find(window);
+    auto record = FindWindowRecord(window);
+    if (it != windows_.end() && record)
+        it->second->setGeometry(record->rect.left, record->rect.top, record->rect.width(), record->rect.height());
+}
+
+void QtDisplay::surfaceChanged(HWND window, const RECT& area) {
+    auto it = windows_.find(window);
+    if (it != windows_.end()) it->second->dirty = UnionRects(it->second->dirty, area);
+}
+
+void QtDisplay::flush() {
+    for (auto& [window, native] : windows_) {
+        if (IsRectEmpty(native->dirty)) continue;
+        native->present(native->dirty);
+        native->dirty = RECT{};
+    }
+}
+
+bool QtDisplay::foreignWindowExists(std::uint64_t nativeId) const { return x11_->clientRect(nativeId).has_value(); }
+
+std::optional<RECT> QtDisplay::foreignClientRect(std::uint64_t nativeId) const { return x11_->clientRect(nativeId); }
+
+void QtDisplay::cursorVisibilityChanged(bool visible) {
+    cursorVisible_ = visible;
+    for (auto& [window, native] : windows_) native->setCursor(visible ? Qt::ArrowCursor : Qt::BlankCursor);
+}
+
+POINT QtDisplay::cursorPos() const {
+    const QPoint point = QCursor::pos();
+    return POINT{point.x(), point.y()};
+}
+
+void QtDisplay::setCursorPos(POINT point) { QCursor::setPos(point.x, point.y); }
+
+void QtDisplay::attachQueue(MessageQueue& queue) {
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(qGuiApp->thread());
+    queue.setWaiter(
+        [this](std::optional<std::uint64_t> deadline) {
+            flush();
+            if (deadline) {
+                const std::uint64_t now = Clock::instance().nowMicros();
+                const double remaining = *deadline > now ? double(*deadline - now) / 1000.0 : 0.0;
+                if (remaining <= 0.0) {
+                    QCoreApplication::processEvents(QEventLoop::AllEvents);
+                    return;
+                }
+                wakeTimer_->start(int(std::ceil(remaining)));
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            wakeTimer_->stop();
+        },
+        [dispatcher] {
+            if (dispatcher) dispatcher->wakeUp();
+        });
+}
+
+bool QtDisplay::screenshot(const std::filesystem::path& file) {
+    flush();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QPixmap grabbed = screen->grabWindow(0);
+        if (!grabbed.isNull()) return grabbed.save(QString::fromStdString(file.string()), "PNG");
+    }
+    return WritePng(ComposeScreen(screenRect()), file);
+}
+
+void QtDisplay::watchHosts() {
+    // A preview ends when its host window goes, and follows the host's size.
+    std::vector<HWND> orphans;
+    for (auto& [window, native] : windows_) {
+        auto record = FindWindowRecord(window);
+        auto parent = record ? FindWindowRecord(record->parent) : nullptr;
+        if (!parent || parent->kind != WindowRecord::Kind::Foreign) continue;
+        auto host = x11_->clientRect(parent->nativeId);
+        if (!host) {
+            orphans.push_back(window);
+        } else if (host->width() != record->rect.width() || host->height() != record->rect.height()) {
+            MoveWindow(window, 0, 0, host->width(), host->height(), TRUE);
+        }
+    }
+    for (HWND window : orphans) DestroyWindow(window);
+}
+
+void QtDisplay::applicationActivation(bool active) {
+    if (active == wasActive_) return;
+    // Only a real change counts: a saver never activated must not read as having lost activation.
+    wasActive_ = active;
+    for (const auto& record : SurfaceWindows())
+        if (!record->parent) PostMessage(record->handle, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
+}
+
+}  // namespace platform

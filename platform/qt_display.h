@@ -1,0 +1,56 @@
+// Real windows through Qt 6: one QWindow per surface-owning window, input turned into messages.
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "display_backend.h"
+
+class QTimer;
+
+namespace platform {
+
+class NativeWindow;
+class X11Probe;
+
+class QtDisplay : public DisplayBackend {
+public:
+    QtDisplay();  // needs the QGuiApplication to exist
+    ~QtDisplay() override;
+
+    bool isHeadless() const override { return false; }
+    RECT screenRect() const override;
+    int depth() const override { return 32; }
+
+    void windowCreated(HWND window) override;
+    void windowDestroyed(HWND window) override;
+    void windowShown(HWND window, bool visible) override;
+    void windowGeometryChanged(HWND window) override;
+    void surfaceChanged(HWND window, const RECT& area) override;
+
+    bool foreignWindowExists(std::uint64_t nativeId) const override;
+    std::optional<RECT> foreignClientRect(std::uint64_t nativeId) const override;
+
+    void cursorVisibilityChanged(bool visible) override;
+    POINT cursorPos() const override;
+    void setCursorPos(POINT point) override;
+
+    void attachQueue(MessageQueue& queue) override;
+    bool screenshot(const std::filesystem::path& file) override;
+
+    // Brings every changed surface to the screen.
+    void flush();
+
+private:
+    void watchHosts();
+    void applicationActivation(bool active);
+
+    std::map<HWND, std::unique_ptr<NativeWindow>> windows_;
+    std::unique_ptr<X11Probe> x11_;
+    std::unique_ptr<QTimer> wakeTimer_;
+    std::unique_ptr<QTimer> hostWatch_;
+    bool cursorVisible_ = true;
+    bool wasActive_ = false;
+};
+
+}  // namespace platform

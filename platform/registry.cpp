@@ -1,0 +1,394 @@
+#include "registry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "user_folders.h"
+
+namespace platform {
+namespace fs = std::filesystem;
+
+const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(std::uintptr_t(0x80000001));
+const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t(0x80000002));
+
+namespace {
+
+struct OpenKey {
+    HKEY root;
+    std::string path;
+};
+
+std::mutex gHandlesMutex;
+std::set<OpenKey*> gOpenKeys;
+
+bool IsRoot(HKEY key) { return key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE; }
+
+const char* RootName(HKEY root) { return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE"; }
+
+// Resolves a handle to its root and key path; false for a handle that is not open.
+bool Resolve(HKEY key, HKEY& root, std::string& path) {
+    if (IsRoot(key)) {
+        root = key;
+        path.clear();
+        return true;
+    }
+    std::lock_guard lock(gHandlesMutex);
+    auto* open = reinterpret_cast<OpenKey*>(key);
+    if (!gOpenKeys.count(open)) return false;
+    root = open->root;
+    path = open->path;
+    return true;
+}
+
+HKEY NewHandle(HKEY root, std::string path) {
+    auto* open = new OpenKey{root, std::move(path)};
+    std::lock_guard lock(gHandlesMutex);
+    gOpenKeys.insert(open);
+    return reinterpret_cast<HKEY>(open);
+}
+
+std::string JoinPath(const std::string& base, const char* sub) {
+    return NormaliseKeyPath(base + "\\" + (sub ? sub : ""));
+}
+
+std::optional<std::string> ReadWholeFile(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    ssize_t count;
+    while ((count = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, size_t(count));
+    ::close(fd);
+    if (count < 0) return std::nullopt;
+    return text;
+}
+
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        text.remove_prefix(size_t(written));
+    }
+    return true;
+}
+
+// An exclusive lock on the file's companion lock file, held for one read-modify-write.
+class FileLock {
+public:
+    explicit FileLock(const fs::path& file) {
+        fd_ = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// One registry file. Readers never lock: every write replaces the file by rename, so a reader
+// sees either the old or the new file, never half of one.
+class RegistryFile {
+public:
+    RegistryFile(fs::path file, const char* rootName) : file_(std::move(file)), rootName_(rootName) {}
+
+    RegHive read() {
+        struct stat info {};
+        if (::stat(file_.c_str(), &info) != 0) return {};
+        {
+            std::lock_guard lock(cacheMutex_);
+            if (cacheValid_ && info.st_ino == cacheInode_ && info.st_size == cacheSize_ &&
+                info.st_mtim.tv_sec == cacheTime_.tv_sec && info.st_mtim.tv_nsec == cacheTime_.tv_nsec)
+                return cache_;
+        }
+        auto text = ReadWholeFile(file_);
+        if (!text) return {};
+        auto hive = ParseRegFile(*text, rootName_);
+        if (!hive) {
+            FileLock lock(file_);
+            return readLocked();  // moves the broken file aside
+        }
+        std::lock_guard lock(cacheMutex_);
+        cache_ = *hive;
+        cacheValid_ = true;
+        cacheInode_ = info.st_ino;
+        cacheSize_ = info.st_size;
+        cacheTime_ = info.st_mtim;
+        return *hive;
+    }
+
+    // Runs change on the current contents under the lock; writes when it returns true.
+    template <typename Change>
+    LONG modify(Change change) {
+        if (!EnsureFolder(file_.parent_path(), fs::perms::owner_all)) return ERROR_ACCESS_DENIED;
+        FileLock lock(file_);
+        if (!lock.held()) return ERROR_ACCESS_DENIED;
+        RegHive hive = readLocked();
+        LONG result = ERROR_SUCCESS;
+        if (!change(hive, result)) return result;
+        return writeLocked(hive) ? result : ERROR_ACCESS_DENIED;
+    }
+
+    const fs::path& path() const { return file_; }
+
+private:
+    RegHive readLocked() {
+        auto text = ReadWholeFile(file_);
+        if (!text) return {};
+        auto hive = ParseRegFile(*text, rootName_);
+        if (hive) return *hive;
+        moveAside();
+        return {};
+    }
+
+    void moveAside() {
+        char stamp[32];
+        const std::time_t now = std::time(nullptr);
+        std::tm parts{};
+        localtime_r(&now, &parts);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &parts);
+        fs::path target = file_.string() + ".unreadable-" + stamp;
+        for (int n = 1; fs::exists(target); ++n)
+            target = file_.string() + ".unreadable-" + stamp + "-" + std::to_string(n);
+        std::error_code error;
+        fs::rename(file_, target, error);
+        std::fprintf(stderr, "kelvane: the settings file %s could not be read; it was moved to %s\n",
+                     file_.c_str(), target.c_str());
+    }
+
+    bool writeLocked(const RegHive& hive) {
+        const std::string text = FormatRegFile(hive, rootName_);
+        const fs::path temporary = file_.string() + ".tmp";
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+        ::close(fd);
+        if (!written || ::rename(temporary.c_str(), file_.c_str()) != 0) {
+            ::unlink(temporary.c_str());
+            return false;
+        }
+        const int folder = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+        return true;
+    }
+
+    fs::path file_;
+    const char* rootName_;
+    std::mutex cacheMutex_;
+    bool cacheValid_ = false;
+    ino_t cacheInode_ = 0;
+    off_t cacheSize_ = 0;
+    timespec cacheTime_{};
+    RegHive cache_;
+};
+
+// The file behind a root, resolved again when KELVANE_ROOT or the XDG folders change.
+RegistryFile& FileFor(HKEY root) {
+    static std::mutex mutex;
+    static std::map<std::string, std::unique_ptr<RegistryFile>> files;
+    const fs::path path = RegistryFilePath(root);
+    std::lock_guard lock(mutex);
+    auto& file = files[path.string()];
+    if (!file) file = std::make_unique<RegistryFile>(path, RootName(root));
+    return *file;
+}
+
+struct PendingWrite {
+    HKEY root;
+    std::string path;
+    std::string name;
+    RegValue value;
+};
+
+thread_local int tBatchDepth = 0;
+thread_local std::vector<PendingWrite> tPending;
+
+}  // namespace
+
+RegWriteBatch::RegWriteBatch() { ++tBatchDepth; }
+
+RegWriteBatch::~RegWriteBatch() {
+    if (--tBatchDepth > 0) return;
+    std::vector<PendingWrite> pending = std::move(tPending);
+    tPending.clear();
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (std::none_of(pending.begin(), pending.end(), [&](const PendingWrite& write) { return write.root == root; }))
+            continue;
+        FileFor(root).modify([&](RegHive& hive, LONG&) {
+            for (const PendingWrite& write : pending)
+                if (write.root == root) hive.createKey(write.path).values[write.name] = write.value;
+            return true;
+        });
+    }
+}
+
+fs::path RegistryFilePath(HKEY root) {
+    return GetUserFolders().config / (root == HKEY_LOCAL_MACHINE ? "machine.reg" : "user.reg");
+}
+
+LONG RegOpenKey(HKEY parent, const char* subKey, HKEY* result) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    HKEY root;
+    std::string base;
+    if (!Resolve(parent, root, base)) return ERROR_INVALID_HANDLE;
+    std::string path = JoinPath(base, subKey);
+    if (!path.empty() && !FileFor(root).read().findKey(path)) return ERROR_FILE_NOT_FOUND;
+    *result = NewHandle(root, std::move(path));
+    return ERROR_SUCCESS;
+}
+
+LONG RegCreateKey(HKEY parent, const char* subKey, HKEY* result) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    HKEY root;
+    std::string base;
+    if (!Resolve(parent, root, base)) return ERROR_INVALID_HANDLE;
+    std::string path = JoinPath(base, subKey);
+    if (!path.empty() && !FileFor(root).read().findKey(path)) {
+        const LONG status = FileFor(root).modify([&](RegHive& hive, LONG&) {
+            if (hive.findKey(path)) return false;
+            hive.createKey(path);
+            return true;
+        });
+        if (status != ERROR_SUCCESS) return status;
+    }
+    *result = NewHandle(root, std::move(path));
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    if (IsRoot(key)) return ERROR_SUCCESS;
+    auto* open = reinterpret_cast<OpenKey*>(key);
+    {
+        std::lock_guard lock(gHandlesMutex);
+        if (!gOpenKeys.erase(open)) return ERROR_INVALID_HANDLE;
+    }
+    delete open;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data, DWORD* size) {
+    HKEY root;
+    std::string path;
+    if (!Resolve(key, root, path)) return ERROR_INVALID_HANDLE;
+    const RegHive hive = FileFor(root).read();
+    const RegKeyData* found = hive.findKey(path);
+    if (!found) return ERROR_FILE_NOT_FOUND;
+    auto it = found->values.find(name ? name : "");
+    if (it == found->values.end()) return ERROR_FILE_NOT_FOUND;
+    const RegValue& value = it->second;
+    // Strings are handed out with their terminator, as the platform does.
+    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+    const DWORD needed = DWORD(value.data.size() + (text ? 1 : 0));
+    if (type) *type = value.type;
+    if (!data) {
+        if (size) *size = needed;
+        return ERROR_SUCCESS;
+    }
+    if (!size) return ERROR_INVALID_PARAMETER;
+    if (*size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(data, value.data.data(), value.data.size());
+    if (text) data[value.data.size()] = 0;
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
+LONG RegSetValueEx(HKEY key, const char* name, DWORD, DWORD type, const BYTE* data, DWORD size) {
+    HKEY root;
+    std::string path;
+    if (!Resolve(key, root, path)) return ERROR_INVALID_HANDLE;
+    if (path.empty() || (size && !data)) return ERROR_INVALID_PARAMETER;
+    RegValue value;
+    value.type = type;
+    value.data.assign(reinterpret_cast<const char*>(data), size);
+    if (type == REG_SZ || type == REG_EXPAND_SZ) value.data.resize(std::strlen(value.data.c_str()));
+    if (tBatchDepth > 0) {
+        tPending.push_back(PendingWrite{root, path, name ? name : "", std::move(value)});
+        return ERROR_SUCCESS;
+    }
+    return FileFor(root).modify([&](RegHive& hive, LONG&) {
+        hive.createKey(path).values[name ? name : ""] = value;
+        return true;
+    });
+}
+
+LONG RegDeleteValue(HKEY key, const char* name) {
+    HKEY root;
+    std::string path;
+    if (!Resolve(key, root, path)) return ERROR_INVALID_HANDLE;
+    return FileFor(root).modify([&](RegHive& hive, LONG& result) {
+        RegKeyData* found = hive.findKey(path);
+        if (!found || !found->values.erase(name ? name : "")) {
+            result = ERROR_FILE_NOT_FOUND;
+            return false;
+        }
+        return true;
+    });
+}
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+    if (this != &other) {
+        if (key_) RegCloseKey(key_);
+        key_ = other.release();
+    }
+    return *this;
+}
+
+RegKey::~RegKey() {
+    if (key_) RegCloseKey(key_);
+}
+
+std::optional<DWORD> RegReadDword(HKEY key, const char* name) {
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> RegReadString(HKEY key, const char* name) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueEx(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return std::nullopt;
+    std::string text(size, '\0');
+    if (RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+LONG RegWriteDword(HKEY key, const char* name, DWORD value) {
+    return RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+LONG RegWriteString(HKEY key, const char* name, std::string_view value) {
+    const std::string text(value);
+    return RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+}
+
+}  // namespace platform

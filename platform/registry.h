@@ -1,0 +1,72 @@
+// The per-user registry: typed values in .reg text files, safe against concurrent writers and crashes.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "reg_file.h"
+#include "win_types.h"
+
+namespace platform {
+
+struct HKEY__;
+using HKEY = HKEY__*;
+
+// The two roots this platform keeps (both per user here: nothing runs as root).
+extern const HKEY HKEY_CURRENT_USER;
+extern const HKEY HKEY_LOCAL_MACHINE;
+
+constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_ACCESS_DENIED = 5;
+constexpr LONG ERROR_INVALID_HANDLE = 6;
+constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_MORE_DATA = 234;
+
+LONG RegOpenKey(HKEY parent, const char* subKey, HKEY* result);
+LONG RegCreateKey(HKEY parent, const char* subKey, HKEY* result);
+LONG RegCloseKey(HKEY key);
+// With data null, only the type and the size are reported.
+LONG RegQueryValueEx(HKEY key, const char* name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
+LONG RegSetValueEx(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LONG RegDeleteValue(HKEY key, const char* name);
+
+// A key handle closed on scope exit.
+class RegKey {
+public:
+    RegKey() = default;
+    explicit RegKey(HKEY key) : key_(key) {}
+    RegKey(RegKey&& other) noexcept : key_(other.release()) {}
+    RegKey& operator=(RegKey&& other) noexcept;
+    ~RegKey();
+    HKEY get() const { return key_; }
+    HKEY* out() { return &key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+    HKEY release() { HKEY key = key_; key_ = nullptr; return key; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// Typed conveniences over RegQueryValueEx/RegSetValueEx.
+std::optional<DWORD> RegReadDword(HKEY key, const char* name);
+std::optional<std::string> RegReadString(HKEY key, const char* name);
+LONG RegWriteDword(HKEY key, const char* name, DWORD value);
+LONG RegWriteString(HKEY key, const char* name, std::string_view value);
+
+// While a batch lives, this thread's value writes are collected and then written in one locked
+// replacement of each file, instead of one per value. Reads meanwhile see the stored values.
+class RegWriteBatch {
+public:
+    RegWriteBatch();
+    ~RegWriteBatch();
+    RegWriteBatch(const RegWriteBatch&) = delete;
+    RegWriteBatch& operator=(const RegWriteBatch&) = delete;
+};
+
+// The file behind a root, for tests and diagnostics.
+std::filesystem::path RegistryFilePath(HKEY root);
+
+}  // namespace platform

@@ -1,0 +1,298 @@
+#include "window_sockets.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+#include "user_folders.h"
+#include "windows.h"
+
+namespace platform {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::uint32_t kMagic = 0x4B565731;  // "KVW1"
+constexpr std::uint32_t kPost = 1;
+constexpr std::uint32_t kSend = 2;
+
+struct Request {
+    std::uint32_t magic;
+    std::uint32_t kind;
+    std::uint32_t message;
+    std::uint32_t reserved;
+    std::uint64_t wParam;
+    std::int64_t lParam;
+};
+
+struct Published {
+    int fd = -1;
+    std::string socketPath;
+};
+
+// The runtime folder, private to this user; nothing is published where that cannot be ensured.
+std::optional<fs::path> RuntimeFolder() {
+    const fs::path folder = GetUserFolders().runtime;
+    if (!EnsureFolder(folder, fs::perms::owner_all)) return std::nullopt;
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) return std::nullopt;
+    return folder;
+}
+
+bool FillAddress(const std::string& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// A connected client socket, or -1 with errno telling why.
+int Connect(const std::string& path) {
+    sockaddr_un address;
+    if (!FillAddress(path, address)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
+bool WaitReadable(int fd, int timeoutMs) {
+    pollfd entry{fd, POLLIN, 0};
+    int ready;
+    do ready = ::poll(&entry, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+bool ReadExactly(int fd, void* buffer, size_t size, int timeoutMs) {
+    auto* bytes = static_cast<char*>(buffer);
+    while (size > 0) {
+        if (!WaitReadable(fd, timeoutMs)) return false;
+        const ssize_t count = ::read(fd, bytes, size);
+        if (count <= 0) {
+            if (count < 0 && errno == EINTR) continue;
+            return false;
+        }
+        bytes += count;
+        size -= size_t(count);
+    }
+    return true;
+}
+
+bool WriteExactly(int fd, const void* buffer, size_t size) {
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (size > 0) {
+        const ssize_t count = ::send(fd, bytes, size, MSG_NOSIGNAL);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes += count;
+        size -= size_t(count);
+    }
+    return true;
+}
+
+// One thread per program accepts the messages for all its published windows.
+class Listener {
+public:
+    static Listener& instance() {
+        static Listener* listener = new Listener;  // lives to the end: the thread never joins
+        return *listener;
+    }
+
+    void publish(HWND window, const std::string& className, const std::string& title) {
+        auto folder = RuntimeFolder();
+        if (!folder) return;
+        const std::string base =
+            (*folder / ("w" + std::to_string(::getpid()) + "-" + std::to_string(++counter_))).string();
+        sockaddr_un address;
+        if (!FillAddress(base, address)) return;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return;
+        ::unlink(base.c_str());  // a leftover of a dead program that had our process id
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
+            ::close(fd);
+            return;
+        }
+        // The description goes beside the socket once the socket answers.
+        const std::string info = base + ".info";
+        {
+            std::ofstream out(info + ".tmp", std::ios::trunc);
+            out << className << '\n' << title << '\n';
+        }
+        std::error_code error;
+        fs::rename(info + ".tmp", info, error);
+        std::lock_guard lock(mutex_);
+        published_[window] = Published{fd, base};
+        ensureThread();
+        wakeLocked();
+    }
+
+    void withdraw(HWND window) {
+        std::lock_guard lock(mutex_);
+        auto it = published_.find(window);
+        if (it == published_.end()) return;
+        ::unlink((it->second.socketPath + ".info").c_str());
+        ::unlink(it->second.socketPath.c_str());
+        closing_.push_back(it->second.fd);  // closed by the listener thread, which may be polling it
+        published_.erase(it);
+        wakeLocked();
+    }
+
+private:
+    Listener() {
+        if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe_[0] = wakePipe_[1] = -1;
+    }
+
+    void ensureThread() {
+        if (started_ || wakePipe_[0] < 0) return;
+        started_ = true;
+        std::thread([this] { run(); }).detach();
+    }
+
+    void wakeLocked() {
+        if (wakePipe_[1] >= 0) {
+            const char byte = 1;
+            [[maybe_unused]] auto ignored = ::write(wakePipe_[1], &byte, 1);
+        }
+    }
+
+    void run() {
+        while (true) {
+            std::vector<pollfd> fds{{wakePipe_[0], POLLIN, 0}};
+            std::vector<HWND> windows{nullptr};
+            {
+                std::lock_guard lock(mutex_);
+                for (int fd : closing_) ::close(fd);
+                closing_.clear();
+                for (auto& [window, published] : published_) {
+                    fds.push_back(pollfd{published.fd, POLLIN, 0});
+                    windows.push_back(window);
+                }
+            }
+            if (::poll(fds.data(), fds.size(), -1) < 0) continue;
+            if (fds[0].revents) {
+                char drain[64];
+                while (::read(wakePipe_[0], drain, sizeof drain) > 0) {
+                }
+            }
+            for (size_t i = 1; i < fds.size(); ++i) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                {
+                    std::lock_guard lock(mutex_);
+                    if (!published_.count(windows[i])) continue;  // withdrawn meanwhile
+                }
+                const int client = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client < 0) continue;
+                serve(client, windows[i]);
+                ::close(client);
+            }
+        }
+    }
+
+    static void serve(int client, HWND window) {
+        Request request{};
+        if (!ReadExactly(client, &request, sizeof request, 1000) || request.magic != kMagic) return;
+        if (request.kind == kPost) {
+            PostMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
+        } else if (request.kind == kSend) {
+            const std::int64_t result = SendMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
+            WriteExactly(client, &result, sizeof result);
+        }
+    }
+
+    std::mutex mutex_;
+    std::map<HWND, Published> published_;
+    std::vector<int> closing_;
+    int wakePipe_[2] = {-1, -1};
+    bool started_ = false;
+    std::atomic<unsigned> counter_{0};
+};
+
+bool Deliver(const std::string& socketPath, const Request& request) {
+    const int fd = Connect(socketPath);
+    if (fd < 0) return false;
+    const bool sent = WriteExactly(fd, &request, sizeof request);
+    ::close(fd);
+    return sent;
+}
+
+}  // namespace
+
+void PublishWindow(HWND window, const std::string& className, const std::string& title) {
+    Listener::instance().publish(window, className, title);
+}
+
+void WithdrawWindow(HWND window) { Listener::instance().withdraw(window); }
+
+bool IsRemoteWindowAlive(const std::string& socketPath) {
+    const int fd = Connect(socketPath);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+std::vector<RemoteWindowInfo> ListRemoteWindows() {
+    std::vector<RemoteWindowInfo> windows;
+    auto folder = RuntimeFolder();
+    if (!folder) return windows;
+    const std::string ownPrefix = "w" + std::to_string(::getpid()) + "-";
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(*folder, error)) {
+        const fs::path& path = entry.path();
+        if (path.extension() != ".info" || path.filename().string().rfind(ownPrefix, 0) == 0) continue;
+        const std::string socketPath = (path.parent_path() / path.stem()).string();
+        std::ifstream in(path);
+        RemoteWindowInfo info{socketPath, {}, {}};
+        if (!std::getline(in, info.className) || !std::getline(in, info.title)) continue;
+        const int fd = Connect(socketPath);
+        if (fd < 0) {
+            if (errno == ECONNREFUSED || errno == ENOENT) {  // its program is gone
+                ::unlink(path.c_str());
+                ::unlink(socketPath.c_str());
+            }
+            continue;
+        }
+        ::close(fd);
+        windows.push_back(std::move(info));
+    }
+    return windows;
+}
+
+bool RemotePostMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam) {
+    return Deliver(socketPath, Request{kMagic, kPost, message, 0, std::uint64_t(wParam), std::int64_t(lParam)});
+}
+
+std::optional<LRESULT> RemoteSendMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam,
+                                         std::uint32_t timeoutMs) {
+    const int fd = Connect(socketPath);
+    if (fd < 0) return std::nullopt;
+    const Request request{kMagic, kSend, message, 0, std::uint64_t(wParam), std::int64_t(lParam)};
+    std::int64_t result = 0;
+    const bool answered = WriteExactly(fd, &request, sizeof request) && ReadExactly(fd, &result, sizeof result, int(timeoutMs));
+    ::close(fd);
+    if (!answered) return std::nullopt;
+    return LRESULT(result);
+}
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+// Windows of the suite's programs find and message each other through Unix sockets in the
+// per-user runtime folder: one socket per top-level window, with its class and title beside it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "win_types.h"
+
+namespace platform {
+
+struct RemoteWindowInfo {
+    std::string socketPath;
+    std::string className;
+    std::string title;
+};
+
+// Makes a top-level window of this program reachable by the others.
+void PublishWindow(HWND window, const std::string& className, const std::string& title);
+void WithdrawWindow(HWND window);
+
+// Live windows of the other programs; the sockets of programs that died are removed on the way.
+std::vector<RemoteWindowInfo> ListRemoteWindows();
+bool IsRemoteWindowAlive(const std::string& socketPath);
+
+bool RemotePostMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam);
+// Nothing when the other program does not answer within the timeout.
+std::optional<LRESULT> RemoteSendMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam,
+                                         std::uint32_t timeoutMs);
+
+}  // namespace platform

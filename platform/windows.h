@@ -1,0 +1,70 @@
+// Windows, messages, timers and the cursor: the window-system operations the saver calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "win_types.h"
+
+namespace platform {
+
+struct HCURSOR__;
+using HCURSOR = HCURSOR__*;
+
+BOOL RegisterClass(const char* className, UINT classStyle);
+// Sends WM_CREATE; a result of -1 destroys the window again and returns null.
+HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int width,
+                    int height, HWND parent, int controlId, WNDPROC procedure);
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+BOOL ShowWindow(HWND window, int command);
+BOOL IsWindowVisible(HWND window);
+HWND GetParent(HWND window);
+BOOL GetClientRect(HWND window, RECT* rect);
+// In screen coordinates (for the desktop window: the screen).
+BOOL GetWindowRect(HWND window, RECT* rect);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+HWND GetDesktopWindow();
+HWND GetForegroundWindow();
+int GetSystemMetrics(int index);
+std::string GetWindowText(HWND window);
+BOOL SetWindowText(HWND window, const char* text);
+std::string GetClassName(HWND window);
+// Top-level windows of this program first, then those the suite's other programs registered.
+HWND FindWindow(const char* className, const char* title);
+UINT RegisterWindowMessage(const char* name);
+
+// A window of another program named by its native id (an X11 window); null when it does not exist.
+HWND AttachForeignWindow(std::uint64_t nativeId);
+
+BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Milliseconds a SendMessage to another program waits for its reply.
+constexpr std::uint32_t kCrossProgramSendTimeoutMs = 5000;
+BOOL GetMessage(MSG* message, HWND filter, UINT first, UINT last);
+BOOL PeekMessage(MSG* message, HWND filter, UINT first, UINT last, UINT flags);
+LRESULT DispatchMessage(const MSG* message);
+void PostQuitMessage(int exitCode);
+LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Timers: at most one WM_TIMER of a timer waits at a time; periods below 10 ms become 10 ms.
+std::uintptr_t SetTimer(HWND window, std::uintptr_t id, UINT periodMs);
+BOOL KillTimer(HWND window, std::uintptr_t id);
+// The period a running timer has, for tests; 0 when it does not run.
+UINT GetTimerPeriod(HWND window, std::uintptr_t id);
+
+BOOL InvalidateRect(HWND window, const RECT* area, BOOL erase);
+BOOL ValidateRect(HWND window, const RECT* area);
+
+int ShowCursor(BOOL show);
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR LoadCursor(int resourceId);
+BOOL GetCursorPos(POINT* point);
+
+// The framework's main window: its destruction ends the message loop.
+void SetMainWindow(HWND window);
+HWND GetMainWindow();
+// GetMessage/DispatchMessage until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+
+}  // namespace platform

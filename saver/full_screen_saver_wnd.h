@@ -1,0 +1,46 @@
+// The full-screen form of the saver window: hides the cursor, ends on input, offers a few keys,
+// and on the Windows 95 family asks for the screen-saver password before it closes.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "saver_wnd.h"
+#include "system_services.h"
+
+namespace saver {
+
+class FullScreenSaverWnd : public SaverWnd {
+public:
+    explicit FullScreenSaverWnd(SaverApp& app);
+    ~FullScreenSaverWnd() override;
+
+    // Full screen, top-most, titled "Kelvane Screen Saver".
+    bool Create();
+
+    BOOL VerifyPassword();
+    void LoadPasswordHook();
+    void UnloadPasswordHook();
+
+    bool closing() const { return closing_; }
+    bool dialogInProgress() const { return dialogInProgress_; }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
+
+private:
+    LRESULT OnKeyDown(UINT key, WPARAM wParam, LPARAM lParam);
+    void OnMouseMove();
+    void PostClose();
+
+    bool onWindows95_ = false;
+    HMODULE passwordLibrary_ = nullptr;
+    std::function<BOOL(HWND)> verifyRoutine_;
+    bool closing_ = false;
+    bool dialogInProgress_ = false;
+    std::optional<DWORD> lastVerification_;
+    std::optional<POINT> mouseReference_;
+};
+
+}  // namespace saver

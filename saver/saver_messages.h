@@ -1,0 +1,28 @@
+// Private window messages; their values are fixed because windows of several programs exchange them.
+#pragma once
+
+#include "win_types.h"
+
+namespace saver {
+
+constexpr platform::UINT MSG_VERIFY_PASSWORD = 0x8000;
+constexpr platform::UINT MSG_REFRESH_NOW = platform::WM_USER + 12;
+constexpr platform::UINT MSG_SET_WALLPAPER = platform::WM_USER + 21;
+constexpr platform::UINT MSG_MUSIC_COMMAND = platform::WM_USER + 100;
+constexpr platform::UINT MSG_FETCH_DONE_JPG = platform::WM_USER + 120;
+constexpr platform::UINT MSG_FETCH_DONE_GIF = platform::WM_USER + 121;
+constexpr platform::UINT MSG_FETCH_PROGRESS = platform::WM_USER + 122;
+constexpr platform::UINT MSG_FETCH_STATUS = platform::WM_USER + 123;
+constexpr platform::UINT MSG_UPDATE_NOW = platform::WM_USER + 124;
+
+// Timer 99 is never set: F9 posts it to show the next picture at once.
+constexpr platform::WPARAM kNextPictureTimer = 99;
+
+// Commands of the music companion.
+constexpr platform::WPARAM kMusicPauseResume = 3;
+constexpr platform::WPARAM kMusicSecondCommand = 5;
+
+constexpr const char* kSaverTitle = "Kelvane Screen Saver";
+constexpr const char* kMusicWindowTitle = "Melodrin";
+
+}  // namespace saver

@@ -1,0 +1,187 @@
+#include "settings.h"
+
+#include <array>
+#include <cstring>
+
+#include "profile.h"
+#include "registry.h"
+#include "string_table.h"
+#include "windows.h"
+
+namespace saver {
+namespace {
+
+using namespace platform;
+
+struct IntValue {
+    const char* name;
+    int SaverSettings::*field;
+    int defaultValue;
+    bool readOnly;
+};
+
+struct ByteValue {
+    const char* name;
+    BYTE SaverSettings::*field;
+    int defaultValue;
+};
+
+struct TextValue {
+    const char* name;
+    std::string SaverSettings::*field;
+    bool read;   // Files and Current File are only written
+    bool write;  // TempImagesDirectory is only read
+};
+
+// The order is the record's; it is also the order of the values in a fresh settings file.
+constexpr std::array<IntValue, 47> kIntValues{{
+    {"InterStretch", &SaverSettings::InterStretch, 1, false},
+    {"Height", &SaverSettings::Height, -24, false},
+    {"Weight", &SaverSettings::Weight, 400, false},
+    {"DateFormat", &SaverSettings::DateFormat, 0, false},
+    {"TimeFormat", &SaverSettings::TimeFormat, 0, false},
+    {"UseExtension", &SaverSettings::UseExtension, 0, false},
+    {"UsePath", &SaverSettings::UsePath, 0, false},
+    {"UseMovement", &SaverSettings::UseMovement, 0, false},
+    {"ShowDate", &SaverSettings::ShowDate, 1, false},
+    {"ShowGetRight", &SaverSettings::ShowGetRight, 0, false},
+    {"ShowMillenniumCountDown", &SaverSettings::ShowMillenniumCountDown, 1, false},
+    {"ShowTime", &SaverSettings::ShowTime, 1, false},
+    {"ShowElapsedTime", &SaverSettings::ShowElapsedTime, 0, false},
+    {"ShowFileName", &SaverSettings::ShowFileName, 1, false},
+    {"ShowPersonalMessage", &SaverSettings::ShowPersonalMessage, 0, false},
+    {"ShowTicker", &SaverSettings::ShowTicker, 1, false},
+    {"FontColor", &SaverSettings::FontColor, 65535, false},
+    {"Movement", &SaverSettings::Movement, 2, false},
+    {"ImageStretchOption", &SaverSettings::ImageStretchOption, 2, false},
+    {"Change", &SaverSettings::Change, 1, false},
+    {"DirChangeMode", &SaverSettings::DirChangeMode, 0, false},
+    {"ChangeTime", &SaverSettings::ChangeTime, 15, false},
+    {"RandomSpeed", &SaverSettings::RandomSpeed, 30, false},
+    {"FloatSpeed", &SaverSettings::FloatSpeed, 100, false},
+    {"Stretch", &SaverSettings::Stretch, 1, false},
+    {"WallMode", &SaverSettings::WallMode, 0, false},
+    {"WallSize", &SaverSettings::WallSize, 1, false},
+    {"WallDisplay", &SaverSettings::WallDisplay, 0, false},
+    {"CheckTransIcon", &SaverSettings::CheckTransIcon, 1, false},
+    {"EnableTransitionEffect", &SaverSettings::EnableTransitionEffect, 0, false},
+    {"AutoTransitionEffect", &SaverSettings::AutoTransitionEffect, 1, false},
+    {"CurrentTransitionEffect", &SaverSettings::CurrentTransitionEffect, 3, false},
+    {"BackColor", &SaverSettings::BackColor, 0, false},
+    {"BackColorChange", &SaverSettings::BackColorChange, 0, false},
+    {"LeaveTails", &SaverSettings::LeaveTails, 0, false},
+    {"IgnoreMouse", &SaverSettings::IgnoreMouse, 0, false},
+    {"ShowStatus", &SaverSettings::ShowStatus, 0, true},
+    {"EditHours", &SaverSettings::EditHours, 0, false},
+    {"EditMinutes", &SaverSettings::EditMinutes, 1, false},
+    {"EditSeconds", &SaverSettings::EditSeconds, 0, false},
+    {"NoMidiSound", &SaverSettings::NoMidiSound, 1, false},
+    {"SelectedPlayer", &SaverSettings::SelectedPlayer, 1, false},
+    {"NotUseCD", &SaverSettings::NotUseCD, 1, false},
+    {"Resume", &SaverSettings::Resume, 1, false},
+    {"FilePreview", &SaverSettings::FilePreview, 1, false},
+    {"PreviewCurrent", &SaverSettings::PreviewCurrent, 1, false},
+    {"KioskMode", &SaverSettings::KioskMode, 0, true},
+}};
+
+constexpr std::array<ByteValue, 4> kByteValues{{
+    {"Italic", &SaverSettings::Italic, 255},
+    {"Underline", &SaverSettings::Underline, 0},
+    {"CharSet", &SaverSettings::CharSet, 1},
+    {"PitchAndFamily", &SaverSettings::PitchAndFamily, 34},
+}};
+
+constexpr std::array<TextValue, 10> kTextValues{{
+    {"TempImagesDirectory", &SaverSettings::TempImagesDirectory, true, false},
+    {"CamList", &SaverSettings::CamList, true, true},
+    {"CurrentCam", &SaverSettings::CurrentCam, true, true},
+    {"Files", &SaverSettings::Files, false, true},
+    {"Current File", &SaverSettings::CurrentFile, false, true},
+    {"Last Dir", &SaverSettings::LastDir, true, true},
+    {"MidiFiles", &SaverSettings::MidiFiles, true, true},
+    {"Midi Current File", &SaverSettings::MidiCurrentFile, true, true},
+    {"Midi Last Dir", &SaverSettings::MidiLastDir, true, true},
+    {"PersonalMessage", &SaverSettings::PersonalMessage, false, true},  // read with its own default below
+}};
+
+}  // namespace
+
+void UseSaverRegistryKey() { SetRegistryKey(kRegistryCompany, LoadResourceString(IDS_APPLICATION_TITLE)); }
+
+std::string SettingsKeyPath() { return GetAppRegistryPath() + "\\" + kSettingsSection; }
+
+int LoadSettings(SaverSettings& settings) {
+    for (const IntValue& value : kIntValues)
+        settings.*value.field = int(GetProfileInt(kSettingsSection, value.name, value.defaultValue));
+    for (const ByteValue& value : kByteValues)
+        settings.*value.field = BYTE(GetProfileInt(kSettingsSection, value.name, value.defaultValue));
+    for (const TextValue& value : kTextValues)
+        if (value.read) settings.*value.field = GetProfileString(kSettingsSection, value.name, "");
+    settings.FaceName = GetProfileString(kSettingsSection, "FaceName", "Arial").substr(0, kFaceNameLimit);
+    settings.PersonalMessage =
+        GetProfileString(kSettingsSection, "PersonalMessage", LoadResourceString(IDS_PERSONAL_MESSAGE));
+    settings.ShowMillenniumCountDown = 0;
+
+    settings.MaxWidth = GetProfileInt(kSettingsSection, "MaxWidth", 640);
+    settings.MaxHeight = GetProfileInt(kSettingsSection, "MaxHeight", 480);
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    // Unsigned on purpose: a stored value with the top bit set counts as larger than any desktop.
+    if (settings.MaxWidth > unsigned(desktop.right - desktop.left)) settings.MaxWidth = unsigned(desktop.right - desktop.left);
+    if (settings.MaxHeight > unsigned(desktop.bottom - desktop.top)) settings.MaxHeight = unsigned(desktop.bottom - desktop.top);
+    return 1;
+}
+
+int SaveSettings(const SaverSettings& settings) {
+    ProfileWriteBatch batch;  // one locked write of the whole record
+    for (const IntValue& value : kIntValues)
+        if (!value.readOnly) WriteProfileInt(kSettingsSection, value.name, settings.*value.field);
+    for (const ByteValue& value : kByteValues) WriteProfileInt(kSettingsSection, value.name, settings.*value.field);
+    WriteProfileString(kSettingsSection, "FaceName", settings.FaceName.substr(0, kFaceNameLimit));
+    WriteProfileInt(kSettingsSection, "MaxWidth", int(settings.MaxWidth));
+    WriteProfileInt(kSettingsSection, "MaxHeight", int(settings.MaxHeight));
+    for (const TextValue& value : kTextValues)
+        if (value.write) WriteProfileString(kSettingsSection, value.name, settings.*value.field);
+    return 1;
+}
+
+void SaveCurrentCam(const SaverSettings& settings) {
+    WriteProfileString(kSettingsSection, "CurrentCam", settings.CurrentCam);
+}
+
+std::vector<std::string> SplitBarList(std::string_view list) {
+    std::vector<std::string> entries;
+    while (!list.empty()) {
+        const size_t bar = list.find('|');
+        entries.emplace_back(list.substr(0, bar));
+        if (bar == std::string_view::npos) break;
+        list.remove_prefix(bar + 1);
+    }
+    return entries;
+}
+
+std::string JoinBarList(const std::vector<std::string>& entries) {
+    std::string list;
+    for (const std::string& entry : entries) list.append(entry).push_back('|');
+    return list;
+}
+
+std::optional<double> ReadStoredDouble(const char* valueName) {
+    RegKey key;
+    if (RegOpenKey(HKEY_CURRENT_USER, SettingsKeyPath().c_str(), key.out()) != ERROR_SUCCESS) return std::nullopt;
+    double value = 0;
+    DWORD type = 0, size = sizeof value;
+    if (RegQueryValueEx(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_BINARY || size != sizeof value)
+        return std::nullopt;
+    return value;
+}
+
+bool WriteStoredDouble(const char* valueName, double value) {
+    RegKey key;
+    if (RegCreateKey(HKEY_CURRENT_USER, SettingsKeyPath().c_str(), key.out()) != ERROR_SUCCESS) return false;
+    return RegSetValueEx(key.get(), valueName, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+           ERROR_SUCCESS;
+}
+
+}  // namespace saver

@@ -1,0 +1,101 @@
+// The saver on a real X server (Xvfb): full screen with real key input, and the preview inside a
+// host window of another program.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <chrono>
+#include <thread>
+
+#include "programs.h"
+#include "saver_process.h"
+
+using namespace integration;
+using testing_support::ChildProcess;
+using testing_support::HelperPath;
+using testing_support::TempRoot;
+
+namespace {
+
+class X11DisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto xvfb = platform::FindProgram("Xvfb");
+        ASSERT_TRUE(xvfb) << "Xvfb is needed for these tests (Debian package xvfb)";
+        server_ = std::make_unique<ChildProcess>(xvfb->string(), std::vector<std::string>{
+                                                                    "-displayfd", "1", "-screen", "0", "800x600x24",
+                                                                    "-nolisten", "tcp"});
+        const std::string number = server_->readLine(20000);
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        displayName_ = ":" + number;
+        display_ = XOpenDisplay(displayName_.c_str());
+        ASSERT_NE(display_, nullptr);
+    }
+
+    void TearDown() override {
+        if (display_) XCloseDisplay(display_);
+    }
+
+    std::vector<std::string> environment() const { return {"DISPLAY=" + displayName_, "KELVANE_DISPLAY="}; }
+
+    unsigned long pixelAt(int x, int y) {
+        XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return ~0ul;
+        const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+        XDestroyImage(image);
+        return pixel;
+    }
+
+    // Waits until the screen shows the colour at the point.
+    bool waitForColour(int x, int y, unsigned long colour, int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            if (pixelAt(x, y) == colour) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    std::unique_ptr<ChildProcess> server_;
+    std::string displayName_;
+    Display* display_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(X11DisplayTest, RunModeCoversTheScreenAndARealKeyEndsIt) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x000000C0);  // red 0xC0
+    auto saver = StartSaver(root, {{"/s"}, "", environment()});
+    ASSERT_TRUE(waitForColour(400, 300, 0xC00000, 15000)) << "the saver never covered the screen";
+    EXPECT_EQ(pixelAt(0, 0), 0xC00000u);
+    EXPECT_EQ(pixelAt(799, 599), 0xC00000u);
+    EXPECT_EQ(saver->wait(0), -1);
+
+    const KeyCode escape = XKeysymToKeycode(display_, XK_Escape);
+    XTestFakeKeyEvent(display_, escape, True, 0);
+    XTestFakeKeyEvent(display_, escape, False, 0);
+    XFlush(display_);
+    EXPECT_EQ(saver->wait(10000), 0);
+}
+
+TEST_F(X11DisplayTest, PreviewDrawsInsideTheHostWindowAndEndsWithIt) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x0000C000);  // green 0xC0
+    ChildProcess host(HelperPath("x_host_window"), {"320", "240"}, environment());
+    const std::string id = host.readLine(10000);
+    ASSERT_FALSE(id.empty());
+    ASSERT_TRUE(waitForColour(50, 40, 0xFFFFFF, 5000)) << "the host window is not on the screen";
+
+    auto saver = StartSaver(root, {{"/p", id}, "", environment()});
+    // The host sits at (40, 30) with 320 x 240 pixels: the preview fills exactly that.
+    ASSERT_TRUE(waitForColour(41, 31, 0x00C000, 15000)) << "the preview never drew";
+    EXPECT_EQ(pixelAt(40 + 319, 30 + 239), 0x00C000u);
+    EXPECT_NE(pixelAt(40 + 320, 30 + 240), 0x00C000u);
+    EXPECT_NE(pixelAt(39, 29), 0x00C000u);
+
+    host.kill(SIGTERM);
+    host.wait(5000);
+    EXPECT_EQ(saver->wait(10000), 0) << "the preview did not end with its host";
+}

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "child_process.h"
+#include "registry.h"
+#include "temp_root.h"
+
+using namespace platform;
+using testing_support::ChildProcess;
+using testing_support::HelperPath;
+using testing_support::TempRoot;
+
+namespace {
+
+std::set<std::string> ValueNames(const TempRoot& root) {
+    auto hive = ParseRegFile(root.readUserRegistry(), "HKEY_CURRENT_USER");
+    std::set<std::string> names;
+    if (!hive) return names;
+    if (const RegKeyData* key = hive->findKey("Software\\Test"))
+        for (const auto& [name, value] : key->values) names.insert(name);
+    return names;
+}
+
+}  // namespace
+
+TEST(RegistryTest, ValuesKeepTheirTypesInAReadableFile) {
+    TempRoot root;
+    RegKey key;
+    ASSERT_EQ(RegOpenKey(HKEY_CURRENT_USER, "Software\\Tarvex", key.out()), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegCreateKey(HKEY_CURRENT_USER, "Software\\Tarvex\\Ostrel Screen Saver\\Kelvane Screen Saver", key.out()),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegWriteDword(key.get(), "Height", DWORD(-24)), ERROR_SUCCESS);
+    EXPECT_EQ(RegWriteString(key.get(), "CamList", "Harbour|http://host/p.jpg|"), ERROR_SUCCESS);
+    const double position = 1.0;
+    EXPECT_EQ(RegSetValueEx(key.get(), "CurrentPosition", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&position), 8),
+              ERROR_SUCCESS);
+
+    const std::string text = root.readUserRegistry();
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Tarvex\\Ostrel Screen Saver\\Kelvane Screen Saver]"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"Height\"=dword:ffffffe8"), std::string::npos);
+    EXPECT_NE(text.find("\"CamList\"=\"Harbour|http://host/p.jpg|\""), std::string::npos);
+    EXPECT_NE(text.find("\"CurrentPosition\"=hex:00,00,00,00,00,00,f0,3f"), std::string::npos);
+
+    // Names are found whatever their case; a string read as a number is not a number.
+    EXPECT_EQ(RegReadDword(key.get(), "HEIGHT"), DWORD(-24));
+    EXPECT_EQ(RegReadString(key.get(), "camlist"), "Harbour|http://host/p.jpg|");
+    EXPECT_FALSE(RegReadDword(key.get(), "CamList"));
+    EXPECT_FALSE(RegReadString(key.get(), "Missing"));
+
+    // A buffer too small reports the size needed, the terminator of a string included.
+    char small[4];
+    DWORD size = sizeof small, type = 0;
+    EXPECT_EQ(RegQueryValueEx(key.get(), "CamList", nullptr, &type, reinterpret_cast<BYTE*>(small), &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(size, 27u);
+
+    EXPECT_EQ(RegDeleteValue(key.get(), "Height"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValue(key.get(), "Height"), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(RegReadDword(key.get(), "Height"));
+}
+
+TEST(RegistryTest, AHandEditedFileIsReadAndAClosedHandleIsRefused) {
+    TempRoot root;
+    std::filesystem::create_directories(root.userRegistry().parent_path());
+    std::ofstream(root.userRegistry()) << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Test]\n"
+                                          "\"Speed\"=dword:00000064\n";
+    RegKey key;
+    ASSERT_EQ(RegOpenKey(HKEY_CURRENT_USER, "Software\\Test", key.out()), ERROR_SUCCESS);
+    EXPECT_EQ(RegReadDword(key.get(), "speed"), 100u);
+    const HKEY stale = key.release();
+    EXPECT_EQ(RegCloseKey(stale), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(stale), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegWriteDword(stale, "Speed", 1), ERROR_INVALID_HANDLE);
+}
+
+TEST(RegistryTest, AnUnreadableFileIsMovedAsideNotOverwritten) {
+    TempRoot root;
+    std::filesystem::create_directories(root.userRegistry().parent_path());
+    const std::string garbage = "this is not a registry file\n\"x\"=1\n";
+    std::ofstream(root.userRegistry()) << garbage;
+
+    RegKey key;
+    EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, "Software\\Test", key.out()), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegCreateKey(HKEY_CURRENT_USER, "Software\\Test", key.out()), ERROR_SUCCESS);
+    ASSERT_EQ(RegWriteDword(key.get(), "Fresh", 7), ERROR_SUCCESS);
+
+    std::vector<std::filesystem::path> asides;
+    for (const auto& entry : std::filesystem::directory_iterator(root.userRegistry().parent_path()))
+        if (entry.path().filename().string().find("user.reg.unreadable-") == 0) asides.push_back(entry.path());
+    ASSERT_EQ(asides.size(), 1u);
+    std::ifstream in(asides[0]);
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, garbage);
+    EXPECT_EQ(RegReadDword(key.get(), "Fresh"), 7u);
+}
+
+TEST(RegistryTest, ABatchWritesEverythingAtOnce) {
+    TempRoot root;
+    RegKey key;
+    ASSERT_EQ(RegCreateKey(HKEY_CURRENT_USER, "Software\\Test", key.out()), ERROR_SUCCESS);
+    {
+        RegWriteBatch batch;
+        for (int i = 0; i < 50; ++i) RegWriteDword(key.get(), ("v" + std::to_string(i)).c_str(), DWORD(i));
+        EXPECT_FALSE(RegReadDword(key.get(), "v0"));  // not written before the batch ends
+    }
+    EXPECT_EQ(ValueNames(root).size(), 50u);
+    EXPECT_EQ(RegReadDword(key.get(), "v49"), 49u);
+}
+
+TEST(RegistryTest, TwoProgramsWritingAtOnceLoseNothing) {
+    TempRoot root;
+    ChildProcess first(HelperPath("registry_writer"), {"first", "500"});
+    ChildProcess second(HelperPath("registry_writer"), {"second", "500"});
+    ASSERT_EQ(first.wait(120000), 0);
+    ASSERT_EQ(second.wait(120000), 0);
+    const std::set<std::string> names = ValueNames(root);
+    EXPECT_EQ(names.size(), 1000u);
+    for (int i = 0; i < 500; i += 97) {
+        EXPECT_TRUE(names.count("first-" + std::to_string(i)));
+        EXPECT_TRUE(names.count("second-" + std::to_string(i)));
+    }
+}
+
+TEST(RegistryTest, AWriterKilledAnyTimeLeavesAReadableFileWithEveryFinishedValue) {
+    TempRoot root;
+    std::mt19937 random(12345);
+    std::set<std::string> finished;
+    for (int round = 0; round < 25; ++round) {
+        const std::string prefix = "r" + std::to_string(round);
+        ChildProcess writer(HelperPath("registry_writer"), {prefix, "100000"});
+        // Let it write a few values, then kill it at a random moment.
+        for (int i = 0; i < 2 + int(random() % 5); ++i) {
+            const std::string line = writer.readLine(10000);
+            ASSERT_EQ(line.rfind("done ", 0), 0u) << line;
+            finished.insert(prefix + "-" + line.substr(5));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+        writer.kill(SIGKILL);
+        writer.wait(5000);
+        // Lines it printed before it died also count as finished.
+        for (std::string line = writer.readLine(50); !line.empty(); line = writer.readLine(50))
+            if (line.rfind("done ", 0) == 0 && line.back() != ' ') finished.insert(prefix + "-" + line.substr(5));
+
+        ASSERT_TRUE(ParseRegFile(root.readUserRegistry(), "HKEY_CURRENT_USER")) << "round " << round;
+        const std::set<std::string> stored = ValueNames(root);
+        for (const std::string& name : finished) ASSERT_TRUE(stored.count(name)) << name << " lost in round " << round;
+    }
+}

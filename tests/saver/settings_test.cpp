@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "headless_display.h"
+#include "profile.h"
+#include "reg_file.h"
+#include "settings.h"
+#include "temp_root.h"
+
+using namespace saver;
+using platform::HeadlessDisplay;
+using platform::SetDisplay;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDisplay(std::make_unique<HeadlessDisplay>(1024, 768));
+        UseSaverRegistryKey();
+    }
+    void TearDown() override { SetDisplay(nullptr); }
+
+    const platform::RegKeyData* storedSection() {
+        hive_ = platform::ParseRegFile(root_.readUserRegistry(), "HKEY_CURRENT_USER");
+        return hive_ ? hive_->findKey(SettingsKeyPath()) : nullptr;
+    }
+
+    testing_support::TempRoot root_;
+    std::optional<platform::RegHive> hive_;
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, AFreshUserGetsTheDefaults) {
+    SaverSettings settings;
+    EXPECT_EQ(LoadSettings(settings), 1);
+    EXPECT_EQ(settings.InterStretch, 1);
+    EXPECT_EQ(settings.Height, -24);
+    EXPECT_EQ(settings.Weight, 400);
+    EXPECT_EQ(settings.Italic, 255);
+    EXPECT_EQ(settings.CharSet, 1);
+    EXPECT_EQ(settings.PitchAndFamily, 34);
+    EXPECT_EQ(settings.FaceName, "Arial");
+    EXPECT_EQ(settings.PersonalMessage, "Add your own personal message!");
+    EXPECT_EQ(settings.ShowMillenniumCountDown, 0);  // stored default 1, always 0 after a load
+    EXPECT_EQ(settings.FontColor, 65535);
+    EXPECT_EQ(settings.Movement, 2);
+    EXPECT_EQ(settings.MaxWidth, 640u);
+    EXPECT_EQ(settings.MaxHeight, 480u);
+    EXPECT_EQ(settings.ImageStretchOption, 2);
+    EXPECT_EQ(settings.Change, 1);
+    EXPECT_EQ(settings.ChangeTime, 15);
+    EXPECT_EQ(settings.RandomSpeed, 30);
+    EXPECT_EQ(settings.FloatSpeed, 100);
+    EXPECT_EQ(settings.WallSize, 1);
+    EXPECT_EQ(settings.CheckTransIcon, 1);
+    EXPECT_EQ(settings.AutoTransitionEffect, 1);
+    EXPECT_EQ(settings.CurrentTransitionEffect, 3);
+    EXPECT_EQ(settings.EditMinutes, 1);
+    EXPECT_EQ(settings.NoMidiSound, 1);
+    EXPECT_EQ(settings.SelectedPlayer, 1);
+    EXPECT_EQ(settings.NotUseCD, 1);
+    EXPECT_EQ(settings.Resume, 1);
+    EXPECT_EQ(settings.FilePreview, 1);
+    EXPECT_EQ(settings.PreviewCurrent, 1);
+    EXPECT_EQ(settings.ShowTicker, 1);
+    EXPECT_EQ(settings.ShowDate, 1);
+    EXPECT_EQ(settings.ShowTime, 1);
+    EXPECT_EQ(settings.ShowFileName, 1);
+    EXPECT_EQ(settings.TempImagesDirectory, "");
+    EXPECT_EQ(settings.CamList, "");
+    EXPECT_FALSE(std::filesystem::exists(root_.userRegistry()));  // reading writes nothing
+}
+
+TEST_F(SettingsTest, TheCustomSizeIsClampedToTheDesktopAsUnsigned) {
+    platform::WriteProfileInt(kSettingsSection, "MaxWidth", 4000);
+    platform::WriteProfileInt(kSettingsSection, "MaxHeight", int(0x80000010u));  // top bit set
+    SaverSettings settings;
+    LoadSettings(settings);
+    EXPECT_EQ(settings.MaxWidth, 1024u);
+    EXPECT_EQ(settings.MaxHeight, 768u);
+    platform::WriteProfileInt(kSettingsSection, "MaxWidth", 800);
+    platform::WriteProfileInt(kSettingsSection, "MaxHeight", 768);
+    LoadSettings(settings);
+    EXPECT_EQ(settings.MaxWidth, 800u);
+    EXPECT_EQ(settings.MaxHeight, 768u);
+}
+
+TEST_F(SettingsTest, ALongFaceNameKeepsItsFirst31Characters) {
+    platform::WriteProfileString(kSettingsSection, "FaceName", "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn");
+    SaverSettings settings;
+    LoadSettings(settings);
+    EXPECT_EQ(settings.FaceName, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcde");
+}
+
+TEST_F(SettingsTest, SavingWritesTypedValuesButNotTheReadOnlyOnes) {
+    SaverSettings settings;
+    LoadSettings(settings);
+    settings.Files = "a.jpg|b.gif|";
+    settings.CurrentFile = "/images/Harbour.jpg";
+    settings.TempImagesDirectory = "/should/not/be/written";
+    settings.ShowStatus = 1;
+    settings.KioskMode = 1;
+    settings.Height = -24;
+    ASSERT_EQ(SaveSettings(settings), 1);
+
+    const platform::RegKeyData* section = storedSection();
+    ASSERT_NE(section, nullptr);
+    EXPECT_EQ(section->values.count("TempImagesDirectory"), 0u);
+    EXPECT_EQ(section->values.count("ShowStatus"), 0u);
+    EXPECT_EQ(section->values.count("KioskMode"), 0u);
+    EXPECT_EQ(section->values.at("Files"), (platform::RegValue{platform::REG_SZ, "a.jpg|b.gif|"}));
+    EXPECT_EQ(section->values.at("Current File").type, platform::REG_SZ);
+    EXPECT_EQ(section->values.at("Italic").type, platform::REG_DWORD);  // byte fields are stored as DWORDs
+    EXPECT_EQ(section->values.at("MaxWidth").type, platform::REG_DWORD);
+    EXPECT_EQ(section->values.at("FaceName").data, "Arial");
+    EXPECT_NE(root_.readUserRegistry().find("\"Height\"=dword:ffffffe8"), std::string::npos);
+
+    // Files and Current File are written for others, never read back.
+    SaverSettings next;
+    LoadSettings(next);
+    EXPECT_EQ(next.Files, "");
+    EXPECT_EQ(next.CurrentFile, "");
+}
+
+TEST_F(SettingsTest, SavingAndLoadingChangesOnlyTheCountdownAndTheClamp) {
+    SaverSettings settings;
+    LoadSettings(settings);
+    settings.Height = -13;
+    settings.Italic = 0;
+    settings.FaceName = "DejaVu Sans";
+    settings.PersonalMessage = "Back at 3 \"o'clock\" \\ see you";
+    settings.ShowMillenniumCountDown = 1;
+    settings.MaxWidth = 5000;
+    settings.CamList = "Harbour|http://127.0.0.1:8080/a.jpg|??:??|Unknown|???|1|||0|";
+    settings.CurrentCam = "Harbour";
+    settings.MidiFiles = "/music/a.ogg|/music/b.ogg|";
+    settings.Movement = 0;
+    settings.BackColor = int(0x00FF8000);
+    settings.DirChangeMode = 3;
+    SaveSettings(settings);
+
+    SaverSettings loaded;
+    LoadSettings(loaded);
+    SaverSettings expected = settings;
+    expected.ShowMillenniumCountDown = 0;
+    expected.MaxWidth = 1024;
+    expected.Files.clear();        // written only
+    expected.CurrentFile.clear();  // written only
+    EXPECT_TRUE(loaded == expected);
+}
+
+TEST_F(SettingsTest, BarListsAndStoredDoubles) {
+    EXPECT_EQ(SplitBarList("a|b c|"), (std::vector<std::string>{"a", "b c"}));
+    EXPECT_EQ(SplitBarList(""), (std::vector<std::string>{}));
+    EXPECT_EQ(SplitBarList("|x|"), (std::vector<std::string>{"", "x"}));
+    EXPECT_EQ(SplitBarList("unterminated"), (std::vector<std::string>{"unterminated"}));
+    EXPECT_EQ(JoinBarList({"/m/a.ogg", "/m/b.ogg"}), "/m/a.ogg|/m/b.ogg|");
+    EXPECT_EQ(SplitBarList(JoinBarList({"one", "two"})), (std::vector<std::string>{"one", "two"}));
+
+    EXPECT_FALSE(ReadStoredDouble("CurrentPosition"));
+    ASSERT_TRUE(WriteStoredDouble("CurrentPosition", 1.0));
+    EXPECT_EQ(ReadStoredDouble("CurrentPosition"), 1.0);
+    EXPECT_NE(root_.readUserRegistry().find("\"CurrentPosition\"=hex:00,00,00,00,00,00,f0,3f"), std::string::npos);
+    platform::WriteProfileInt(kSettingsSection, "CurrentDuration", 5);  // not 8 bytes: not a position
+    EXPECT_FALSE(ReadStoredDouble("CurrentDuration"));
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the suite builds, runs and tests with; quiet when all are there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libgl-dev libx11-dev libxtst-dev
+  libcurl4-openssl-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
+  libpng-dev libmpv-dev
+  libgtest-dev libbenchmark-dev
+  xvfb xauth
+  clang libclang-rt-14-dev
+  libgif-dev libpixman-1-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything under AddressSanitizer and UBSan, smoke-runs the
+# fuzz targets and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-dependencies.sh
+
+bash tools/fuzz.sh 20
+
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON >/dev/null
+cmake --build build/test
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir build/test --output-on-failure -j2 --timeout 600
