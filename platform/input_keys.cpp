@@ -1,5 +1,7 @@
 #include "input_keys.h"
 
+#include "text_compare.h"
+
 #include <Qt>
 #include <array>
 #include <cctype>
@@ -28,13 +30,6 @@ constexpr std::array<NamedKey, 12> kNamedKeys{{
     {"Down", VK_DOWN, Qt::Key_Down},
 }};
 
-bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
-
 }  // namespace
 
 UINT VirtualKeyFromQt(int qtKey) {
@@ -60,7 +55,7 @@ UINT VirtualKeyFromName(std::string_view name) {
         return number >= 1 ? VK_F1 + UINT(number - 1) : 0;
     }
     for (const NamedKey& named : kNamedKeys)
-        if (SameNoCase(named.name, name)) return named.key;
+        if (EqualsNoCase(named.name, name)) return named.key;
     return 0;
 }
 

@@ -1,7 +1,8 @@
 #include "programs.h"
 
+#include "text_compare.h"
+
 #include <array>
-#include <cctype>
 #include <cstdlib>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -25,14 +26,6 @@ constexpr std::array<ProgramName, 3> kPrograms{{
     {"GlyphveilWC.exe", "glyphveil"},
 }};
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
 bool IsExecutable(const fs::path& path) {
     std::error_code error;
     return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
@@ -42,7 +35,7 @@ bool IsExecutable(const fs::path& path) {
 
 std::string InstalledProgramName(const std::string& systemName) {
     for (const ProgramName& program : kPrograms)
-        if (systemName.size() == std::string(program.system).size() && StartsWithNoCase(systemName, program.system))
+        if (EqualsNoCase(systemName, program.system))
             return program.installed;
     return systemName;
 }

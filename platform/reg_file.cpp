@@ -1,5 +1,7 @@
 #include "reg_file.h"
 
+#include "text_compare.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -10,13 +12,6 @@ namespace {
 
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
-
-char FoldCase(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return FoldCase(x) == FoldCase(y); });
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -190,7 +185,7 @@ std::optional<RegValue> ParseData(std::string_view data) {
         return value;
     }
     DWORD type = REG_BINARY;
-    if (EqualsNoCase(kind.substr(0, std::min<size_t>(kind.size(), 4)), "hex(") && kind.size() > 5 &&
+    if (StartsWithNoCase(kind, "hex(") && kind.size() > 5 &&
         kind.back() == ')') {
         const std::string_view digits = kind.substr(4, kind.size() - 5);
         if (digits.size() > 8) return std::nullopt;

@@ -1,7 +1,6 @@
 #include "windows.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <mutex>
 
@@ -10,6 +9,7 @@
 #include "gdi.h"
 #include "message_queue.h"
 #include "reg_file.h"
+#include "text_compare.h"
 #include "window_record.h"
 #include "window_sockets.h"
 
@@ -38,13 +38,6 @@ HWND const kDesktopWindow = reinterpret_cast<HWND>(std::uintptr_t(0x10000));
 HWND NewHandle() {
     gNextHandle += 4;
     return reinterpret_cast<HWND>(gNextHandle);
-}
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    const std::string_view other(b);
-    return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 bool Matches(const std::string& className, const std::string& title, const char* wantedClass, const char* wantedTitle) {

@@ -6,17 +6,11 @@
 #include "saver_messages.h"
 #include "saver_wnd.h"
 #include "system_services.h"
+#include "text_compare.h"
 #include "windows.h"
 
 namespace saver {
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
 
 // "/x", "-x" or "x", in either letter case.
 bool IsSwitch(std::string_view text, char letter) {

@@ -13,7 +13,13 @@ using testing_support::HelperPath;
 
 namespace {
 
-std::vector<std::string> HeadlessEnvironment() { return {"KELVANE_DISPLAY=headless"}; }
+// A window_peer program with a window of the given title, ready to answer.
+std::unique_ptr<ChildProcess> StartPeer(const std::string& title) {
+    auto peer = std::make_unique<ChildProcess>(HelperPath("window_peer"), std::vector<std::string>{title},
+                                               std::vector<std::string>{"KELVANE_DISPLAY=headless"});
+    EXPECT_EQ(peer->readLine(20000), "ready");
+    return peer;
+}
 
 size_t SocketFiles(const std::filesystem::path& folder) {
     size_t count = 0;
@@ -29,8 +35,7 @@ size_t SocketFiles(const std::filesystem::path& folder) {
 
 TEST(WindowSocketsTest, AnotherProgramsWindowIsFoundAndAnswers) {
     testing_support::TempRoot root;
-    ChildProcess peer(HelperPath("window_peer"), {"Peer Window"}, HeadlessEnvironment());
-    ASSERT_EQ(peer.readLine(20000), "ready");
+    auto peer = StartPeer("Peer Window");
 
     EXPECT_EQ(FindWindow(nullptr, "No Such Window"), nullptr);
     HWND remote = FindWindow(nullptr, "peer window");  // titles match without regard to case
@@ -40,7 +45,7 @@ TEST(WindowSocketsTest, AnotherProgramsWindowIsFoundAndAnswers) {
     EXPECT_TRUE(IsWindow(remote));
     EXPECT_EQ(SendMessage(remote, WM_USER + 1, 21, 0), 42);
     EXPECT_TRUE(PostMessage(remote, WM_USER + 2, 5, 0));
-    EXPECT_EQ(peer.readLine(10000), "posted 5");
+    EXPECT_EQ(peer->readLine(10000), "posted 5");
 
     // The runtime folder is the user's alone.
     const auto runtime = root.path() / "run";
@@ -49,7 +54,7 @@ TEST(WindowSocketsTest, AnotherProgramsWindowIsFoundAndAnswers) {
 
     // WM_CLOSE ends the other program, and its socket goes with it.
     EXPECT_TRUE(PostMessage(remote, WM_CLOSE, 0, 0));
-    EXPECT_EQ(peer.wait(20000), 0);
+    EXPECT_EQ(peer->wait(20000), 0);
     EXPECT_FALSE(IsWindow(remote));
     EXPECT_EQ(FindWindow(nullptr, "Peer Window"), nullptr);
     EXPECT_EQ(SocketFiles(runtime), 0u);
@@ -57,10 +62,9 @@ TEST(WindowSocketsTest, AnotherProgramsWindowIsFoundAndAnswers) {
 
 TEST(WindowSocketsTest, ADeadProgramsWindowIsIgnoredAndItsSocketRemoved) {
     testing_support::TempRoot root;
-    ChildProcess peer(HelperPath("window_peer"), {"Doomed"}, HeadlessEnvironment());
-    ASSERT_EQ(peer.readLine(20000), "ready");
-    peer.kill(SIGKILL);
-    peer.wait(5000);
+    auto peer = StartPeer("Doomed");
+    peer->kill(SIGKILL);
+    peer->wait(5000);
     const auto runtime = root.path() / "run";
     EXPECT_EQ(SocketFiles(runtime), 2u);  // the socket and its description stay behind a killed program
     EXPECT_EQ(FindWindow(nullptr, "Doomed"), nullptr);
@@ -69,14 +73,13 @@ TEST(WindowSocketsTest, ADeadProgramsWindowIsIgnoredAndItsSocketRemoved) {
 
 TEST(WindowSocketsTest, ASendToAProgramThatNeverAnswersTimesOut) {
     testing_support::TempRoot root;
-    ChildProcess peer(HelperPath("window_peer"), {"Frozen"}, HeadlessEnvironment());
-    ASSERT_EQ(peer.readLine(20000), "ready");
+    auto peer = StartPeer("Frozen");
     HWND remote = FindWindow(nullptr, "Frozen");
     ASSERT_NE(remote, nullptr);
-    peer.kill(SIGSTOP);
+    peer->kill(SIGSTOP);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(SendMessage(remote, WM_USER + 1, 21, 0), 0);
     const auto waited = std::chrono::steady_clock::now() - started;
     EXPECT_GE(waited, std::chrono::milliseconds(kCrossProgramSendTimeoutMs - 100));
-    peer.kill(SIGKILL);
+    peer->kill(SIGKILL);
 }

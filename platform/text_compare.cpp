@@ -1,0 +1,19 @@
+#include "text_compare.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace platform {
+
+char FoldCase(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace platform

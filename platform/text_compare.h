@@ -1,0 +1,12 @@
+// Text comparisons without regard to (ASCII) letter case, as the platform compares names.
+#pragma once
+
+#include <string_view>
+
+namespace platform {
+
+char FoldCase(char c);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+}  // namespace platform
