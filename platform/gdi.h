@@ -1,8 +1,12 @@
-// Drawing on windows: device contexts, brushes and rectangle fills.
+// Drawing: device contexts for windows and memory, bitmaps in the display's format, brushes,
+// pens, palettes and the raster operations the saver uses.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "device_pixels.h"
 #include "surface.h"
 #include "win_types.h"
 
@@ -11,30 +15,121 @@ namespace platform {
 class GdiObject {
 public:
     virtual ~GdiObject() = default;
+    bool stock = false;  // stock objects are never deleted
 };
 
 class Brush : public GdiObject {
 public:
-    explicit Brush(COLORREF color) : color_(color) {}
+    explicit Brush(COLORREF color, bool hollow = false) : color_(color), hollow_(hollow) {}
+    COLORREF color() const { return color_; }
+    bool hollow() const { return hollow_; }
+
+private:
+    COLORREF color_;
+    bool hollow_;
+};
+
+class Pen : public GdiObject {
+public:
+    explicit Pen(COLORREF color) : color_(color) {}
     COLORREF color() const { return color_; }
 
 private:
     COLORREF color_;
 };
 
+// A device-dependent bitmap: pixels in a device format (the display's, or 1 bit for the
+// default bitmap of a memory context).
+class Bitmap : public GdiObject {
+public:
+    Bitmap(int width, int height, int depth) : surface(std::make_shared<Surface>(width, height, depth)) {}
+    std::shared_ptr<Surface> surface;
+};
+
+class Palette : public GdiObject {
+public:
+    explicit Palette(std::vector<PALETTEENTRY> colours) : entries(std::move(colours)) {}
+    std::vector<PALETTEENTRY> entries;
+    std::vector<BYTE> systemIndex;  // where each entry sits in the system palette once realised
+};
+
+class Font;
+
 using HGDIOBJ = GdiObject*;
 using HBRUSH = Brush*;
+using HPEN = Pen*;
+using HBITMAP = Bitmap*;
+using HPALETTE = Palette*;
+using HFONT = Font*;
 
-// A device context draws on the surface that holds a window's pixels, clipped to the window.
+constexpr int OPAQUE = 2;
+constexpr int TRANSPARENT = 1;
+constexpr UINT TA_NOUPDATECP = 0;
+constexpr UINT TA_UPDATECP = 1;
+constexpr UINT TA_LEFT = 0;
+constexpr UINT TA_RIGHT = 2;
+constexpr UINT TA_CENTER = 6;
+constexpr UINT TA_TOP = 0;
+constexpr UINT TA_BOTTOM = 8;
+constexpr UINT TA_BASELINE = 24;
+constexpr int COLORONCOLOR = 3;
+constexpr int HALFTONE = 4;
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD SRCPAINT = 0x00EE0086;
+constexpr DWORD SRCAND = 0x008800C6;
+constexpr DWORD SRCINVERT = 0x00660046;
+constexpr DWORD PATCOPY = 0x00F00021;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+constexpr int PLANES = 14;
+constexpr int BITSPIXEL = 12;
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int RASTERCAPS = 38;
+constexpr int RC_PALETTE = 0x0100;
+constexpr int SIZEPALETTE = 104;
+
+// Stock objects.
+constexpr int WHITE_BRUSH = 0;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+constexpr int WHITE_PEN = 6;
+constexpr int BLACK_PEN = 7;
+constexpr int ANSI_VAR_FONT = 12;
+constexpr int SYSTEM_FONT = 13;
+constexpr int DEFAULT_PALETTE = 15;
+
+// A device context draws on a window (on the surface that holds its pixels, clipped to the
+// window) or, as a memory context, on the bitmap selected into it.
 class DeviceContext {
 public:
+    bool memory = false;
     HWND window = nullptr;
     HWND surfaceOwner = nullptr;
     std::shared_ptr<Surface> surface;
-    POINT origin;  // the window's client origin on the surface
+    POINT origin;  // the drawing origin on the surface
     RECT clip;     // surface coordinates
     RECT touched;  // what was drawn, surface coordinates
 
+    HBRUSH brush = nullptr;
+    HPEN pen = nullptr;
+    HFONT font = nullptr;
+    HPALETTE palette = nullptr;
+    HBITMAP bitmap = nullptr;
+    COLORREF textColor = RGB(0, 0, 0);
+    COLORREF backColor = RGB(255, 255, 255);
+    int backMode = OPAQUE;
+    UINT textAlign = TA_LEFT | TA_TOP;
+    int stretchMode = 1;
+    POINT position;  // the current position of MoveTo, LineTo and TA_UPDATECP
+
+    int depth() const { return surface ? surface->depth() : 1; }
+    // A rectangle in logical coordinates, on the surface and clipped.
+    RECT toSurface(const RECT& area) const;
+    // The device value of a colour: on 8 bits through the palette realised into this context.
+    std::uint32_t deviceValue(COLORREF color) const;
+    void markTouched(const RECT& surfaceArea) { touched = UnionRects(touched, surfaceArea); }
     void fill(const RECT& area, COLORREF color);
 };
 using HDC = DeviceContext*;
@@ -45,19 +140,79 @@ struct PAINTSTRUCT {
     RECT rcPaint;
 };
 
-HDC GetDC(HWND window);
+// Window contexts.
+HDC GetDC(HWND window);  // null window: the whole screen
 int ReleaseDC(HWND window, HDC dc);
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+// Memory contexts and their bitmaps.
+HDC CreateCompatibleDC(HDC dc);
+// The display context ("DISPLAY"); other drivers are not known.
+HDC CreateDC(const char* driver, const char* device, const char* output, const void* init);
+BOOL DeleteDC(HDC dc);
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+LONG GetBitmapBits(HBITMAP bitmap, LONG bytes, void* bits);
+LONG SetBitmapBits(HBITMAP bitmap, DWORD bytes, const void* bits);
+int GetDeviceCaps(HDC dc, int index);
 
-HBRUSH CreateSolidBrush(COLORREF color);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+HGDIOBJ GetStockObject(int which);
 BOOL DeleteObject(HGDIOBJ object);
-int FillRect(HDC dc, const RECT* area, HBRUSH brush);
+HBRUSH CreateSolidBrush(COLORREF color);
+HPEN CreatePen(int style, int width, COLORREF color);
 
-// A brush deleted on scope exit.
+int FillRect(HDC dc, const RECT* area, HBRUSH brush);
+BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int xSource, int ySource, DWORD rop);
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+COLORREF GetPixel(HDC dc, int x, int y);
+BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
+BOOL LineTo(HDC dc, int x, int y);
+int SetStretchBltMode(HDC dc, int mode);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+int SetBkMode(HDC dc, int mode);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+UINT SetTextAlign(HDC dc, UINT align);
+
+// Palettes.
+struct LOGPALETTE {
+    WORD palVersion = 0x300;
+    WORD palNumEntries = 0;
+    std::vector<PALETTEENTRY> palPalEntry;
+};
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+UINT RealizePalette(HDC dc);
+UINT GetNearestPaletteIndex(HPALETTE palette, COLORREF color);
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
+
+// Owners that delete their object on scope exit.
 struct GdiObjectDeleter {
     void operator()(GdiObject* object) const { DeleteObject(object); }
 };
 using UniqueBrush = std::unique_ptr<Brush, GdiObjectDeleter>;
+using UniqueBitmap = std::unique_ptr<Bitmap, GdiObjectDeleter>;
+using UniquePalette = std::unique_ptr<Palette, GdiObjectDeleter>;
+struct DcDeleter {
+    void operator()(DeviceContext* dc) const { DeleteDC(dc); }
+};
+using UniqueMemoryDC = std::unique_ptr<DeviceContext, DcDeleter>;
+// A window context released on scope exit.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDC() { ReleaseDC(window_, dc_); }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const { return dc_; }
+    operator HDC() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// Applies a raster operation to a device value.
+std::uint32_t ApplyRop(DWORD rop, std::uint32_t target, std::uint32_t source, std::uint32_t pattern);
 
 }  // namespace platform

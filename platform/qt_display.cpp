@@ -33,13 +33,14 @@ public:
     void present(const RECT& area) {
         auto record = FindWindowRecord(handle_);
         if (!record || !record->surface || !isExposed()) return;
-        const Surface& surface = *record->surface;
+        Surface converted;
+        const Surface& surface = record->surface->depth() == 32 ? *record->surface : (converted = record->surface->toRgb32());
         const QRect rect = QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
                                .intersected(QRect(0, 0, surface.width(), surface.height()));
         if (rect.isEmpty()) return;
         if (store_.size() != QSize(surface.width(), surface.height())) store_.resize(QSize(surface.width(), surface.height()));
-        const QImage image(reinterpret_cast<const uchar*>(surface.pixels().data()), surface.width(), surface.height(),
-                           surface.width() * 4, QImage::Format_RGB32);
+        const QImage image(surface.bytes().data(), surface.width(), surface.height(), surface.stride(),
+                           QImage::Format_RGB32);
         store_.beginPaint(rect);
         {
             QPainter painter(store_.paintDevice());

@@ -1,4 +1,5 @@
-// A pixel surface of 32-bit 0x00RRGGBB pixels: what a window or the headless screen shows.
+// A pixel surface in a device format (32, 24, 16 or 8 bits per pixel): what a window, the
+// headless screen or a device-dependent bitmap holds. Rows are top-down, padded to 16 bits.
 #pragma once
 
 #include <cstdint>
@@ -12,29 +13,35 @@ namespace platform {
 class Surface {
 public:
     Surface() = default;
-    Surface(int width, int height) { resize(width, height); }
+    Surface(int width, int height, int depth = 32) : depth_(depth) { resize(width, height); }
 
     void resize(int width, int height);
     int width() const { return width_; }
     int height() const { return height_; }
-    std::uint32_t* row(int y) { return pixels_.data() + std::size_t(y) * std::size_t(width_); }
-    const std::uint32_t* row(int y) const { return pixels_.data() + std::size_t(y) * std::size_t(width_); }
-    std::uint32_t pixel(int x, int y) const { return row(y)[x]; }
-    const std::vector<std::uint32_t>& pixels() const { return pixels_; }
+    int depth() const { return depth_; }
+    int stride() const { return stride_; }
+    std::uint8_t* row(int y) { return bytes_.data() + std::size_t(y) * std::size_t(stride_); }
+    const std::uint8_t* row(int y) const { return bytes_.data() + std::size_t(y) * std::size_t(stride_); }
+    std::vector<std::uint8_t>& bytes() { return bytes_; }
+    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
-    // Fills the rectangle, clipped to the surface.
-    void fill(RECT area, std::uint32_t xrgb);
-    // Copies another surface with its top-left corner at (x, y), clipped.
+    // Device values (see device_pixels.h); no bounds check beyond the caller's.
+    std::uint32_t value(int x, int y) const;
+    void setValue(int x, int y, std::uint32_t value);
+    // The colour shown at a point, 0x00RRGGBB.
+    std::uint32_t pixel(int x, int y) const;
+
+    // Fills the rectangle with a device value, clipped to the surface.
+    void fillValue(RECT area, std::uint32_t value);
+    // Copies another surface of the same depth with its top-left corner at (x, y), clipped.
     void blit(const Surface& source, int x, int y);
+    // The surface as 32-bit 0x00RRGGBB pixels.
+    Surface toRgb32() const;
 
 private:
-    int width_ = 0, height_ = 0;
-    std::vector<std::uint32_t> pixels_;
+    int width_ = 0, height_ = 0, depth_ = 32, stride_ = 0;
+    std::vector<std::uint8_t> bytes_;
 };
-
-constexpr std::uint32_t ColorToPixel(COLORREF color) {
-    return (std::uint32_t(GetRValue(color)) << 16) | (std::uint32_t(GetGValue(color)) << 8) | GetBValue(color);
-}
 
 RECT IntersectRects(const RECT& a, const RECT& b);
 bool IsRectEmpty(const RECT& r);
@@ -42,7 +49,7 @@ RECT UnionRects(const RECT& a, const RECT& b);
 
 // Writes the surface as an 8-bit RGB PNG; false when the file cannot be written.
 bool WritePng(const Surface& surface, const std::filesystem::path& file);
-// Reads a PNG written by WritePng (or any 8-bit RGB/RGBA PNG), for tests.
+// Reads a PNG into a 32-bit surface, for tests.
 bool ReadPng(const std::filesystem::path& file, Surface& surface);
 
 }  // namespace platform

@@ -146,7 +146,7 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWO
     record->controlId = controlId;
     record->procedure = std::move(procedure);
     record->queue = MessageQueue::currentShared();
-    if (OwnsSurface(*record)) record->surface = std::make_shared<Surface>(width, height);
+    if (OwnsSurface(*record)) record->surface = std::make_shared<Surface>(width, height, Display().depth());
     {
         std::lock_guard lock(gMutex);
         if (auto it = gClasses.find(record->className); it != gClasses.end()) record->classStyle = it->second;
