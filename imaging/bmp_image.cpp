@@ -1,0 +1,150 @@
+#include "bmp_image.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace imaging {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+std::uint32_t Dword(const BYTE* p) { return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24); }
+std::uint16_t Word(const BYTE* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+
+long FileSize(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(file);
+    std::rewind(file);
+    return size;
+}
+
+bool ReadExactly(std::FILE* file, void* into, size_t bytes) { return std::fread(into, 1, bytes, file) == bytes; }
+
+}  // namespace
+
+BOOL CBmpImageImpl::ReadFile(const std::string& name) {
+    const std::string& path = UseName(name);
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) return FALSE;
+    FreeDib();
+    width = height = depth = effWidth = 0;
+    colorType = 0;
+    const long fileSize = FileSize(file.get());
+    if (fileSize < 12) return FALSE;
+
+    // The 14-byte file header is optional: without "BM" the file is a bare DIB.
+    BYTE fileHeader[14] = {};
+    long start = 0;
+    long bitsOffset = 0;
+    if (ReadExactly(file.get(), fileHeader, 14) && Word(fileHeader) == 0x4D42) {
+        start = 14;
+        bitsOffset = long(Dword(fileHeader + 10));
+    } else {
+        std::rewind(file.get());
+    }
+    BYTE info[40] = {};
+    const DWORD headerSize = [&] {
+        BYTE size[4];
+        return ReadExactly(file.get(), size, 4) ? Dword(size) : 0u;
+    }();
+    BITMAPINFOHEADER header;
+    bool os2 = false;
+    if (headerSize == 12) {
+        // OS/2 1.x: 16-bit width, height, planes and bit count; colour entries of three bytes.
+        if (!ReadExactly(file.get(), info + 4, 8)) return FALSE;
+        header.biWidth = Word(info + 4);
+        header.biHeight = Word(info + 6);
+        header.biPlanes = Word(info + 8);
+        header.biBitCount = Word(info + 10);
+        os2 = true;
+    } else if (headerSize >= 40 && headerSize <= 1024) {
+        if (!ReadExactly(file.get(), info + 4, 36)) return FALSE;
+        std::memcpy(&header, info, 40);
+        header.biSize = 40;
+    } else {
+        return FALSE;
+    }
+    const long tableStart = start + long(headerSize);
+
+    // Only what can be drawn soundly: known depths, uncompressed or bit fields, sane sizes.
+    const int bitCount = header.biBitCount;
+    const bool knownDepth = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
+    const bool bitFields = header.biCompression == BI_BITFIELDS;
+    if (!knownDepth || (header.biCompression != BI_RGB && !(bitFields && (bitCount == 16 || bitCount == 32)))) return FALSE;
+    const bool topDown = header.biHeight < 0;
+    const long long rows = topDown ? -(long long)header.biHeight : header.biHeight;
+    if (header.biWidth <= 0 || header.biWidth > kMaxImageSide || rows <= 0 || rows > kMaxImageSide) return FALSE;
+    if (header.biClrUsed > 256) return FALSE;
+    DWORD colours = header.biClrUsed ? header.biClrUsed : (bitCount <= 8 ? DWORD(1) << bitCount : 0);
+    if (bitCount <= 8 && header.biClrUsed == 0) header.biClrUsed = colours;
+    const size_t rowBytes = size_t(DibRowBytes(header.biWidth, bitCount));
+    const size_t imageBytes = rowBytes * size_t(rows);
+    header.biSizeImage = DWORD(imageBytes);
+    header.biHeight = LONG(rows);  // stored bottom-up whatever the file's order
+
+    // Masks of bit fields: inside a larger header, else right after the 40-byte one.
+    const size_t maskBytes = bitFields ? 12 : 0;
+    const size_t entryBytes = os2 ? 3 : 4;
+    const long tableBytes = long(colours * entryBytes + (bitFields && headerSize < 52 ? 12 : 0));
+    if (tableStart + tableBytes > fileSize) return FALSE;
+    // The file header's offset counts from the file's first byte; without one the bits follow the table.
+    const long bitsStart = bitsOffset > 0 ? bitsOffset : tableStart + tableBytes;
+    // Never more memory than the file can fill.
+    if (bitsStart < 0 || bitsStart > fileSize || size_t(fileSize - bitsStart) < imageBytes) return FALSE;
+
+    std::vector<BYTE> block;
+    try {
+        block.assign(40 + maskBytes + 4 * size_t(colours) + imageBytes, 0);
+    } catch (const std::bad_alloc&) {
+        return FALSE;
+    }
+    BYTE* table = block.data() + 40;
+    if (bitFields) {
+        BYTE masks[12];
+        const long maskAt = headerSize >= 52 ? start + 40 : tableStart;
+        if (std::fseek(file.get(), maskAt, SEEK_SET) != 0 || !ReadExactly(file.get(), masks, 12)) return FALSE;
+        std::memcpy(table, masks, 12);
+    } else {
+        if (std::fseek(file.get(), tableStart, SEEK_SET) != 0) return FALSE;
+        for (DWORD i = 0; i < colours; ++i) {
+            BYTE entry[4] = {};
+            if (!ReadExactly(file.get(), entry, entryBytes)) return FALSE;
+            std::memcpy(table + 4 * i, entry, 3);
+        }
+    }
+    BYTE* target = table + maskBytes + 4 * colours;
+    if (std::fseek(file.get(), bitsStart, SEEK_SET) != 0 || !ReadExactly(file.get(), target, imageBytes)) return FALSE;
+    if (topDown) {
+        std::vector<BYTE> swap(rowBytes);
+        for (size_t top = 0, bottom = size_t(rows) - 1; top < bottom; ++top, --bottom) {
+            std::memcpy(swap.data(), target + top * rowBytes, rowBytes);
+            std::memcpy(target + top * rowBytes, target + bottom * rowBytes, rowBytes);
+            std::memcpy(target + bottom * rowBytes, swap.data(), rowBytes);
+        }
+    }
+    std::memcpy(block.data(), &header, 40);
+    AdoptDib(std::move(block), 40 + maskBytes + 4 * size_t(colours));
+    width = header.biWidth;
+    height = int(rows);
+    depth = bitCount;
+    effWidth = int(rowBytes);
+
+    // A colour table of an indexed picture becomes its palette.
+    if ((header.biClrUsed & 0xFFFF) != 0 && bitCount <= 8) {
+        LOGPALETTE logical;
+        logical.palNumEntries = WORD(header.biClrUsed & 0xFFFF);
+        for (DWORD i = 0; i < logical.palNumEntries; ++i)
+            logical.palPalEntry.push_back(PALETTEENTRY{table[4 * i + 2], table[4 * i + 1], table[4 * i], 0});
+        palette.reset(CreatePalette(&logical));
+        SetPaletteIndexUsage(dib, palette.get(), 1);
+        colorType = kColorTypePalette | kColorTypeColor;
+    }
+    return TRUE;
+}
+
+}  // namespace imaging

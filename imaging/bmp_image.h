@@ -1,0 +1,14 @@
+// BMP files: Windows and OS/2 1.x bitmap files, and bare packed DIBs.
+#pragma once
+
+#include "image_impl.h"
+
+namespace imaging {
+
+class CBmpImageImpl : public CFileImageImpl {
+public:
+    using CFileImageImpl::CFileImageImpl;
+    BOOL ReadFile(const std::string& name) override;
+};
+
+}  // namespace imaging

@@ -1,0 +1,87 @@
+// The pixel store of a picture: a packed DIB (header, colour table, bits) in one block, and a
+// palette for pictures of 8 bits or less.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dib.h"
+#include "gdi.h"
+
+namespace imaging {
+
+using namespace platform;
+
+// Colour type bits.
+constexpr int kColorTypePalette = 1;
+constexpr int kColorTypeColor = 2;
+
+// No picture is larger than this in either direction.
+constexpr int kMaxImageSide = 16384;
+
+class CImageImpl {
+public:
+    CImageImpl() = default;
+    virtual ~CImageImpl() = default;
+    CImageImpl(const CImageImpl&) = delete;
+    CImageImpl& operator=(const CImageImpl&) = delete;
+
+    bool Inside(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
+    // A fresh, zeroed store; returns the effective width, or 0 when the size is refused.
+    virtual int Create(int newWidth, int newHeight, int newDepth, int newColorType);
+    virtual int GetIndex(int x, int y) const;
+    virtual BOOL GetRGB(int x, int y, BYTE* r, BYTE* g, BYTE* b) const;
+    virtual BOOL SetIndex(int x, int y, int index);
+    virtual BOOL SetRGB(int x, int y, BYTE r, BYTE g, BYTE b);
+    virtual BOOL ReadFile(const std::string&) { return 0; }
+    virtual BOOL SaveFile(const std::string&, int) { return 0; }
+
+    BOOL SetPalette(int count, const BYTE* red, const BYTE* green, const BYTE* blue);
+    BOOL SetPalette(int count, const BYTE* rgbTriples);
+    BOOL SetPalette(HPALETTE adopted);
+    BOOL SetGrayPalette(int count);
+
+    BOOL Draw(HDC dc, int x, int y, int w, int h, int xSrc, int ySrc);
+    BOOL Stretch(HDC dc, int xDst, int yDst, int wDst, int hDst, int xSrc, int ySrc, int wSrc, int hSrc);
+
+    BITMAPINFO* dibInfo() { return dib; }
+    const BITMAPINFO* dibInfo() const { return dib; }
+
+    BYTE* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    int colorType = 0;
+    int effWidth = 0;
+    BITMAPINFO* dib = nullptr;
+    int transparentIndex = -1;
+    UniquePalette palette;
+
+protected:
+    // Takes over a complete DIB block (header, colour table or masks, bits) as the store.
+    void AdoptDib(std::vector<BYTE> block, size_t bitsOffset);
+    void FreeDib();
+
+private:
+    std::vector<BYTE> block_;
+};
+
+// Rewrites the colour table as palette indices 0 .. n-1 (usage 1), as every DIB with a palette
+// is drawn with DIB_PAL_COLORS.
+void SetPaletteIndexUsage(BITMAPINFO* dib, HPALETTE palette, int usage);
+
+class CFileImageImpl : public CImageImpl {
+public:
+    explicit CFileImageImpl(std::string name) : fileName(std::move(name)) {}
+    std::string fileName;
+
+protected:
+    // An empty name keeps the stored one.
+    const std::string& UseName(const std::string& name) {
+        if (!name.empty()) fileName = name;
+        return fileName;
+    }
+};
+
+}  // namespace imaging

@@ -1,0 +1,139 @@
+#include "jpeg_image.h"
+
+#include <algorithm>
+#include <cctype>
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+
+namespace imaging {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The library's errors jump back to the read call; the message is formatted and kept quiet.
+struct ErrorManager {
+    jpeg_error_mgr standard;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr info) {
+    auto* errors = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+int DisplayDepth() {
+    HDC display = CreateDC("DISPLAY", nullptr, nullptr, nullptr);
+    const int depth = GetDeviceCaps(display, PLANES) * GetDeviceCaps(display, BITSPIXEL);
+    DeleteDC(display);
+    return depth;
+}
+
+bool EndsWithPix(const std::string& name) {
+    if (name.size() < 3) return false;
+    std::string last = name.substr(name.size() - 3);
+    for (char& c : last) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return last == "PIX";
+}
+
+// Turns a row of CMYK (Adobe's inverted form when the Adobe marker says so) into blue, green, red.
+void CmykToBgr(const JSAMPLE* cmyk, BYTE* bgr, JDIMENSION width, bool inverted) {
+    for (JDIMENSION x = 0; x < width; ++x) {
+        int c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgr[3 * x] = BYTE((y * k + 127) / 255);
+        bgr[3 * x + 1] = BYTE((m * k + 127) / 255);
+        bgr[3 * x + 2] = BYTE((c * k + 127) / 255);
+    }
+}
+
+// Bounded work for hostile files: no picture beyond the size limit, no more than this much memory.
+constexpr long kDecoderMemoryLimit = 512L * 1024 * 1024;
+
+}  // namespace
+
+BOOL CJpegImageImpl::ReadFile(const std::string& name) {
+    const std::string& path = UseName(name);
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) return FALSE;
+    if (EndsWithPix(path)) {
+        BYTE skipped[21];
+        if (std::fread(skipped, 1, sizeof skipped, file.get()) != sizeof skipped) return FALSE;
+    }
+    jpeg_decompress_struct decoder{};
+    ErrorManager errors{};
+    decoder.err = jpeg_std_error(&errors.standard);
+    errors.standard.error_exit = ErrorExit;
+    // Everything that must survive the jump lives outside the frame setjmp returns into.
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&decoder);
+        return FALSE;  // a partial picture keeps the rows decoded so far
+    }
+    jpeg_create_decompress(&decoder);
+    decoder.mem->max_memory_to_use = kDecoderMemoryLimit;
+    jpeg_stdio_src(&decoder, file.get());
+    jpeg_read_header(&decoder, TRUE);
+    if (decoder.image_width > JDIMENSION(kMaxImageSide) || decoder.image_height > JDIMENSION(kMaxImageSide)) {
+        jpeg_destroy_decompress(&decoder);
+        return FALSE;
+    }
+
+    const int displayDepth = DisplayDepth();
+    const bool grey = decoder.jpeg_color_space == JCS_GRAYSCALE;
+    const bool cmyk = decoder.jpeg_color_space == JCS_CMYK || decoder.jpeg_color_space == JCS_YCCK;
+    const bool quantise = !grey && !cmyk && displayDepth < 9;
+    if (grey) {
+        decoder.out_color_space = JCS_GRAYSCALE;
+    } else if (cmyk) {
+        decoder.out_color_space = JCS_CMYK;  // turned into blue, green, red below
+    } else if (quantise) {
+        decoder.out_color_space = JCS_RGB;
+        decoder.quantize_colors = TRUE;
+        decoder.desired_number_of_colors = 128;
+    } else {
+        decoder.out_color_space = JCS_EXT_BGR;  // rows copy straight into DIB rows
+    }
+    jpeg_start_decompress(&decoder);
+
+    const int pixelBytes = grey || quantise ? 1 : 3;
+    if (!Create(int(decoder.output_width), int(decoder.output_height), pixelBytes * 8, -1)) {
+        jpeg_destroy_decompress(&decoder);
+        return FALSE;
+    }
+    if (grey) {
+        SetGrayPalette(256);
+    } else if (quantise) {
+        const int count = decoder.actual_number_of_colors;
+        SetPalette(count, decoder.colormap[0], decoder.colormap[1], decoder.colormap[2]);
+    }
+    const JDIMENSION sampleWidth = decoder.output_width * JDIMENSION(decoder.output_components);
+    JSAMPARRAY row = (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE, sampleWidth, 1);
+    int target = height - 1;
+    const bool adobeInverted = decoder.saw_Adobe_marker;
+    while (decoder.output_scanline < decoder.output_height) {
+        jpeg_read_scanlines(&decoder, row, 1);
+        if (target < 0) continue;
+        BYTE* out = bits + size_t(target) * size_t(effWidth);
+        if (cmyk) CmykToBgr(row[0], out, decoder.output_width, adobeInverted);
+        else std::copy(row[0], row[0] + decoder.output_width * JDIMENSION(pixelBytes), out);
+        --target;
+    }
+    jpeg_finish_decompress(&decoder);
+    jpeg_destroy_decompress(&decoder);
+    return TRUE;
+}
+
+}  // namespace imaging

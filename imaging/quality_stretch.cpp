@@ -1,0 +1,166 @@
+#include "quality_stretch.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "bitmap_file.h"
+
+namespace imaging {
+namespace {
+
+// Where each target column or row samples: the first neighbour, the second (clamped to the
+// source's last one) and the fraction between them, as i / scale gives them.
+struct Sample {
+    int first;
+    int second;
+    double fraction;
+};
+
+std::vector<Sample> Samples(int targetLength, int sourceLength) {
+    const double scale = double(targetLength) / double(sourceLength);
+    std::vector<Sample> samples(static_cast<size_t>(targetLength));
+    for (int i = 0; i < targetLength; ++i) {
+        const double position = i / scale;
+        const int first = int(position);
+        // The last source pixel has no right or lower neighbour: it stands in for itself.
+        samples[size_t(i)] = Sample{first, std::min(first + 1, sourceLength - 1), position - first};
+    }
+    return samples;
+}
+
+// Runs the described per-channel formula for every target pixel. Pixel reads and writes are
+// left to the format: channels(p) gives the channel values of a source pixel, store writes one.
+template <int Channels, typename Read, typename Store>
+void Bilinear(int sourceWidth, int sourceHeight, int width, int height, Read read, Store store) {
+    const std::vector<Sample> columns = Samples(width, sourceWidth);
+    const std::vector<Sample> rows = Samples(height, sourceHeight);
+    for (int j = 0; j < height; ++j) {
+        const Sample& row = rows[size_t(j)];
+        const double ty = row.fraction;
+        for (int i = 0; i < width; ++i) {
+            const Sample& column = columns[size_t(i)];
+            const double tx = column.fraction;
+            const double w00 = (1 - tx) * (1 - ty), w01 = tx * (1 - ty), w10 = (1 - tx) * ty, w11 = tx * ty;
+            double c00[Channels], c01[Channels], c10[Channels], c11[Channels];
+            read(column.first, row.first, c00);
+            read(column.second, row.first, c01);
+            read(column.first, row.second, c10);
+            read(column.second, row.second, c11);
+            double result[Channels];
+            for (int c = 0; c < Channels; ++c) result[c] = w00 * c00[c] + w01 * c01[c] + w10 * c10[c] + w11 * c11[c];
+            store(i, j, result);
+        }
+    }
+}
+
+}  // namespace
+
+void BilinearScale32(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,
+                     int height, int targetStride) {
+    Bilinear<3>(
+        sourceWidth, sourceHeight, width, height,
+        [&](int x, int y, double* c) {
+            const BYTE* p = source + size_t(y) * size_t(sourceStride) + size_t(x) * 4;
+            c[0] = p[0];
+            c[1] = p[1];
+            c[2] = p[2];
+        },
+        [&](int x, int y, const double* c) {
+            BYTE* p = target + size_t(y) * size_t(targetStride) + size_t(x) * 4;
+            p[0] = BYTE(c[0]);
+            p[1] = BYTE(c[1]);
+            p[2] = BYTE(c[2]);
+            p[3] = 0;
+        });
+}
+
+void BilinearScale24(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,
+                     int height, int targetStride) {
+    Bilinear<3>(
+        sourceWidth, sourceHeight, width, height,
+        [&](int x, int y, double* c) {
+            const BYTE* p = source + size_t(y) * size_t(sourceStride) + size_t(x) * 3;
+            c[0] = p[0];
+            c[1] = p[1];
+            c[2] = p[2];
+        },
+        [&](int x, int y, const double* c) {
+            BYTE* p = target + size_t(y) * size_t(targetStride) + size_t(x) * 3;
+            p[0] = BYTE(c[0]);
+            p[1] = BYTE(c[1]);
+            p[2] = BYTE(c[2]);
+        });
+}
+
+void BilinearScale16(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,
+                     int height, int targetStride, DisplayMasks masks) {
+    // Each channel is interpolated where it sits in the word, not shifted down.
+    Bilinear<3>(
+        sourceWidth, sourceHeight, width, height,
+        [&](int x, int y, double* c) {
+            std::uint16_t word;
+            std::memcpy(&word, source + size_t(y) * size_t(sourceStride) + size_t(x) * 2, 2);
+            c[0] = word & masks.red;
+            c[1] = word & masks.green;
+            c[2] = word & masks.blue;
+        },
+        [&](int x, int y, const double* c) {
+            const std::uint16_t word = std::uint16_t((std::uint32_t(c[0]) & masks.red) | (std::uint32_t(c[1]) & masks.green) |
+                                                     (std::uint32_t(c[2]) & masks.blue));
+            std::memcpy(target + size_t(y) * size_t(targetStride) + size_t(x) * 2, &word, 2);
+        });
+}
+
+int GetDisplayBitDepth() {
+    HDC screen = GetDC(nullptr);
+    UniqueBitmap probe(CreateCompatibleBitmap(screen, 1, 1));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biBitCount = 0;
+    GetDIBits(screen, probe.get(), 0, 1, nullptr, &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return info.bmiHeader.biBitCount;
+}
+
+DisplayMasks GetDisplayColorMasks(HDC dc) {
+    UniqueBitmap probe(CreateCompatibleBitmap(dc, 1, 1));
+    std::vector<BYTE> block(40 + 12, 0);
+    auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
+    info->bmiHeader.biSize = 40;
+    GetDIBits(dc, probe.get(), 0, 1, nullptr, info, DIB_RGB_COLORS);
+    GetDIBits(dc, probe.get(), 0, 1, nullptr, info, DIB_RGB_COLORS);
+    DWORD masks[3];
+    std::memcpy(masks, block.data() + 40, sizeof masks);
+    DisplayMasks result{std::uint16_t(masks[0]), std::uint16_t(masks[1]), std::uint16_t(masks[2])};
+    // A driver that reports no masks: the common 5-6-5 layout.
+    if (!result.red && !result.green && !result.blue) result = DisplayMasks{0xF800, 0x07E0, 0x001F};
+    return result;
+}
+
+int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int width, int height,
+                   const std::string& savePath) {
+    const int depth = GetDisplayBitDepth();
+    if ((depth != 16 && depth != 24 && depth != 32) || !targetBitmap || width <= 0 || height <= 0) {
+        image.Stretch(targetDC, 0, 0, width, height, 0, 0, -1, -1);
+    } else {
+        UniqueBitmap source(image.MakeBitmap());
+        if (!source) return 1;
+        const DisplayMasks masks = depth == 16 ? GetDisplayColorMasks(targetDC) : DisplayMasks{};
+        const Surface& from = *source->surface;
+        Surface& to = *targetBitmap->surface;
+        // The rows of the bitmap the caller made: an odd width at 24 bits keeps its padding.
+        const int rows = std::min(height, to.height()), columns = std::min(width, to.width());
+        std::vector<BYTE> result(size_t(to.stride()) * size_t(to.height()), 0);
+        switch (depth) {
+        case 32: BilinearScale32(from.row(0), from.width(), from.height(), from.stride(), result.data(), columns, rows, to.stride()); break;
+        case 24: BilinearScale24(from.row(0), from.width(), from.height(), from.stride(), result.data(), columns, rows, to.stride()); break;
+        default: BilinearScale16(from.row(0), from.width(), from.height(), from.stride(), result.data(), columns, rows, to.stride(), masks);
+        }
+        SetBitmapBits(targetBitmap, DWORD(result.size()), result.data());
+    }
+    if (!savePath.empty()) WriteBitmapFile(targetDC, targetBitmap, savePath);
+    return 1;
+}
+
+}  // namespace imaging

@@ -1,0 +1,33 @@
+// Scaling a picture bilinearly in the display's own pixel format.
+#pragma once
+
+#include <string>
+
+#include "image_file.h"
+
+namespace imaging {
+
+// The display's bits per pixel, as a 1 x 1 compatible bitmap reports it.
+int GetDisplayBitDepth();
+// The red, green and blue masks of the display's 16-bit format.
+struct DisplayMasks {
+    std::uint16_t red = 0, green = 0, blue = 0;
+};
+DisplayMasks GetDisplayColorMasks(HDC dc);
+
+// Scales the picture to width x height into the bitmap (selected into targetDC): bilinear on
+// 16-, 24- and 32-bit displays, a quick stretch on others. With a save path the result is also
+// written as a BMP file. Returns 1.
+int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int width, int height,
+                   const std::string& savePath = {});
+
+// The bilinear pass on device-format rows (exposed for the benchmark). Every target pixel is
+// computed; the second neighbour is clamped to the source's last column and row.
+void BilinearScale32(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target,
+                     int width, int height, int targetStride);
+void BilinearScale24(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target,
+                     int width, int height, int targetStride);
+void BilinearScale16(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target,
+                     int width, int height, int targetStride, DisplayMasks masks);
+
+}  // namespace imaging

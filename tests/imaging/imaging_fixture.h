@@ -1,0 +1,50 @@
+// What the imaging tests share: a headless display of a chosen depth and a folder for files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "headless_display.h"
+#include "image_file.h"
+#include "picture_writers.h"
+#include "temp_root.h"
+
+class ImagingTest : public ::testing::Test {
+protected:
+    void SetUp() override { useDisplayDepth(32); }
+    void TearDown() override { platform::SetDisplay(nullptr); }
+
+    void useDisplayDepth(int depth) {
+        platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>(640, 480, depth));
+        platform::SystemPalette::instance().reset();
+    }
+
+    std::string file(const std::string& name, const std::string& bytes) {
+        const auto path = root_.path() / name;
+        picture_writers::WriteFile(path, bytes);
+        return path.string();
+    }
+
+    // Loads with the given type (-1: by extension).
+    std::unique_ptr<imaging::CImageFile> load(const std::string& path, int type = -1) {
+        return std::make_unique<imaging::CImageFile>(path, type);
+    }
+
+    static picture_writers::Rgb rgbAt(const imaging::CImageFile& image, int x, int yFromTop) {
+        platform::BYTE r = 0, g = 0, b = 0;
+        image.GetRGB(x, image.GetHeight() - 1 - yFromTop, &r, &g, &b);
+        return {r, g, b};
+    }
+
+    testing_support::TempRoot root_;
+};
+
+inline picture_writers::TruePicture Gradient(int width, int height) {
+    picture_writers::TruePicture picture{width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.pixels.push_back({std::uint8_t(x * 255 / std::max(1, width - 1)), std::uint8_t(y * 255 / std::max(1, height - 1)),
+                                      std::uint8_t((x + y) % 256)});
+    return picture;
+}

@@ -1,0 +1,46 @@
+// Small writers of BMP, GIF and JPEG files for the imaging tests and fuzz seeds.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace picture_writers {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+// Pixels are given top row first.
+struct IndexedPicture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixels;
+    std::vector<Rgb> colours;
+};
+struct TruePicture {
+    int width = 0, height = 0;
+    std::vector<Rgb> pixels;
+};
+
+std::string BmpFile(const TruePicture& picture, bool topDown = false, bool withFileHeader = true);
+std::string BmpFile(const IndexedPicture& picture, bool os2Core = false);
+
+struct GifOptions {
+    bool interlaced = false;
+    int transparentIndex = -1;
+    bool localTable = false;          // the colours as a local table, the global one all grey
+    std::vector<IndexedPicture> extraFrames;  // an animation's later frames
+};
+// A GIF with a real LZW stream (the colour count is rounded up to a power of two).
+std::string GifFile(const IndexedPicture& picture, const GifOptions& options = {});
+// The LZW data sub-blocks of the pixels (initial code size byte included).
+std::string LzwData(const std::vector<std::uint8_t>& pixels, int codeSize);
+
+enum class JpegKind { Colour, Grey, Cmyk };
+std::string JpegFile(const TruePicture& picture, JpegKind kind = JpegKind::Colour, int quality = 95);
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+}  // namespace picture_writers

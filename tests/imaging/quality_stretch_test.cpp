@@ -1,0 +1,92 @@
+#include "imaging_fixture.h"
+
+#include <cmath>
+
+#include "quality_stretch.h"
+
+using namespace imaging;
+using namespace platform;
+using namespace picture_writers;
+
+namespace {
+
+// The described formula for one channel at target (i, j), rows counted from the top.
+int Expected(const TruePicture& picture, int width, int height, int i, int j, int channel) {
+    const double sx = double(width) / picture.width, sy = double(height) / picture.height;
+    const double fx = i / sx, fy = j / sy;
+    const int ix = int(fx), iy = int(fy);
+    const double tx = fx - ix, ty = fy - iy;
+    const auto c = [&](int x, int y) {
+        const Rgb& p = picture.pixels[size_t(std::min(y, picture.height - 1) * picture.width + std::min(x, picture.width - 1))];
+        return double(channel == 0 ? p.b : channel == 1 ? p.g : p.r);
+    };
+    return int((1 - tx) * (1 - ty) * c(ix, iy) + tx * (1 - ty) * c(ix + 1, iy) + (1 - tx) * ty * c(ix, iy + 1) +
+               tx * ty * c(ix + 1, iy + 1));
+}
+
+}  // namespace
+
+TEST_F(ImagingTest, QualityStretchComputesEveryPixelOnEachTrueColourDisplay) {
+    TruePicture picture = Gradient(32, 24);
+    for (auto& p : picture.pixels) p = {std::uint8_t(p.r | 0x40), std::uint8_t(p.g | 0x40), std::uint8_t(p.b | 0x40)};
+    for (int depth : {16, 24, 32}) {
+        useDisplayDepth(depth);
+        EXPECT_EQ(GetDisplayBitDepth(), depth);
+        auto image = load(file("s.bmp", BmpFile(picture)));
+        for (auto [width, height] : {std::pair{100, 70}, {20, 15}}) {
+            UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+            UniqueBitmap target(CreateCompatibleBitmap(dc.get(), width, height));
+            HGDIOBJ previous = SelectObject(dc.get(), target.get());
+            EXPECT_EQ(QualityStretch(*image, dc.get(), target.get(), width, height), 1);
+            // No black edge: the last columns and rows are computed too.
+            for (int y = 0; y < height; ++y) EXPECT_NE(GetPixel(dc.get(), width - 1, y), RGB(0, 0, 0)) << depth;
+            for (int x = 0; x < width; ++x) EXPECT_NE(GetPixel(dc.get(), x, height - 1), RGB(0, 0, 0)) << depth;
+            if (depth != 16) {
+                for (auto [i, j] : {std::pair{0, 0}, {13, 9}, {width / 2, height / 3}, {width - 1, height - 1}}) {
+                    const COLORREF got = GetPixel(dc.get(), i, j);
+                    EXPECT_EQ(GetBValue(got), Expected(picture, width, height, i, j, 0)) << depth << " " << i << "," << j;
+                    EXPECT_EQ(GetGValue(got), Expected(picture, width, height, i, j, 1));
+                    EXPECT_EQ(GetRValue(got), Expected(picture, width, height, i, j, 2));
+                }
+            }
+            SelectObject(dc.get(), previous);
+        }
+    }
+}
+
+TEST_F(ImagingTest, QualityStretchFallsBackToTheQuickStretchOnEightBits) {
+    useDisplayDepth(8);
+    auto image = load(file("s.bmp", BmpFile(Gradient(4, 4))));
+    UniqueMemoryDC quick(CreateCompatibleDC(nullptr)), quality(CreateCompatibleDC(nullptr));
+    UniqueBitmap first(CreateCompatibleBitmap(quick.get(), 9, 7)), second(CreateCompatibleBitmap(quality.get(), 9, 7));
+    HGDIOBJ a = SelectObject(quick.get(), first.get());
+    HGDIOBJ b = SelectObject(quality.get(), second.get());
+    image->Stretch(quick.get(), 0, 0, 9, 7);
+    QualityStretch(*image, quality.get(), second.get(), 9, 7);
+    EXPECT_EQ(first->surface->bytes(), second->surface->bytes());
+    SelectObject(quick.get(), a);
+    SelectObject(quality.get(), b);
+}
+
+TEST_F(ImagingTest, AnOddWidthAt24BitsKeepsEveryRowInPlace) {
+    useDisplayDepth(24);
+    TruePicture flat{6, 6, std::vector<Rgb>(36, Rgb{10, 200, 30})};
+    auto image = load(file("o.bmp", BmpFile(flat)));
+    UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+    UniqueBitmap target(CreateCompatibleBitmap(dc.get(), 11, 5));
+    HGDIOBJ previous = SelectObject(dc.get(), target.get());
+    const auto path = root_.path() / "saved.bmp";
+    QualityStretch(*image, dc.get(), target.get(), 11, 5, path.string());
+    // Truncation may take one unit off a flat colour; a row out of place would show far more.
+    const auto near = [](COLORREF got, int r, int g, int b) {
+        return std::abs(GetRValue(got) - r) <= 1 && std::abs(GetGValue(got) - g) <= 1 && std::abs(GetBValue(got) - b) <= 1;
+    };
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 11; ++x) ASSERT_TRUE(near(GetPixel(dc.get(), x, y), 10, 200, 30)) << x << "," << y;
+    // The saved file holds the same picture.
+    auto saved = load(path.string());
+    ASSERT_EQ(saved->GetWidth(), 11);
+    const Rgb corner = rgbAt(*saved, 10, 4);
+    EXPECT_TRUE(near(RGB(corner.r, corner.g, corner.b), 10, 200, 30));
+    SelectObject(dc.get(), previous);
+}
