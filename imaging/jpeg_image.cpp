@@ -119,17 +119,21 @@ BOOL CJpegImageImpl::ReadFile(const std::string& name) {
         const int count = decoder.actual_number_of_colors;
         SetPalette(count, decoder.colormap[0], decoder.colormap[1], decoder.colormap[2]);
     }
-    const JDIMENSION sampleWidth = decoder.output_width * JDIMENSION(decoder.output_components);
-    JSAMPARRAY row = (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE, sampleWidth, 1);
-    int target = height - 1;
+    // Rows of the library's blue-green-red (or index) samples go straight into the DIB rows,
+    // top line first; CMYK rows pass through one library row to be converted.
+    JSAMPARRAY cmykRow = cmyk ? (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE,
+                                                            decoder.output_width * 4, 1)
+                              : nullptr;
     const bool adobeInverted = decoder.saw_Adobe_marker;
-    while (decoder.output_scanline < decoder.output_height) {
-        jpeg_read_scanlines(&decoder, row, 1);
-        if (target < 0) continue;
-        BYTE* out = bits + size_t(target) * size_t(effWidth);
-        if (cmyk) CmykToBgr(row[0], out, decoder.output_width, adobeInverted);
-        else std::copy(row[0], row[0] + decoder.output_width * JDIMENSION(pixelBytes), out);
-        --target;
+    for (int target = height - 1; decoder.output_scanline < decoder.output_height; --target) {
+        BYTE* out = bits + size_t(std::max(target, 0)) * size_t(effWidth);
+        if (cmyk) {
+            jpeg_read_scanlines(&decoder, cmykRow, 1);
+            CmykToBgr(cmykRow[0], out, decoder.output_width, adobeInverted);
+        } else {
+            JSAMPROW row = out;
+            jpeg_read_scanlines(&decoder, &row, 1);
+        }
     }
     jpeg_finish_decompress(&decoder);
     jpeg_destroy_decompress(&decoder);

@@ -56,23 +56,33 @@ void Bilinear(int sourceWidth, int sourceHeight, int width, int height, Read rea
 
 }  // namespace
 
+namespace {
+
+// The described value of one 32-bit target pixel, computed exactly as the formula says.
+void ExactPixel32(const BYTE* row0, const BYTE* row1, const Sample& column, double ty, BYTE* out) {
+    const double tx = column.fraction;
+    const double w00 = (1 - tx) * (1 - ty), w01 = tx * (1 - ty), w10 = (1 - tx) * ty, w11 = tx * ty;
+    const BYTE* p00 = row0 + size_t(column.first) * 4;
+    const BYTE* p01 = row0 + size_t(column.second) * 4;
+    const BYTE* p10 = row1 + size_t(column.first) * 4;
+    const BYTE* p11 = row1 + size_t(column.second) * 4;
+    for (int c = 0; c < 3; ++c) out[c] = BYTE(w00 * p00[c] + w01 * p01[c] + w10 * p10[c] + w11 * p11[c]);
+    out[3] = 0;
+}
+
+}  // namespace
+
 void BilinearScale32(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,
                      int height, int targetStride) {
-    Bilinear<3>(
-        sourceWidth, sourceHeight, width, height,
-        [&](int x, int y, double* c) {
-            const BYTE* p = source + size_t(y) * size_t(sourceStride) + size_t(x) * 4;
-            c[0] = p[0];
-            c[1] = p[1];
-            c[2] = p[2];
-        },
-        [&](int x, int y, const double* c) {
-            BYTE* p = target + size_t(y) * size_t(targetStride) + size_t(x) * 4;
-            p[0] = BYTE(c[0]);
-            p[1] = BYTE(c[1]);
-            p[2] = BYTE(c[2]);
-            p[3] = 0;
-        });
+    const std::vector<Sample> columns = Samples(width, sourceWidth);
+    const std::vector<Sample> rows = Samples(height, sourceHeight);
+    for (int j = 0; j < height; ++j) {
+        const Sample& row = rows[size_t(j)];
+        const BYTE* row0 = source + size_t(row.first) * size_t(sourceStride);
+        const BYTE* row1 = source + size_t(row.second) * size_t(sourceStride);
+        BYTE* out = target + size_t(j) * size_t(targetStride);
+        for (int i = 0; i < width; ++i) ExactPixel32(row0, row1, columns[size_t(i)], row.fraction, out + size_t(i) * 4);
+    }
 }
 
 void BilinearScale24(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,

@@ -35,6 +35,13 @@ struct Request {
     std::int64_t lParam;
 };
 
+// Socket names of this program start with its process id.
+std::string OwnPrefix() {
+    std::string prefix(1, 'w');
+    prefix.append(std::to_string(::getpid())).push_back('-');
+    return prefix;
+}
+
 struct Published {
     int fd = -1;
     std::string socketPath;
@@ -123,8 +130,7 @@ public:
     void publish(HWND window, const std::string& className, const std::string& title) {
         auto folder = RuntimeFolder();
         if (!folder) return;
-        const std::string base =
-            (*folder / ("w" + std::to_string(::getpid()) + "-" + std::to_string(++counter_))).string();
+        const std::string base = (*folder / (OwnPrefix() + std::to_string(++counter_))).string();
         sockaddr_un address;
         if (!FillAddress(base, address)) return;
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -256,7 +262,7 @@ std::vector<RemoteWindowInfo> ListRemoteWindows() {
     std::vector<RemoteWindowInfo> windows;
     auto folder = RuntimeFolder();
     if (!folder) return windows;
-    const std::string ownPrefix = "w" + std::to_string(::getpid()) + "-";
+    const std::string ownPrefix = OwnPrefix();
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(*folder, error)) {
         const fs::path& path = entry.path();

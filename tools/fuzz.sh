@@ -5,16 +5,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 
-CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DKELVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DKELVANE_FUZZ=ON -DKELVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz >/dev/null
-bash fuzz/make-seed-corpus.sh build/fuzz/seeds
+build/fuzz/fuzz/make_fuzz_seeds build/fuzz/seeds
 
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target" _fuzz)
   mkdir -p "build/fuzz/corpus/$name" build/fuzz/findings
   log="build/fuzz/$name.log"
   echo "fuzzing $name for ${seconds}s"
-  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix=build/fuzz/findings/ \
+  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
+       -artifact_prefix=build/fuzz/findings/ \
        "build/fuzz/corpus/$name" "build/fuzz/seeds/$name" >"$log" 2>&1; then
     tail -40 "$log"
     echo "fuzz target $name found a fault; the input is in build/fuzz/findings/"

@@ -1,0 +1,48 @@
+#include "ratio_reporter.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace bench {
+namespace {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+            const std::string name = run.benchmark_name();
+            times_[name] = run.GetAdjustedRealTime();
+        }
+    }
+
+    void printRatios() const {
+        std::printf("\nRatios (ours / reference time; below 1 means ours is faster):\n");
+        for (const auto& [name, time] : times_) {
+            if (name.rfind("ours/", 0) != 0) continue;
+            const std::string rest = name.substr(5);
+            auto reference = times_.find("reference/" + rest);
+            if (reference == times_.end() || reference->second <= 0) continue;
+            std::printf("  %-40s %.3f\n", rest.c_str(), time / reference->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int RunWithRatios(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
+
+}  // namespace bench

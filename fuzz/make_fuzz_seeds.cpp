@@ -1,0 +1,69 @@
+// Writes the seed corpus of every fuzz target: make_fuzz_seeds FOLDER makes FOLDER/<target>/.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "picture_writers.h"
+
+using namespace picture_writers;
+namespace fs = std::filesystem;
+
+namespace {
+
+TruePicture Colours(int width, int height) {
+    TruePicture picture{width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.pixels.push_back({std::uint8_t(x * 37), std::uint8_t(y * 59), std::uint8_t((x ^ y) * 13)});
+    return picture;
+}
+
+IndexedPicture Indexed(int width, int height, int colours) {
+    IndexedPicture picture{width, height, {}, {}};
+    for (int i = 0; i < width * height; ++i) picture.pixels.push_back(std::uint8_t((i / 3 + i % 7) % colours));
+    for (int i = 0; i < colours; ++i) picture.colours.push_back({std::uint8_t(i * 5), std::uint8_t(255 - i), std::uint8_t(i)});
+    return picture;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER\n");
+        return 2;
+    }
+    const fs::path root = argv[1];
+    for (const char* target : {"bmp", "gif", "jpeg", "reg_file"}) fs::create_directories(root / target);
+
+    WriteFile(root / "bmp/true.bmp", BmpFile(Colours(7, 5)));
+    WriteFile(root / "bmp/topdown.bmp", BmpFile(Colours(3, 4), true));
+    WriteFile(root / "bmp/bare.bmp", BmpFile(Colours(2, 2), false, false));
+    WriteFile(root / "bmp/indexed.bmp", BmpFile(Indexed(9, 3, 40)));
+    WriteFile(root / "bmp/os2.bmp", BmpFile(Indexed(4, 4, 16), true));
+
+    WriteFile(root / "gif/plain.gif", GifFile(Indexed(30, 20, 64)));
+    GifOptions interlaced;
+    interlaced.interlaced = true;
+    interlaced.transparentIndex = 3;
+    WriteFile(root / "gif/interlaced.gif", GifFile(Indexed(11, 13, 16), interlaced));
+    GifOptions animated;
+    animated.localTable = true;
+    animated.extraFrames.push_back(Indexed(5, 5, 4));
+    WriteFile(root / "gif/animated.gif", GifFile(Indexed(6, 4, 4), animated));
+
+    WriteFile(root / "jpeg/colour.jpg", JpegFile(Colours(24, 16)));
+    WriteFile(root / "jpeg/grey.jpg", JpegFile(Colours(16, 9), JpegKind::Grey));
+    WriteFile(root / "jpeg/cmyk.jpg", JpegFile(Colours(8, 8), JpegKind::Cmyk));
+
+    WriteFile(root / "reg_file/settings.reg",
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tarvex\\Ostrel Screen Saver\\Kelvane "
+              "Screen Saver]\n\"CamList\"=\"Harbour|http://host/p.jpg|??:??|Unknown|???|1|||0|\"\n\"Height\"=dword:ffffffe8\n"
+              "\"CurrentPosition\"=hex:00,00,00,00,00,00,f0,3f\n");
+    WriteFile(root / "reg_file/continued.reg",
+              "REGEDIT4\r\n[HKEY_CURRENT_USER\\A\\B]\r\n@=\"default\"\r\n\"Multi\"=hex(7):61,00,00,00,\\\r\n  "
+              "62,00,00,00,00,00\r\n\"x\"=-\r\n[-HKEY_CURRENT_USER\\A\\B]\r\n");
+    WriteFile(root / "reg_file/strings.reg",
+              "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"Path\"=\"C:\\\\x \\\"q\\\"\"\n"
+              "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n[HKEY_LOCAL_MACHINE\\Other]\n\"v\"=dword:1\n");
+    return 0;
+}
