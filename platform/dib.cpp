@@ -62,6 +62,9 @@ public:
     }
 
     bool valid() const { return valid_; }
+    // A plain 24-bit DIB, whose rows the 32-bit copy reads directly.
+    bool plain24() const { return header_.biBitCount == 24; }
+    const BYTE* memoryRow(int row) const { return bits_ + std::ptrdiff_t(row) * stride_; }
     LONG width() const { return width_; }
     LONG height() const { return height_; }
     bool topDown() const { return topDown_; }
@@ -129,6 +132,17 @@ int Transfer(HDC dc, const DibSource& source, int xDst, int yDst, const std::vec
     for (int y = area.top; y < area.bottom; ++y) {
         const int memoryRow = rows[size_t(y - top)];
         if (memoryRow < 0) continue;
+        if (copy32 && source.plain24()) {
+            auto* out = reinterpret_cast<std::uint32_t*>(surface.row(y));
+            const BYTE* in = source.memoryRow(memoryRow);
+            for (int x = area.left; x < area.right; ++x) {
+                const int column = columns[size_t(x - left)];
+                if (column < 0) continue;
+                const BYTE* p = in + 3 * column;
+                out[x] = (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[1]) << 8) | p[0];
+            }
+            continue;
+        }
         if (copy32) {
             auto* out = reinterpret_cast<std::uint32_t*>(surface.row(y));
             for (int x = area.left; x < area.right; ++x) {
