@@ -33,7 +33,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    for (const char* target : {"bmp", "gif", "jpeg", "reg_file"}) fs::create_directories(root / target);
+    for (const char* target : {"bmp", "gif", "jpeg", "reg_file", "cam_list"}) fs::create_directories(root / target);
+    const std::string zero(1, '\0');
+    WriteFile(root / "cam_list/three.txt",
+              "Harbour|http://host/h.jpg|3:04:05 PM - 1/2/01|Success|JPG|1|http://ref/|Tue, 01 Jan 2002|0|"
+              "Bridge|http://host/b.gif|??:??|Unknown|???|0|||7|" + zero + "Bridge" + zero + "GIF\x04");
+    WriteFile(root / "cam_list/cut.txt", "Solo|http://x/y.jpg|12:30:00 AM - 1/1/01" + zero + "Solo" + zero + "No Change\x03");
 
     WriteFile(root / "bmp/true.bmp", BmpFile(Colours(7, 5)));
     WriteFile(root / "bmp/topdown.bmp", BmpFile(Colours(3, 4), true));

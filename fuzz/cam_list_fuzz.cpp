@@ -1,0 +1,55 @@
+// The source list comes from a settings file a person may edit: every field operation must take
+// any text, and replacing a field must change that field of that record and nothing else.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "cam_list.h"
+
+namespace {
+
+std::string* StoredField(sources::CamRecord& cam, int field) {
+    switch (field) {
+    case sources::kCamLastUpdate: return &cam.LastUpdate;
+    case sources::kCamLastResult: return &cam.LastResult;
+    case sources::kCamType: return &cam.Type;
+    default: return &cam.ImageDate;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace sources;
+    // Input: LIST \0 NAME \0 VALUE; the value's last byte also picks the selector.
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const size_t first = input.find('\0');
+    const size_t second = first == std::string::npos ? std::string::npos : input.find('\0', first + 1);
+    const std::string list = input.substr(0, first);
+    const std::string name = first == std::string::npos ? "" : input.substr(first + 1, second - first - 1);
+    const std::string value = second == std::string::npos ? "x" : input.substr(second + 1);
+    const int field = value.empty() ? 2 : static_cast<unsigned char>(value.back()) % 11;
+
+    for (int selector = 0; selector <= 10; ++selector) GetCamField(list, name, selector);
+    NextSelectedCam(list, name);
+    ParseLastUpdate(list);
+    ParseLastUpdate(value);
+
+    std::string changed = list;
+    if (!ReplaceCamField(changed, name, field, value)) {
+        if (changed != list) std::abort();
+        return 0;
+    }
+    const std::string old = GetCamField(list, name, field);
+    if (GetCamField(changed, name, field) != value || changed.size() != list.size() - old.size() + value.size())
+        std::abort();
+    std::vector<CamRecord> expected = ParseCamList(list);
+    for (CamRecord& cam : expected)
+        if (cam.Name == name) {
+            *StoredField(cam, field) = value;
+            break;
+        }
+    if (ParseCamList(changed) != expected) std::abort();
+    return 0;
+}

@@ -1,0 +1,77 @@
+// The list of picture sources ("cams"): one text value of nine "|"-terminated fields per source,
+// read and changed field by field in place.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings.h"
+
+namespace sources {
+
+using saver::SaverSettings;
+
+// Field selectors of the field operations (their numbering differs from the stored order).
+enum CamField {
+    kCamName = 0,
+    kCamUrl = 1,
+    kCamLastUpdate = 2,
+    kCamLastResult = 3,
+    kCamType = 4,
+    kCamSelected = 5,
+    kCamVer = 6,
+    kCamRefUrl = 7,
+    kCamImageDate = 8,
+    kCamNextName = 9,
+};
+
+// One source, fields in stored order.
+struct CamRecord {
+    std::string Name;
+    std::string URL;
+    std::string LastUpdate = "??:??";
+    std::string LastResult = "Unknown";
+    std::string Type = "???";
+    std::string Selected = "1";
+    std::string RefURL;
+    std::string ImageDate;
+    std::string Ver = "0";
+    bool operator==(const CamRecord&) const = default;
+};
+
+constexpr int kCamRecordFields = 9;
+constexpr const char* kNeverUpdated = "??:??";
+
+// The list text <-> records; a text that ends inside a record gives that record empty fields.
+std::vector<CamRecord> ParseCamList(std::string_view list);
+std::string FormatCamList(const std::vector<CamRecord>& records);
+
+// The operations on a list text.
+std::string GetCamField(std::string_view list, std::string_view name, int field);
+// Only Last Update, Last Result, Type and ImageDate can be set; a value holding the separator "|"
+// would shift every later field, so it is refused too. The rest of the text stays byte for byte.
+bool ReplaceCamField(std::string& list, std::string_view name, int field, std::string_view value);
+std::string NextSelectedCam(std::string_view list, std::string_view name);
+
+// The same on the settings record; SetCamField saves the settings when it changed the list.
+std::string GetCamField(const SaverSettings& settings, std::string_view name, int field);
+bool SetCamField(SaverSettings& settings, std::string_view name, int field, std::string_view value);
+std::string NextSelectedCam(const SaverSettings& settings, std::string_view name);
+
+// Last Update: "3:04:05 PM - 1/2/01" as local time; "??:??" is never (time 0).
+std::string FormatLastUpdate(std::time_t when);
+std::time_t ParseLastUpdate(std::string_view text);
+std::time_t GetLastUpdateTime(const SaverSettings& settings, std::string_view name);
+long long SecondsSinceUpdate(const SaverSettings& settings, std::string_view name, std::time_t now);
+
+// The folder of downloaded pictures: TempImagesDirectory, or the default images folder.
+std::string ImagesDirectory(const SaverSettings& settings);
+// The picture of a source: images folder / name . type
+std::string CamImagePath(const SaverSettings& settings, std::string_view name);
+// The picture shown when a source has none: ina.jpg in the images folder.
+std::string FallbackImagePath(const SaverSettings& settings);
+bool FileExists(const std::string& path);
+
+}  // namespace sources

@@ -1,0 +1,17 @@
+// The rules for a new or edited source's name and address; a rejection shows its message.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sources {
+
+// oldName is empty when a source is added; otherNames are the names in the list.
+bool ValidateCamName(std::string_view newName, std::string_view oldName, const std::vector<std::string>& otherNames);
+bool ValidateCamUrl(std::string_view url);
+
+// Where a person learns to find picture addresses (in message 4).
+constexpr const char* kCamUrlHelpPage = "http://www.vessory.example/findcams.htm";
+
+}  // namespace sources
