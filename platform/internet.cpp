@@ -1,0 +1,347 @@
+#include "internet.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <curl/curl.h>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace platform {
+
+struct InternetHandleObject {
+    virtual ~InternetHandleObject() = default;
+};
+
+namespace {
+
+thread_local DWORD tLastError = 0;
+std::mutex gMutex;
+std::set<HINTERNET> gHandles;
+InternetTimeouts gTimeouts;
+
+constexpr size_t kPauseAbove = 256 * 1024;  // body bytes held before the transfer waits for the reader
+
+struct Session : InternetHandleObject {
+    std::string userAgent;
+};
+
+struct Connection : InternetHandleObject {
+    std::string userAgent;
+    std::string server;
+    WORD port = 0;
+    std::string user, password;
+};
+
+struct Request : InternetHandleObject {
+    CURL* easy = nullptr;
+    CURLM* multi = nullptr;
+    curl_slist* headerList = nullptr;
+    std::map<std::string, std::string> headers;  // names in lower case
+    long status = 0;
+    bool redirecting = false;
+    std::atomic<bool> headersDone{false};
+    bool transferDone = false;
+    bool paused = false;
+    bool added = false;
+    CURLcode result = CURLE_OK;
+    std::string pending;  // body bytes not yet read
+    std::atomic<bool> aborted{false};
+
+    ~Request() override {
+        if (multi && easy && added) curl_multi_remove_handle(multi, easy);
+        if (easy) curl_easy_cleanup(easy);
+        if (multi) curl_multi_cleanup(multi);
+        curl_slist_free_all(headerList);
+    }
+};
+
+bool Fail(DWORD error) {
+    tLastError = error;
+    return false;
+}
+
+template <typename Object>
+Object* Lookup(HINTERNET handle) {
+    std::lock_guard lock(gMutex);
+    if (!gHandles.count(handle)) return nullptr;
+    return dynamic_cast<Object*>(handle);
+}
+
+HINTERNET Register(InternetHandleObject* object) {
+    std::lock_guard lock(gMutex);
+    gHandles.insert(object);
+    return object;
+}
+
+DWORD ErrorFromCurl(CURLcode code) {
+    switch (code) {
+    case CURLE_COULDNT_CONNECT: return ERROR_INTERNET_CANNOT_CONNECT;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY: return ERROR_INTERNET_NAME_NOT_RESOLVED;
+    case CURLE_OPERATION_TIMEDOUT: return ERROR_INTERNET_TIMEOUT;
+    case CURLE_ABORTED_BY_CALLBACK: return ERROR_INTERNET_OPERATION_CANCELLED;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CACERT_BADFILE: return ERROR_INTERNET_SEC_CERT_ERROR;
+    default: return ERROR_INTERNET_CONNECTION_ABORTED;
+    }
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto* request = static_cast<Request*>(user);
+    const size_t length = size * count;
+    std::string line(data, length);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new response (after a redirect): its headers replace the earlier ones.
+        request->headers.clear();
+        const size_t space = line.find(' ');
+        request->status = space == std::string::npos ? 0 : std::atol(line.c_str() + space + 1);
+        request->redirecting = false;
+        return length;
+    }
+    if (line.empty()) {
+        const bool redirect = request->status >= 300 && request->status < 400 && request->headers.count("location");
+        if (!redirect) request->headersDone = true;
+        return length;
+    }
+    const size_t colon = line.find(':');
+    if (colon != std::string::npos) {
+        std::string name = line.substr(0, colon);
+        for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+        size_t start = colon + 1;
+        while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
+        request->headers[name] = line.substr(start);
+    }
+    return length;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* request = static_cast<Request*>(user);
+    if (request->pending.size() > kPauseAbove) {
+        request->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    request->headersDone = true;
+    request->pending.append(data, size * count);
+    return size * count;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Request*>(user)->aborted.load() ? 1 : 0;
+}
+
+// Runs the transfer until the condition holds or the transfer ends.
+template <typename Condition>
+void Drive(Request& request, Condition done) {
+    while (!request.transferDone && !done()) {
+        int running = 0;
+        curl_multi_perform(request.multi, &running);
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(request.multi, &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                request.transferDone = true;
+                request.result = message->data.result;
+            }
+        }
+        if (!request.transferDone && !done()) curl_multi_poll(request.multi, nullptr, 0, 100, nullptr);
+    }
+}
+
+// Body bytes are waiting, or none will come.
+void FillPending(Request& request) {
+    if (request.pending.empty() && request.paused) {
+        request.paused = false;
+        curl_easy_pause(request.easy, CURLPAUSE_CONT);
+    }
+    Drive(request, [&] { return !request.pending.empty(); });
+}
+
+}  // namespace
+
+DWORD GetLastError() { return tLastError; }
+
+void SetInternetTimeouts(const InternetTimeouts& timeouts) {
+    std::lock_guard lock(gMutex);
+    gTimeouts = timeouts;
+}
+
+HINTERNET InternetOpen(const char* userAgent, DWORD, const char*, const char*, DWORD) {
+    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (initialised != CURLE_OK) {
+        Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+        return nullptr;
+    }
+    auto* session = new Session;
+    session->userAgent = userAgent ? userAgent : "";
+    return Register(session);
+}
+
+HINTERNET InternetConnect(HINTERNET sessionHandle, const char* server, WORD port, const char* user,
+                          const char* password, DWORD, DWORD, std::uintptr_t) {
+    auto* session = Lookup<Session>(sessionHandle);
+    if (!session || !server || !*server) {
+        Fail(ERROR_INTERNET_NAME_NOT_RESOLVED);
+        return nullptr;
+    }
+    auto* connection = new Connection;
+    connection->userAgent = session->userAgent;
+    connection->server = server;
+    connection->port = port;
+    connection->user = user ? user : "";
+    connection->password = password ? password : "";
+    return Register(connection);
+}
+
+HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const char* path, const char* version,
+                          const char* referrer, const char**, DWORD flags, std::uintptr_t) {
+    auto* connection = Lookup<Connection>(connectionHandle);
+    if (!connection) {
+        Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+        return nullptr;
+    }
+    auto* request = new Request;
+    request->easy = curl_easy_init();
+    request->multi = curl_multi_init();
+    if (!request->easy || !request->multi) {
+        delete request;
+        Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+        return nullptr;
+    }
+    std::string url = (flags & INTERNET_FLAG_SECURE) ? "https://" : "http://";
+    url += connection->server;
+    if (connection->port) url += ":" + std::to_string(connection->port);
+    const std::string object = path && *path ? path : "/";
+    url += object.front() == '/' ? object : "/" + object;
+    InternetTimeouts timeouts;
+    {
+        std::lock_guard lock(gMutex);
+        timeouts = gTimeouts;
+    }
+    CURL* easy = request->easy;
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb && std::strcmp(verb, "GET") != 0 ? verb : nullptr);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, connection->userAgent.c_str());
+    if (referrer && *referrer) curl_easy_setopt(easy, CURLOPT_REFERER, referrer);
+    if (version && std::strcmp(version, "HTTP/1.0") == 0) curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+    if (!connection->user.empty()) {
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+        curl_easy_setopt(easy, CURLOPT_USERNAME, connection->user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, connection->password.c_str());
+    }
+    if (flags & INTERNET_FLAG_RELOAD) {
+        // A fresh copy, never one a cache kept.
+        request->headerList = curl_slist_append(request->headerList, "Pragma: no-cache");
+        request->headerList = curl_slist_append(request->headerList, "Cache-Control: no-cache");
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request->headerList);
+    }
+    // The body is read to the end of the connection (HTTP/1.0 closes it), so a body longer or
+    // shorter than its Content-Length shows up to the caller instead of being cut silently.
+    curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeouts.connectSeconds);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeouts.stalledSeconds);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, request);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, request);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, request);
+    return Register(request);
+}
+
+BOOL HttpSendRequest(HINTERNET handle, const char*, DWORD, const void*, DWORD) {
+    auto* request = Lookup<Request>(handle);
+    if (!request) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    if (!request->added) {
+        curl_multi_add_handle(request->multi, request->easy);
+        request->added = true;
+    }
+    Drive(*request, [&] { return request->headersDone.load(); });
+    if (request->headersDone) return TRUE;
+    return Fail(ErrorFromCurl(request->result == CURLE_OK ? CURLE_GOT_NOTHING : request->result));
+}
+
+BOOL HttpSendRequestEx(HINTERNET request, const void*, void*, DWORD, std::uintptr_t) {
+    return HttpSendRequest(request, nullptr, 0, nullptr, 0);
+}
+
+BOOL HttpEndRequest(HINTERNET handle, void*, DWORD, std::uintptr_t) {
+    std::lock_guard lock(gMutex);  // may come from another thread: only the abort flag is touched
+    if (!gHandles.count(handle)) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    auto* request = dynamic_cast<Request*>(handle);
+    if (!request) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    if (!request->headersDone) request->aborted = true;
+    return TRUE;
+}
+
+BOOL HttpQueryInfo(HINTERNET handle, DWORD info, void* buffer, DWORD* length, DWORD*) {
+    auto* request = Lookup<Request>(handle);
+    if (!request || !length) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    std::string value;
+    switch (info) {
+    case HTTP_QUERY_STATUS_CODE: value = std::to_string(request->status); break;
+    default: {
+        const char* name = info == HTTP_QUERY_CONTENT_TYPE     ? "content-type"
+                           : info == HTTP_QUERY_CONTENT_LENGTH ? "content-length"
+                           : info == HTTP_QUERY_LAST_MODIFIED  ? "last-modified"
+                                                               : nullptr;
+        auto it = name ? request->headers.find(name) : request->headers.end();
+        if (it == request->headers.end()) return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
+        value = it->second;
+    }
+    }
+    if (!buffer || *length < value.size() + 1) {
+        *length = DWORD(value.size() + 1);
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(buffer, value.c_str(), value.size() + 1);
+    *length = DWORD(value.size());
+    return TRUE;
+}
+
+BOOL InternetQueryDataAvailable(HINTERNET handle, DWORD* available, DWORD, std::uintptr_t) {
+    auto* request = Lookup<Request>(handle);
+    if (!request || !available) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    FillPending(*request);
+    *available = DWORD(std::min<size_t>(request->pending.size(), 0x7FFFFFFF));
+    if (*available == 0 && request->transferDone && request->result != CURLE_OK)
+        return Fail(ErrorFromCurl(request->result));
+    return TRUE;
+}
+
+BOOL InternetReadFile(HINTERNET handle, void* buffer, DWORD toRead, DWORD* read) {
+    auto* request = Lookup<Request>(handle);
+    if (!request || !read || (!buffer && toRead)) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    *read = 0;
+    FillPending(*request);
+    const size_t count = std::min<size_t>(toRead, request->pending.size());
+    std::memcpy(buffer, request->pending.data(), count);
+    request->pending.erase(0, count);
+    *read = DWORD(count);
+    // The end of the body is a success only when the whole body came.
+    if (count == 0 && request->transferDone && request->result != CURLE_OK) return Fail(ErrorFromCurl(request->result));
+    return TRUE;
+}
+
+BOOL InternetCloseHandle(HINTERNET handle) {
+    {
+        std::lock_guard lock(gMutex);
+        if (!gHandles.erase(handle)) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    }
+    delete handle;
+    return TRUE;
+}
+
+}  // namespace platform

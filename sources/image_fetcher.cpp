@@ -1,0 +1,281 @@
+#include "image_fetcher.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "saver_messages.h"
+#include "system_services.h"
+#include "text_compare.h"
+#include "windows.h"
+
+namespace sources {
+
+using namespace platform;
+
+namespace {
+
+// The referrer of the next request is one for the whole program.
+std::mutex gReferrerMutex;
+std::string gReferrer;
+
+constexpr DWORD kReadBlock = 2048;
+constexpr size_t kUnknownLengthStart = 1024000;
+
+std::optional<std::uint64_t> ParseLength(const char* text) {
+    std::uint64_t value = 0;
+    bool digits = false;
+    for (const char* p = text; *p; ++p) {
+        if (*p == ' ' && !digits) continue;
+        if (*p < '0' || *p > '9') break;
+        digits = true;
+        if (value > (UINT64_MAX - 9) / 10) return UINT64_MAX;
+        value = value * 10 + std::uint64_t(*p - '0');
+    }
+    if (!digits) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<FetchAddress> ParseFetchAddress(std::string_view url) {
+    FetchAddress address;
+    if (StartsWithNoCase(url, "http://")) {
+        url.remove_prefix(7);
+    } else if (StartsWithNoCase(url, "https://")) {
+        address.secure = true;
+        url.remove_prefix(8);
+    } else {
+        return std::nullopt;
+    }
+    const size_t slash = url.find('/');
+    std::string_view authority = url.substr(0, slash);
+    address.path = slash == std::string_view::npos ? "" : std::string(url.substr(slash));
+    // Credentials end at the last "@" of the authority; the password may hold ":".
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        const std::string_view credentials = authority.substr(0, at);
+        const size_t colon = credentials.find(':');
+        address.user = std::string(credentials.substr(0, colon));
+        address.password = colon == std::string_view::npos ? "" : std::string(credentials.substr(colon + 1));
+        authority.remove_prefix(at + 1);
+    }
+    std::string_view host = authority;
+    std::string_view port;
+    bool hasPort = false;
+    if (!host.empty() && host.front() == '[') {
+        const size_t close = host.find(']');
+        if (close == std::string_view::npos) return std::nullopt;
+        std::string_view rest = host.substr(close + 1);
+        host = host.substr(0, close + 1);
+        if (!rest.empty() && rest.front() != ':') return std::nullopt;
+        hasPort = !rest.empty();
+        if (hasPort) port = rest.substr(1);
+    } else if (const size_t colon = host.rfind(':'); colon != std::string_view::npos) {
+        hasPort = true;
+        port = host.substr(colon + 1);
+        host = host.substr(0, colon);
+    }
+    if (host.empty()) return std::nullopt;
+    if (hasPort) {
+        if (port.empty() || port.size() > 5) return std::nullopt;
+        unsigned number = 0;
+        for (char c : port) {
+            if (c < '0' || c > '9') return std::nullopt;
+            number = number * 10 + unsigned(c - '0');
+        }
+        if (number == 0 || number > 65535) return std::nullopt;
+        address.port = WORD(number);
+    }
+    address.server = std::string(host);
+    return address;
+}
+
+CImageFetcher::CImageFetcher(FetchState& state) : state_(state) {}
+
+CImageFetcher::~CImageFetcher() {
+    if (worker_.joinable()) {
+        state_.CancelRequested = 1;
+        if (HINTERNET pending = state_.PendingRequest.load()) HttpEndRequest(pending, nullptr, HSR_SYNC, 0);
+        worker_.join();
+    }
+    if (internet_) InternetCloseHandle(internet_);
+}
+
+void CImageFetcher::ReleaseBuffer() {
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+    holdsBuffer_ = false;
+}
+
+void CImageFetcher::Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const {
+    PostMessage(owner_, message, wParam, lParam);
+}
+
+int CImageFetcher::StartFetch(const std::string& url, const std::string& referrer) {
+    address_ = FetchAddress{};
+    {
+        std::lock_guard lock(gReferrerMutex);
+        gReferrer = referrer;
+    }
+    // The address is taken apart properly: scheme, credentials, host and port (an empty host
+    // would leave the fetch without its completion message, so it is refused here).
+    if (url.size() < 7 || url.compare(0, 4, "http") != 0) return 2;
+    auto parsed = ParseFetchAddress(url);
+    if (!parsed) return 2;
+    if (holdsBuffer_) return 1;
+    address_ = *parsed;
+    if (worker_.joinable()) worker_.join();  // the last one has posted its message and is ending
+    if (!owner_) return 0;                   // nobody to report to: nothing is started
+    worker_ = std::thread([this] { RunFetch(); });
+    return 0;
+}
+
+void CImageFetcher::RunFetch() {
+    DebugTrace("Inside 0");
+    bool gif = false;
+    std::size_t bytes = 0;
+    int result = kFetchCancelled;
+    const auto finish = [&] {
+        Post(gif ? saver::MSG_FETCH_DONE_GIF : saver::MSG_FETCH_DONE_JPG, bytes, result);
+        DebugTrace("Inside END");
+    };
+    if (!internet_) {
+        Post(saver::MSG_FETCH_STATUS, kStepConnecting, 0);
+        DebugTrace("Starting Session (Access = %i) (Proxy = %s)\r\n", 0, "");
+        internet_ = InternetOpen(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0);
+        if (!internet_) {
+            DebugTrace("%s returns error %u", "InternetOpen", GetLastError());
+            Post(saver::MSG_FETCH_DONE_JPG, 0, kFetchCancelled);
+            return;
+        }
+    }
+    DebugTrace("Path = [%s]", address_.path.c_str());
+    DebugTrace("\t Server = [%s] \r\n", address_.server.c_str());
+    HINTERNET connection = InternetConnect(internet_, address_.server.c_str(), address_.port, address_.user.c_str(),
+                                           address_.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
+    if (!connection) {
+        DebugTrace("%s returns error %u", "InternetConnect", GetLastError());
+        return finish();
+    }
+    Post(saver::MSG_FETCH_STATUS, kStepRequesting, 0);
+    std::string referrer;
+    {
+        std::lock_guard lock(gReferrerMutex);
+        referrer = gReferrer;
+    }
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
+                        (address_.secure ? INTERNET_FLAG_SECURE : 0);
+    HINTERNET request = HttpOpenRequest(connection, "GET", address_.path.c_str(), "HTTP/1.0", referrer.c_str(), nullptr,
+                                        flags, 0);
+    if (!request) {
+        DebugTrace("%s returns error %u", "HttpOpenRequest", GetLastError());
+        InternetCloseHandle(connection);
+        return finish();
+    }
+    state_.PendingRequest = request;
+    const bool withUser = !address_.user.empty();
+    const BOOL sent = withUser ? HttpSendRequest(request, nullptr, 0, nullptr, 0)
+                               : HttpSendRequestEx(request, nullptr, nullptr, HSR_SYNC, 0);
+    if (!sent) {
+        const DWORD error = GetLastError();
+        DebugTrace("%s returns error %u", "HttpSendRequest", error);
+        result = error == ERROR_INTERNET_CANNOT_CONNECT ? kFetchRefused
+                 : state_.CancelRequested ? kFetchCancelled
+                                          : kFetchError;
+        HttpEndRequest(request, nullptr, HSR_SYNC, 0);
+        state_.PendingRequest = nullptr;
+    } else {
+        if (!withUser) HttpEndRequest(request, nullptr, HSR_SYNC, 0);
+        state_.PendingRequest = nullptr;
+        [&] {
+            if (state_.CancelRequested) {
+                result = kFetchCancelled;
+                return;
+            }
+            Post(saver::MSG_FETCH_STATUS, kStepQuerying, 0);
+            char type[512];
+            DWORD length = sizeof type;
+            if (!HttpQueryInfo(request, HTTP_QUERY_CONTENT_TYPE, type, &length, nullptr)) {
+                DebugTrace("%s returns error %u", "HttpQueryInfo", GetLastError());
+                result = kFetchQueryInfoError;
+                return;
+            }
+            DebugTrace("***** QUERY PASSED ******\n");
+            const bool jpeg = std::strstr(type, "jpeg") != nullptr;
+            if (!jpeg && !std::strstr(type, "gif")) {
+                result = kFetchNotAnImage;
+                return;
+            }
+            gif = !jpeg;
+            char modified[256];
+            length = sizeof modified;
+            if (HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, modified, &length, nullptr) && modified[0]) {
+                DebugTrace(" New = %s \n", modified);
+                DebugTrace(" Old = %s \n", state_.FetchImageDate.c_str());
+                if (state_.FetchImageDate == modified) {
+                    result = kFetchNoChange;
+                    return;
+                }
+                state_.FetchImageDate = modified;
+            } else {
+                DebugTrace("***** EMPTY ******");
+            }
+            // The body: sized from Content-Length, refused above the limit before any allocation.
+            char lengthText[32];
+            length = sizeof lengthText;
+            std::optional<std::uint64_t> announced;
+            if (HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &length, nullptr))
+                announced = ParseLength(lengthText);
+            if (announced && *announced > kMaxPictureBytes) {
+                result = kFetchError;
+                return;
+            }
+            const std::size_t limit = announced ? std::size_t(*announced) : kMaxPictureBytes;
+            try {
+                buffer_.assign(announced ? limit + 1 : kUnknownLengthStart, 0);
+            } catch (const std::bad_alloc&) {
+                result = kFetchError;
+                return;
+            }
+            holdsBuffer_ = true;
+            Post(saver::MSG_FETCH_STATUS, kStepDownloading, 0);
+            BYTE block[kReadBlock];
+            while (true) {
+                if (state_.CancelRequested) break;
+                DWORD available = 0;
+                if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
+                    result = kFetchError;  // a transfer that breaks off is no picture
+                    return;
+                }
+                if (state_.CancelRequested) break;
+                DWORD read = 0;
+                if (!InternetReadFile(request, block, std::min<DWORD>(std::max<DWORD>(available, 1), kReadBlock), &read)) {
+                    result = kFetchError;
+                    return;
+                }
+                if (bytes + read > limit) {  // more than announced, or more than any picture
+                    result = kFetchError;
+                    return;
+                }
+                if (bytes + read + 1 > buffer_.size()) buffer_.resize(std::min(limit + 1, std::max(buffer_.size() * 2, bytes + read + 1)));
+                std::memcpy(buffer_.data() + bytes, block, read);
+                bytes += read;
+                Post(saver::MSG_FETCH_PROGRESS, bytes, std::intptr_t(announced ? *announced : 0));
+                if (read == 0) {
+                    if (announced && bytes < *announced && !state_.CancelRequested) {
+                        result = kFetchError;  // the connection ended before the announced length
+                        return;
+                    }
+                    buffer_[bytes] = 0;
+                    break;
+                }
+            }
+            result = state_.CancelRequested ? kFetchCancelled : kFetchSuccess;
+        }();
+    }
+    InternetCloseHandle(request);
+    InternetCloseHandle(connection);
+    finish();
+}
+
+}  // namespace sources

@@ -1,0 +1,96 @@
+// Downloads one picture over HTTP into memory on a worker thread and reports to an owner window
+// by posted messages only.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "internet.h"
+#include "win_types.h"
+
+namespace sources {
+
+using platform::BYTE;
+using platform::HINTERNET;
+using platform::HWND;
+using platform::WORD;
+
+// The outcome carried in lParam of the completion message.
+enum FetchResult {
+    kFetchSuccess = 0,
+    kFetchCancelled = 1,
+    kFetchNotAnImage = 2,
+    kFetchError = 4,
+    kFetchQueryInfoError = 5,
+    kFetchRefused = 6,
+    kFetchNoChange = 7,
+};
+
+// Steps reported by MSG_FETCH_STATUS.
+enum FetchStep { kStepConnecting = 1, kStepRequesting = 2, kStepQuerying = 3, kStepDownloading = 4 };
+
+// The process's one set of fetch bookkeeping: at most one fetch runs at a time.
+struct FetchState {
+    std::atomic<int> FetchBusy{0};
+    std::atomic<int> CancelRequested{0};
+    std::atomic<HINTERNET> PendingRequest{nullptr};
+    std::string FetchCamName;
+    std::string FetchCamUrl;
+    // The source's ImageDate before a fetch; the server's Last-Modified after one that brought it.
+    // The worker writes it before it posts the completion message; the owner reads it after.
+    std::string FetchImageDate;
+};
+
+// The pieces of a picture address.
+struct FetchAddress {
+    bool secure = false;
+    std::string user, password;
+    std::string server;  // a host name, an address, or [v6]
+    WORD port = 0;       // 0: the scheme's default
+    std::string path;    // from the first "/" on; empty asks for the root
+};
+// http:// or https://, optional user:password@, host, optional :port, path. Nothing for an address
+// of another scheme, with an empty host, or with a port that is not a number from 1 to 65535.
+std::optional<FetchAddress> ParseFetchAddress(std::string_view url);
+
+// The user agent every request carries.
+constexpr const char* kUserAgent = "Vessory Kelvane Screen Saver";
+// No picture is larger: a bigger announcement is refused before anything is allocated.
+constexpr size_t kMaxPictureBytes = 32u * 1024 * 1024;
+
+class CImageFetcher {
+public:
+    explicit CImageFetcher(FetchState& state);
+    // Asks a running fetch to stop and waits for its worker; closes the Internet handle.
+    ~CImageFetcher();
+    CImageFetcher(const CImageFetcher&) = delete;
+    CImageFetcher& operator=(const CImageFetcher&) = delete;
+
+    void SetOwner(HWND owner) { owner_ = owner; }
+    // 0: the worker started; 1: a buffer of an earlier fetch is still held; 2: the address is refused.
+    int StartFetch(const std::string& url, const std::string& referrer);
+    void ReleaseBuffer();
+    bool HoldsBuffer() const { return holdsBuffer_; }
+    // The received bytes, valid after the completion message (its wParam says how many).
+    const BYTE* Buffer() const { return buffer_.data(); }
+
+private:
+    void RunFetch();
+    void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const;
+
+    FetchState& state_;
+    HWND owner_ = nullptr;
+    FetchAddress address_;
+    std::vector<BYTE> buffer_;
+    bool holdsBuffer_ = false;
+    HINTERNET internet_ = nullptr;
+    std::thread worker_;
+};
+
+}  // namespace sources

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "demo_pictures.h"
+#include "headless_display.h"
+#include "image_fetcher.h"
+#include "picture_server.h"
+#include "saver_messages.h"
+#include "temp_root.h"
+#include "windows.h"
+
+using namespace sources;
+using namespace platform;
+
+namespace {
+
+struct Outcome {
+    UINT message = 0;  // the completion message
+    std::size_t bytes = 0;
+    int result = -1;
+    std::vector<int> steps;
+    int progress = 0;
+    std::string body;
+};
+
+class ImageFetcherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDisplay(std::make_unique<HeadlessDisplay>());
+        testing_support::DrainQueue();
+        window_ = CreateWindowEx(0, "Owner", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, 0,
+                                 [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                                     record(message, wParam, lParam);
+                                     return DefWindowProc(hwnd, message, wParam, lParam);
+                                 });
+        fetcher_ = std::make_unique<CImageFetcher>(state_);
+        fetcher_->SetOwner(window_);
+    }
+    void TearDown() override {
+        fetcher_.reset();
+        DestroyWindow(window_);
+        testing_support::DrainQueue();
+        SetDisplay(nullptr);
+    }
+
+    void record(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == saver::MSG_FETCH_STATUS) current_.steps.push_back(int(wParam));
+        if (message == saver::MSG_FETCH_PROGRESS) {
+            ++current_.progress;
+            if (cancelOnProgress_) state_.CancelRequested = 1;
+        }
+        if (message == saver::MSG_FETCH_DONE_JPG || message == saver::MSG_FETCH_DONE_GIF) {
+            current_.message = message;
+            current_.bytes = wParam;
+            current_.result = int(lParam);
+            current_.body.assign(reinterpret_cast<const char*>(fetcher_->Buffer()), fetcher_->HoldsBuffer() ? wParam : 0);
+            done_ = true;
+        }
+    }
+
+    // Runs one fetch to its completion message (or fails after 20 s).
+    Outcome fetch(const std::string& url, const std::string& referrer = "", const std::string& imageDate = "") {
+        current_ = Outcome{};
+        done_ = false;
+        state_.FetchImageDate = imageDate;
+        state_.CancelRequested = 0;
+        fetcher_->ReleaseBuffer();
+        EXPECT_EQ(fetcher_->StartFetch(url, referrer), 0) << url;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        MSG message;
+        while (!done_ && std::chrono::steady_clock::now() < deadline) {
+            SetTimer(window_, 1, 50);
+            if (GetMessage(&message, nullptr, 0, 0)) DispatchMessage(&message);
+        }
+        KillTimer(window_, 1);
+        EXPECT_TRUE(done_) << "no completion message for " << url;
+        return current_;
+    }
+
+    picture_server::PictureServer server_;
+    FetchState state_;
+    std::unique_ptr<CImageFetcher> fetcher_;
+    HWND window_ = nullptr;
+    Outcome current_;
+    bool done_ = false;
+    bool cancelOnProgress_ = false;
+};
+
+const std::string& SampleJpeg() {
+    static const std::string jpeg = picture_server::DemoJpeg("/sample.jpg", 0);
+    return jpeg;
+}
+
+}  // namespace
+
+TEST_F(ImageFetcherTest, APictureArrivesWholeWithItsStepsAndHeaders) {
+    const Outcome first = fetch(server_.url("/cam.jpg"), "http://ref.example/page");
+    EXPECT_EQ(first.message, saver::MSG_FETCH_DONE_JPG);
+    EXPECT_EQ(first.result, kFetchSuccess);
+    EXPECT_EQ(first.bytes, SampleJpeg().size());
+    EXPECT_EQ(first.body, SampleJpeg());
+    EXPECT_EQ(first.steps, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_GE(first.progress, 2);
+    const auto request = server_.lastRequest();
+    EXPECT_EQ(request.version, "HTTP/1.0");
+    EXPECT_EQ(request.target, "/cam.jpg");
+    EXPECT_EQ(request.headers.at("user-agent"), "Vessory Kelvane Screen Saver");
+    EXPECT_EQ(request.headers.at("referer"), "http://ref.example/page");
+    EXPECT_EQ(request.headers.at("pragma"), "no-cache");
+    // The same fetcher keeps its session: no connecting step the second time.
+    const Outcome second = fetch(server_.url("/cam.jpg"));
+    EXPECT_EQ(second.steps, (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(second.result, kFetchSuccess);
+}
+
+TEST_F(ImageFetcherTest, ContentTypesDecideTheKind) {
+    EXPECT_EQ(fetch(server_.url("/a.gif?body=gif")).message, saver::MSG_FETCH_DONE_GIF);
+    const Outcome pjpeg = fetch(server_.url("/a?type=image/pjpeg"));
+    EXPECT_EQ(pjpeg.result, kFetchSuccess);
+    EXPECT_EQ(pjpeg.message, saver::MSG_FETCH_DONE_JPG);
+    for (const char* type : {"image/JPEG", "text/html", "image/png"}) {
+        const Outcome other = fetch(server_.url(std::string("/a?type=") + type));
+        EXPECT_EQ(other.result, kFetchNotAnImage) << type;
+        EXPECT_EQ(other.message, saver::MSG_FETCH_DONE_JPG);
+        EXPECT_EQ(other.bytes, 0u);
+    }
+    EXPECT_EQ(fetch(server_.url("/a?type=none")).result, kFetchQueryInfoError);
+    EXPECT_EQ(fetch(server_.url("/missing?status=404")).result, kFetchNotAnImage);
+    EXPECT_EQ(fetch(server_.url("/broken?status=500")).result, kFetchNotAnImage);
+}
+
+TEST_F(ImageFetcherTest, LastModifiedDecidesNoChange) {
+    const std::string date = "Tue, 01 Jan 2002 10:00:00 GMT";
+    const Outcome same = fetch(server_.url("/a?lm=" + std::string("Tue,%2001%20Jan%202002%2010:00:00%20GMT")), "", date);
+    EXPECT_EQ(same.result, kFetchNoChange);
+    EXPECT_EQ(same.bytes, 0u);
+    EXPECT_EQ(same.steps, (std::vector<int>{1, 2, 3}));  // the body is never read
+    // An empty stored date never means no change; the server's date is taken over.
+    const Outcome fresh = fetch(server_.url("/a?lm=Tue,%2001%20Jan%202002%2010:00:00%20GMT"), "", "");
+    EXPECT_EQ(fresh.result, kFetchSuccess);
+    EXPECT_EQ(state_.FetchImageDate, date);
+    // No Last-Modified: the stored date stays.
+    fetch(server_.url("/a"), "", "kept");
+    EXPECT_EQ(state_.FetchImageDate, "kept");
+}
+
+TEST_F(ImageFetcherTest, ConnectionFailuresHaveTheirCodes) {
+    const std::uint16_t closed = picture_server::RefusedPort();
+    EXPECT_EQ(fetch("http://127.0.0.1:" + std::to_string(closed) + "/p.jpg").result, kFetchRefused);
+    EXPECT_EQ(fetch("http://no-such-host.invalid/p.jpg").result, kFetchError);
+}
+
+TEST_F(ImageFetcherTest, BodiesThatLieOrBreakOffAreErrors) {
+    const Outcome longer = fetch(server_.url("/a?len=more"));  // the connection ends before the length
+    EXPECT_EQ(longer.result, kFetchError);
+    EXPECT_EQ(fetch(server_.url("/a?len=less")).result, kFetchError);  // more bytes than announced
+    EXPECT_EQ(fetch(server_.url("/a?close=300")).result, kFetchError);
+    const Outcome huge = fetch(server_.url("/a?len=huge"));
+    EXPECT_EQ(huge.result, kFetchError);
+    EXPECT_EQ(huge.bytes, 0u);
+    const Outcome unannounced = fetch(server_.url("/a?len=none"));
+    EXPECT_EQ(unannounced.result, kFetchSuccess);
+    EXPECT_EQ(unannounced.body, SampleJpeg());
+    // No length and more than any picture may be.
+    EXPECT_EQ(fetch(server_.url("/a?body=bytes&len=none&size=" + std::to_string(kMaxPictureBytes + 4096))).result,
+              kFetchError);
+    const Outcome big = fetch(server_.url("/a?body=bytes&len=none&size=3000000"));
+    EXPECT_EQ(big.result, kFetchSuccess);
+    EXPECT_EQ(big.bytes, 3000000u);
+}
+
+TEST_F(ImageFetcherTest, ACancelDuringTheTransferKeepsTheBytesSoFar) {
+    cancelOnProgress_ = true;
+    const Outcome cancelled = fetch(server_.url("/a?slow=30"));
+    EXPECT_EQ(cancelled.result, kFetchCancelled);
+    EXPECT_GT(cancelled.bytes, 0u);
+    EXPECT_LT(cancelled.bytes, SampleJpeg().size());
+}
+
+TEST_F(ImageFetcherTest, CredentialsAndReferrersReachTheServer) {
+    const std::string authority = "user:pa:ss@127.0.0.1:" + std::to_string(server_.port());
+    EXPECT_EQ(fetch("http://" + authority + "/a?auth=user:pa:ss").result, kFetchSuccess);
+    EXPECT_EQ(fetch("http://wrong:pw@127.0.0.1:" + std::to_string(server_.port()) + "/a?auth=user:pa:ss").result,
+              kFetchNotAnImage);  // the 401 page
+    EXPECT_EQ(fetch(server_.url("/a?ref=http://mine/"), "http://mine/").result, kFetchSuccess);
+    EXPECT_EQ(fetch(server_.url("/a?ref=http://mine/"), "http://other/").result, kFetchNotAnImage);
+}
+
+TEST_F(ImageFetcherTest, StartFetchRefusesWhatItCannotStart) {
+    fetch(server_.url("/a"));
+    EXPECT_TRUE(fetcher_->HoldsBuffer());
+    EXPECT_EQ(fetcher_->StartFetch(server_.url("/a"), ""), 1);  // the last picture is still held
+    fetcher_->ReleaseBuffer();
+    for (const char* url : {"http:/", "ftp://host/x.jpg", "http:///p.jpg", "http://host:0/p", "http://host:99999/p",
+                            "http://host:/p", "http://[::1/p", "gopher://x"})
+        EXPECT_EQ(fetcher_->StartFetch(url, ""), 2) << url;
+}
+
+TEST_F(ImageFetcherTest, AStalledServerEndsInAnErrorAndADestroyedFetcherStops) {
+    SetInternetTimeouts({2, 1});
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetch(server_.url("/a?slow=3000")).result, kFetchError);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    SetInternetTimeouts({});
+    // A fetcher destroyed in the middle of a slow transfer cancels and waits for its worker.
+    fetcher_->ReleaseBuffer();
+    ASSERT_EQ(fetcher_->StartFetch(server_.url("/a?slow=200"), ""), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto stopping = std::chrono::steady_clock::now();
+    fetcher_.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3));
+}
+
+TEST(FetchAddressTest, AddressesAreTakenApartProperly) {
+    auto a = ParseFetchAddress("http://user:pass:word@host.example:8080/cams/p.jpg?x=1");
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(a->secure);
+    EXPECT_EQ(a->user, "user");
+    EXPECT_EQ(a->password, "pass:word");
+    EXPECT_EQ(a->server, "host.example");
+    EXPECT_EQ(a->port, 8080);
+    EXPECT_EQ(a->path, "/cams/p.jpg?x=1");
+    auto b = ParseFetchAddress("https://host");
+    ASSERT_TRUE(b);
+    EXPECT_TRUE(b->secure);
+    EXPECT_EQ(b->path, "");
+    EXPECT_EQ(b->port, 0);
+    auto c = ParseFetchAddress("HTTP://[::1]:81/p");
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->server, "[::1]");
+    EXPECT_EQ(c->port, 81);
+    EXPECT_FALSE(ParseFetchAddress("http://user@/p"));
+}

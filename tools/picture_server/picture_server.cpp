@@ -1,0 +1,234 @@
+#include "picture_server.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "demo_pictures.h"
+
+namespace picture_server {
+namespace {
+
+std::string Decode(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out.push_back(char(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(text[i] == '+' ? ' ' : text[i]);
+        }
+    }
+    return out;
+}
+
+std::map<std::string, std::string> Options(const std::string& query) {
+    std::map<std::string, std::string> options;
+    size_t start = 0;
+    while (start < query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos) end = query.size();
+        const std::string pair = query.substr(start, end - start);
+        const size_t equals = pair.find('=');
+        options[Decode(pair.substr(0, equals))] = equals == std::string::npos ? "" : Decode(pair.substr(equals + 1));
+        start = end + 1;
+    }
+    return options;
+}
+
+bool SendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (sent <= 0) return false;
+        data += sent;
+        size -= size_t(sent);
+    }
+    return true;
+}
+
+std::string Base64(const std::string& text) {
+    static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < text.size(); i += 3) {
+        const unsigned a = static_cast<unsigned char>(text[i]);
+        const unsigned b = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const unsigned c = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+        const unsigned triple = (a << 16) | (b << 8) | c;
+        out.push_back(kDigits[(triple >> 18) & 63]);
+        out.push_back(kDigits[(triple >> 12) & 63]);
+        out.push_back(i + 1 < text.size() ? kDigits[(triple >> 6) & 63] : '=');
+        out.push_back(i + 2 < text.size() ? kDigits[triple & 63] : '=');
+    }
+    return out;
+}
+
+void Respond(int client, int status, const std::string& reason, const std::string& headers, const std::string& body) {
+    const std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n" + headers +
+                             "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    SendAll(client, head.data(), head.size()) && SendAll(client, body.data(), body.size());
+}
+
+}  // namespace
+
+std::uint16_t RefusedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);  // bound, never listened, now closed: connections are refused
+    return ntohs(address.sin_port);
+}
+
+PictureServer::PictureServer(std::uint16_t port) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int yes = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // loopback only, never another address
+    address.sin_port = htons(port);
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 64) != 0) {
+        ::close(listener_);
+        listener_ = -1;
+        return;
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+PictureServer::~PictureServer() {
+    stopping_ = true;
+    if (acceptor_.joinable()) acceptor_.join();
+    if (listener_ >= 0) ::close(listener_);
+    for (std::thread& worker : workers_) worker.join();
+}
+
+std::string PictureServer::url(const std::string& pathAndQuery) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+}
+
+ReceivedRequest PictureServer::lastRequest() const {
+    std::lock_guard lock(mutex_);
+    return last_;
+}
+
+void PictureServer::acceptLoop() {
+    while (!stopping_) {
+        pollfd entry{listener_, POLLIN, 0};
+        if (::poll(&entry, 1, 50) <= 0) continue;
+        const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) continue;
+        std::lock_guard lock(mutex_);
+        workers_.emplace_back([this, client] {
+            serve(client);
+            ::close(client);
+        });
+    }
+}
+
+void PictureServer::serve(int client) {
+    // The request head, up to the blank line (bounded: nobody sends more than 64 KB of headers).
+    std::string head;
+    char chunk[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+        pollfd entry{client, POLLIN, 0};
+        if (::poll(&entry, 1, 5000) <= 0) return;
+        const ssize_t count = ::recv(client, chunk, sizeof chunk, 0);
+        if (count <= 0) return;
+        head.append(chunk, size_t(count));
+    }
+    ReceivedRequest request;
+    size_t lineEnd = head.find("\r\n");
+    const std::string requestLine = head.substr(0, lineEnd);
+    const size_t first = requestLine.find(' '), second = requestLine.rfind(' ');
+    if (first == std::string::npos || second == first) return;
+    request.method = requestLine.substr(0, first);
+    request.target = requestLine.substr(first + 1, second - first - 1);
+    request.version = requestLine.substr(second + 1);
+    for (size_t start = lineEnd + 2; start < head.size();) {
+        const size_t end = head.find("\r\n", start);
+        if (end == std::string::npos || end == start) break;
+        const std::string line = head.substr(start, end - start);
+        const size_t colon = line.find(':');
+        if (colon != std::string::npos) {
+            std::string name = line.substr(0, colon);
+            for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+            request.headers[name] = line.substr(line.find_first_not_of(' ', colon + 1) == std::string::npos
+                                                    ? line.size()
+                                                    : line.find_first_not_of(' ', colon + 1));
+        }
+        start = end + 2;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        last_ = request;
+    }
+    ++requests_;
+
+    const size_t question = request.target.find('?');
+    const std::string path = request.target.substr(0, question);
+    auto options = question == std::string::npos ? std::map<std::string, std::string>{}
+                                                 : Options(request.target.substr(question + 1));
+    if (options.count("auth")) {
+        const auto given = request.headers.find("authorization");
+        if (given == request.headers.end() || given->second != "Basic " + Base64(options["auth"]))
+            return Respond(client, 401, "Unauthorized", "WWW-Authenticate: Basic realm=\"cams\"\r\n", "<html>401</html>");
+    }
+    if (options.count("ref") && request.headers["referer"] != options["ref"])
+        return Respond(client, 403, "Forbidden", "", "<html>403</html>");
+    if (options.count("status")) {
+        const int status = std::atoi(options["status"].c_str());
+        return Respond(client, status, "Status", "", "<html>" + options["status"] + "</html>");
+    }
+
+    std::string body, type;
+    if (path.rfind("/demo/", 0) == 0) {
+        const bool gif = path.size() > 4 && path.substr(path.size() - 4) == ".gif";
+        body = gif ? DemoGif(path, std::time(nullptr)) : DemoJpeg(path, std::time(nullptr));
+        type = gif ? "image/gif" : "image/jpeg";
+    } else if (options["body"] == "gif") {
+        body = DemoGif("/sample.gif", 0);
+        type = "image/gif";
+    } else if (options["body"] == "bytes") {
+        body.assign(size_t(std::atoll(options["size"].c_str())), 'x');
+        type = "image/jpeg";
+    } else {
+        body = DemoJpeg("/sample.jpg", 0);
+        type = "image/jpeg";
+    }
+    if (options.count("type")) type = options["type"];
+    std::string headers = "HTTP/1.0 200 OK\r\nServer: kelvane-picture-server\r\n";
+    if (type != "none") headers += "Content-Type: " + type + "\r\n";
+    if (options.count("lm")) headers += "Last-Modified: " + options["lm"] + "\r\n";
+    const std::string length = options.count("len") ? options["len"] : "true";
+    if (length == "true") headers += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    else if (length == "more") headers += "Content-Length: " + std::to_string(body.size() + 5000) + "\r\n";
+    else if (length == "less") headers += "Content-Length: " + std::to_string(body.size() / 2) + "\r\n";
+    else if (length == "huge") headers += "Content-Length: 99999999999\r\n";
+    headers += "\r\n";
+    if (!SendAll(client, headers.data(), headers.size())) return;
+    const size_t closeAfter = options.count("close") ? size_t(std::atoll(options["close"].c_str())) : body.size();
+    const int slow = std::atoi(options["slow"].c_str());
+    for (size_t sent = 0; sent < std::min(body.size(), closeAfter) && !stopping_;) {
+        if (slow > 0) std::this_thread::sleep_for(std::chrono::milliseconds(slow));
+        const size_t piece = std::min<size_t>({1024, body.size() - sent, closeAfter - sent});
+        if (!SendAll(client, body.data() + sent, piece)) return;
+        sent += piece;
+    }
+}
+
+}  // namespace picture_server

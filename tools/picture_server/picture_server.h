@@ -1,0 +1,64 @@
+// A picture server on the loopback interface for tests and the demo: it serves pictures with the
+// headers a request asks for and injects the faults a fetcher must survive.
+//
+// Requests: GET /PATH?option=value&...
+//   body=jpg|gif|bytes   what to send (default jpg: a small JPEG; bytes: "size" bytes of 'x')
+//   size=N               the size for body=bytes
+//   type=TEXT            Content-Type (default from the body; "none" sends none)
+//   lm=TEXT              Last-Modified (none by default)
+//   len=true|none|more|less|huge   Content-Length honest, absent, too large, too small, absurd
+//   close=N              close the connection after N body bytes
+//   slow=MS              wait MS before each 1 KB of the body
+//   status=CODE          answer with this status and a small HTML page
+//   auth=USER:PASSWORD   demand basic authentication (401 otherwise)
+//   ref=TEXT             demand this Referer (403 otherwise)
+// Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace picture_server {
+
+struct ReceivedRequest {
+    std::string method, target, version;
+    std::map<std::string, std::string> headers;  // names in lower case
+};
+
+class PictureServer {
+public:
+    // Binds 127.0.0.1 on the port (0: any free one) and starts serving.
+    explicit PictureServer(std::uint16_t port = 0);
+    ~PictureServer();
+    PictureServer(const PictureServer&) = delete;
+    PictureServer& operator=(const PictureServer&) = delete;
+
+    bool running() const { return listener_ >= 0; }
+    std::uint16_t port() const { return port_; }
+    std::string url(const std::string& pathAndQuery) const;
+    ReceivedRequest lastRequest() const;
+    int requestCount() const { return requests_.load(); }
+
+private:
+    void acceptLoop();
+    void serve(int client);
+
+    int listener_ = -1;
+    std::uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> requests_{0};
+    std::thread acceptor_;
+    mutable std::mutex mutex_;
+    ReceivedRequest last_;
+    std::vector<std::thread> workers_;
+};
+
+// A port on 127.0.0.1 where nothing listens (connections are refused).
+std::uint16_t RefusedPort();
+
+}  // namespace picture_server
