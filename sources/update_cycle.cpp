@@ -1,0 +1,153 @@
+#include "update_cycle.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+#include "cam_list.h"
+#include "connectivity.h"
+#include "saver_messages.h"
+#include "windows.h"
+
+namespace sources {
+
+std::string ResultWord(int result, UpdateOwner owner) {
+    switch (result) {
+    case kFetchSuccess: return "Success";
+    case kFetchNotAnImage: return "Not an Image";
+    case kFetchError: return "Error";
+    case kFetchQueryInfoError: return "QI Error";
+    case kFetchRefused: return "Refused";
+    case kFetchNoChange: return owner == UpdateOwner::SaverWindow ? "NoChange" : "No Change";
+    default: return "Cancelled";
+    }
+}
+
+std::optional<std::string> FetchStatusText(unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
+                                           std::string_view prefix) {
+    std::string text(prefix);
+    if (message == saver::MSG_FETCH_PROGRESS) {
+        char progress[96];
+        if (lParam) std::snprintf(progress, sizeof progress, "Downloading %lu of %ld bytes", (unsigned long)wParam, (long)lParam);
+        else std::snprintf(progress, sizeof progress, "Downloading %lu of ??? bytes", (unsigned long)wParam);
+        return text + progress;
+    }
+    if (message != saver::MSG_FETCH_STATUS) return std::nullopt;
+    switch (wParam) {
+    case kStepConnecting: return text + "Connecting...";
+    case kStepRequesting: return text + "Requesting File...";
+    case kStepQuerying: return text + "Querying File Info...";
+    case kStepDownloading: return text + "Beginning Download...";
+    default: return std::nullopt;
+    }
+}
+
+int UpdateIntervalSeconds(const saver::SaverSettings& settings) {
+    const long long seconds = (long long)settings.EditHours * 3600 + (long long)settings.EditMinutes * 60 + settings.EditSeconds;
+    return int(std::clamp<long long>(seconds, 5, 999LL * 3600 + 59 * 60 + 59));
+}
+
+bool IsSafePictureName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+bool StorePicture(const std::string& folder, std::string_view name, std::string_view extension, const BYTE* bytes,
+                  std::size_t size) {
+    if (!IsSafePictureName(name)) return false;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    const std::string path = folder + "/" + std::string(name) + "." + std::string(extension);
+    const std::string temporary = path + ".part";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool written = true;
+    for (std::size_t done = 0; done < size && written;) {
+        const ssize_t count = ::write(fd, bytes + done, size - done);
+        written = count > 0;
+        if (written) done += std::size_t(count);
+    }
+    written = written && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+UpdateCycle::UpdateCycle(saver::SaverSettings& settings, FetchState& state, CImageFetcher& fetcher, HWND owner)
+    : settings_(settings), state_(state), fetcher_(fetcher), owner_(owner), interval_(UpdateIntervalSeconds(settings)) {}
+
+void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool preview) {
+    if (interval_ < SecondsSinceUpdate(settings_, currentCam, now)) {
+        StartCamUpdate(currentCam, preview);
+        return;
+    }
+    if (settings_.Change != 1) return;
+    const std::string next = GetCamField(settings_, currentCam, kCamNextName);
+    if (interval_ < SecondsSinceUpdate(settings_, next, now)) StartCamUpdate(next, preview);
+}
+
+int UpdateCycle::StartCamUpdate(const std::string& name, bool preview) {
+    if (preview || !platform::IsOnline() || state_.FetchBusy) return 0;
+    const std::string url = GetCamField(settings_, name, kCamUrl);
+    const std::string referrer = GetCamField(settings_, name, kCamRefUrl);
+    state_.FetchImageDate = GetCamField(settings_, name, kCamImageDate);
+    fetcher_.ReleaseBuffer();
+    // A name that cannot be a file in the images folder is never fetched for.
+    const int started = IsSafePictureName(name) ? fetcher_.StartFetch(url, referrer) : 2;
+    if (started != 0) {
+        SetCamField(settings_, name, kCamLastResult, kFailedWord);
+        return 1;
+    }
+    state_.FetchBusy = 1;
+    state_.FetchCamName = name;
+    state_.FetchCamUrl = url;
+    return 1;
+}
+
+std::optional<std::string> UpdateCycle::OnFetchDone(unsigned message, std::uintptr_t bytes, std::intptr_t result,
+                                                    std::time_t now) {
+    const std::string name = state_.FetchCamName;
+    const char* extension = message == saver::MSG_FETCH_DONE_GIF ? "GIF" : "JPG";
+    if (result == kFetchSuccess && bytes == 0) {
+        // Nothing arrived: handled as an error when the reposted message comes back.
+        platform::PostMessage(owner_, saver::MSG_FETCH_DONE_JPG, 0, kFetchError);
+        return std::nullopt;
+    }
+    std::optional<std::string> stored;
+    if (result == kFetchSuccess) {
+        const bool written = StorePicture(ImagesDirectory(settings_), name, extension, fetcher_.Buffer(), bytes);
+        fetcher_.ReleaseBuffer();
+        if (written) {
+            SetCamField(settings_, name, kCamType, extension);
+            SetCamField(settings_, name, kCamLastResult, ResultWord(kFetchSuccess, UpdateOwner::SaverWindow));
+            SetCamField(settings_, name, kCamImageDate, state_.FetchImageDate);
+            stored = name;
+        } else {
+            SetCamField(settings_, name, kCamLastResult, kFailedWord);
+        }
+    } else {
+        state_.CancelRequested = 0;
+        fetcher_.ReleaseBuffer();
+        SetCamField(settings_, name, kCamLastResult, ResultWord(int(result), UpdateOwner::SaverWindow));
+    }
+    SetCamField(settings_, name, kCamLastUpdate, FormatLastUpdate(now));
+    state_.FetchBusy = 0;
+    state_.FetchCamName.clear();
+    state_.FetchCamUrl.clear();
+    return stored;
+}
+
+void UpdateCycle::OnFetchProgress(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (auto text = FetchStatusText(message, wParam, lParam, "Status: ")) status_ = *text;
+}
+
+std::string UpdateCycle::MarqueeStatus() const {
+    if (state_.FetchBusy) return status_;
+    return platform::IsOnline() ? "Status: Online" : "Status: Offline";
+}
+
+}  // namespace sources

@@ -1,0 +1,66 @@
+// When a source's picture is fetched again, and what a finished fetch writes: the picture file,
+// the source's Type, ImageDate, Last Result and Last Update. The saver window runs this protocol;
+// the Images page shares its words, texts and the safe storing of the picture.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "image_fetcher.h"
+#include "settings.h"
+
+namespace sources {
+
+enum class UpdateOwner { SaverWindow, ImagesPage };
+
+// The Last Result word of a fetch result (0 bytes of success count as an error).
+std::string ResultWord(int result, UpdateOwner owner);
+// The word of an update that could not start (or whose picture could not be stored).
+constexpr const char* kFailedWord = "Failed";
+
+// The text of a step or progress message, after the owner's prefix ("Status: " for the saver
+// window); nothing for a step the table does not know.
+std::optional<std::string> FetchStatusText(unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
+                                           std::string_view prefix);
+
+// EditHours, EditMinutes and EditSeconds together, at least 5 seconds.
+int UpdateIntervalSeconds(const saver::SaverSettings& settings);
+
+// A source name can name a file in the images folder only when it has no path separator and is
+// not "." or ".." (a hand-edited list could hold anything).
+bool IsSafePictureName(std::string_view name);
+// Writes the picture as folder/name.extension through a temporary file and a rename, so a crash
+// never leaves half a picture. False when it could not.
+bool StorePicture(const std::string& folder, std::string_view name, std::string_view extension, const BYTE* bytes,
+                  std::size_t size);
+
+class UpdateCycle {
+public:
+    UpdateCycle(saver::SaverSettings& settings, FetchState& state, CImageFetcher& fetcher, HWND owner);
+
+    // Timer 3: the current source when it is due, else (changing on time) the following one.
+    void CheckDue(const std::string& currentCam, std::time_t now, bool preview);
+    // 1 when it got as far as starting the fetch (or recording that it could not start).
+    int StartCamUpdate(const std::string& name, bool preview);
+
+    // The completion message. Returns the source whose new picture was stored, if one was.
+    std::optional<std::string> OnFetchDone(unsigned message, std::uintptr_t bytes, std::intptr_t result, std::time_t now);
+    void OnFetchProgress(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+    int intervalSeconds() const { return interval_; }
+    const std::string& statusText() const { return status_; }
+    // The marquee's status segment: the fetch's text while one runs, else online or offline.
+    std::string MarqueeStatus() const;
+
+private:
+    saver::SaverSettings& settings_;
+    FetchState& state_;
+    CImageFetcher& fetcher_;
+    HWND owner_;
+    int interval_;
+    std::string status_;
+};
+
+}  // namespace sources
