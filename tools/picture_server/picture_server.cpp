@@ -114,7 +114,7 @@ PictureServer::~PictureServer() {
     stopping_ = true;
     if (acceptor_.joinable()) acceptor_.join();
     if (listener_ >= 0) ::close(listener_);
-    for (std::thread& worker : workers_) worker.join();
+    for (Worker& worker : workers_) worker.thread.join();
 }
 
 std::string PictureServer::url(const std::string& pathAndQuery) const {
@@ -133,10 +133,21 @@ void PictureServer::acceptLoop() {
         const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
         std::lock_guard lock(mutex_);
-        workers_.emplace_back([this, client] {
-            serve(client);
-            ::close(client);
-        });
+        for (auto it = workers_.begin(); it != workers_.end();) {
+            if (it->finished->load()) {
+                it->thread.join();
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        workers_.push_back(Worker{std::thread([this, client, finished] {
+                                      serve(client);
+                                      ::close(client);
+                                      *finished = true;
+                                  }),
+                                  finished});
     }
 }
 

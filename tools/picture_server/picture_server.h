@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -55,7 +56,11 @@ private:
     std::thread acceptor_;
     mutable std::mutex mutex_;
     ReceivedRequest last_;
-    std::vector<std::thread> workers_;
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    std::vector<Worker> workers_;  // finished ones are joined as new connections come
 };
 
 // A port on 127.0.0.1 where nothing listens (connections are refused).
