@@ -4,14 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include "unique_file.h"
 
 namespace imaging {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::uint32_t Dword(const BYTE* p) { return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24); }
 std::uint16_t Word(const BYTE* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
@@ -29,7 +25,7 @@ bool ReadExactly(std::FILE* file, void* into, size_t bytes) { return std::fread(
 
 BOOL CBmpImageImpl::ReadFile(const std::string& name) {
     const std::string& path = UseName(name);
-    File file(std::fopen(path.c_str(), "rb"));
+    platform::UniqueFile file = platform::OpenFile(path.c_str(), "rb");
     if (!file) return FALSE;
     FreeDib();
     width = height = depth = effWidth = 0;

@@ -5,14 +5,10 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+#include "unique_file.h"
 
 namespace imaging {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int kEndOfData = -1;  // never a byte value
 
@@ -192,7 +188,7 @@ bool ReadColourTable(std::FILE* file, int packed, std::array<BYTE, 768>& table, 
 
 BOOL CGifImageImpl::ReadFile(const std::string& name) {
     const std::string& path = UseName(name);
-    File file(std::fopen(path.c_str(), "rb"));
+    platform::UniqueFile file = platform::OpenFile(path.c_str(), "rb");
     if (!file) return FALSE;
     BYTE header[13] = {};
     if (std::fread(header, 1, 13, file.get()) != 13 || std::memcmp(header, "GIF8", 4) != 0) return FALSE;

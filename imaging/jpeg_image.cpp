@@ -6,16 +6,13 @@
 #include <cstdio>
 #include <memory>
 
+#include "unique_file.h"
+
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 
 namespace imaging {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The library's errors jump back to the read call; the message is formatted and kept quiet.
 struct ErrorManager {
@@ -67,7 +64,7 @@ constexpr long kDecoderMemoryLimit = 512L * 1024 * 1024;
 
 BOOL CJpegImageImpl::ReadFile(const std::string& name) {
     const std::string& path = UseName(name);
-    File file(std::fopen(path.c_str(), "rb"));
+    platform::UniqueFile file = platform::OpenFile(path.c_str(), "rb");
     if (!file) return FALSE;
     if (EndsWithPix(path)) {
         BYTE skipped[21];

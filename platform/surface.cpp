@@ -7,6 +7,7 @@
 #include <png.h>
 
 #include "device_pixels.h"
+#include "unique_file.h"
 
 namespace platform {
 
@@ -108,16 +109,9 @@ RECT UnionRects(const RECT& a, const RECT& b) {
     return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
 }
 
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-}  // namespace
-
 bool WritePng(const Surface& surface, const std::filesystem::path& file) {
     if (surface.width() <= 0 || surface.height() <= 0) return false;
-    FilePtr out(std::fopen(file.c_str(), "wb"));
+    UniqueFile out = OpenFile(file.c_str(), "wb");
     if (!out) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;

@@ -5,6 +5,7 @@
 
 #include "demo_pictures.h"
 #include "headless_display.h"
+#include "message_pump.h"
 #include "image_fetcher.h"
 #include "picture_server.h"
 #include "saver_messages.h"
@@ -68,14 +69,7 @@ protected:
         state_.CancelRequested = 0;
         fetcher_->ReleaseBuffer();
         EXPECT_EQ(fetcher_->StartFetch(url, referrer), 0) << url;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        MSG message;
-        while (!done_ && std::chrono::steady_clock::now() < deadline) {
-            SetTimer(window_, 1, 50);
-            if (GetMessage(&message, nullptr, 0, 0)) DispatchMessage(&message);
-        }
-        KillTimer(window_, 1);
-        EXPECT_TRUE(done_) << "no completion message for " << url;
+        EXPECT_TRUE(testing_support::PumpUntil(window_, [this] { return done_; })) << "no completion message for " << url;
         return current_;
     }
 

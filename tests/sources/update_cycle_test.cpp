@@ -8,6 +8,7 @@
 #include "connectivity.h"
 #include "demo_pictures.h"
 #include "headless_display.h"
+#include "message_pump.h"
 #include "picture_server.h"
 #include "saver_messages.h"
 #include "temp_root.h"
@@ -100,13 +101,7 @@ protected:
     // Dispatches until the fetch under way has finished (or 20 s pass).
     void waitForCompletion() {
         finished_ = false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        MSG message;
-        while (state_.FetchBusy && !finished_ && std::chrono::steady_clock::now() < deadline) {
-            SetTimer(window_, 1, 50);
-            if (GetMessage(&message, nullptr, 0, 0)) DispatchMessage(&message);
-        }
-        KillTimer(window_, 1);
+        testing_support::PumpUntil(window_, [this] { return !state_.FetchBusy || finished_; });
         EXPECT_FALSE(state_.FetchBusy);
     }
 
