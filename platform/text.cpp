@@ -87,33 +87,37 @@ struct Font::Face {
     TEXTMETRIC metrics;
 };
 
-Font::Font(const LOGFONT& logFont) : logFont_(logFont), face_(std::make_unique<Face>()) {
-    logFont_.lfFaceName[31] = 0;
-    auto [file, index] = FindFontFile(logFont_);
-    face_->file = file;
-    std::lock_guard lock(gFreeTypeMutex);
-    if (file.empty() || !Library() || FT_New_Face(Library(), file.c_str(), index, &face_->face) != 0) {
-        face_->face = nullptr;
-        return;
-    }
-    FT_Face face = face_->face;
-    const int height = logFont_.lfHeight == 0 ? -16 : logFont_.lfHeight;
-    if (height < 0) {
-        FT_Set_Pixel_Sizes(face, 0, FT_UInt(-height));
-    } else {
-        // A positive height is the whole cell: ascent plus descent.
-        const int cell = std::max(1, int(face->ascender - face->descender));
-        FT_Set_Pixel_Sizes(face, 0, FT_UInt(std::max(1L, long(height) * face->units_per_EM / cell)));
-    }
-    TEXTMETRIC& metrics = face_->metrics;
-    metrics.tmAscent = LONG((face->size->metrics.ascender + 63) >> 6);
-    metrics.tmDescent = LONG((-face->size->metrics.descender + 63) >> 6);
-    metrics.tmHeight = metrics.tmAscent + metrics.tmDescent;
-    metrics.tmMaxCharWidth = LONG((face->size->metrics.max_advance + 63) >> 6);
-    if (FT_Load_Char(face, 'x', FT_LOAD_DEFAULT) == 0) metrics.tmAveCharWidth = LONG((face->glyph->advance.x + 32) >> 6);
-    metrics.tmWeight = logFont_.lfWeight;
-    metrics.tmItalic = logFont_.lfItalic;
-    metrics.tmUnderlined = logFont_.lfUnderline;
+Font::Font(const LOGFONT& logFont) : logFont_(logFont), face_(std::make_unique<Face>()) { logFont_.lfFaceName[31] = 0; }
+
+Font::Face& Font::face() const {
+    std::call_once(loaded_, [this] {
+        auto [file, index] = FindFontFile(logFont_);
+        face_->file = file;
+        std::lock_guard lock(gFreeTypeMutex);
+        if (file.empty() || !Library() || FT_New_Face(Library(), file.c_str(), index, &face_->face) != 0) {
+            face_->face = nullptr;
+            return;
+        }
+        FT_Face face = face_->face;
+        const int height = logFont_.lfHeight == 0 ? -16 : logFont_.lfHeight;
+        if (height < 0) {
+            FT_Set_Pixel_Sizes(face, 0, FT_UInt(-height));
+        } else {
+            // A positive height is the whole cell: ascent plus descent.
+            const int cell = std::max(1, int(face->ascender - face->descender));
+            FT_Set_Pixel_Sizes(face, 0, FT_UInt(std::max(1L, long(height) * face->units_per_EM / cell)));
+        }
+        TEXTMETRIC& metrics = face_->metrics;
+        metrics.tmAscent = LONG((face->size->metrics.ascender + 63) >> 6);
+        metrics.tmDescent = LONG((-face->size->metrics.descender + 63) >> 6);
+        metrics.tmHeight = metrics.tmAscent + metrics.tmDescent;
+        metrics.tmMaxCharWidth = LONG((face->size->metrics.max_advance + 63) >> 6);
+        if (FT_Load_Char(face, 'x', FT_LOAD_DEFAULT) == 0) metrics.tmAveCharWidth = LONG((face->glyph->advance.x + 32) >> 6);
+        metrics.tmWeight = logFont_.lfWeight;
+        metrics.tmItalic = logFont_.lfItalic;
+        metrics.tmUnderlined = logFont_.lfUnderline;
+    });
+    return *face_;
 }
 
 Font::~Font() {
@@ -121,12 +125,12 @@ Font::~Font() {
     if (face_->face) FT_Done_Face(face_->face);
 }
 
-const std::string& Font::file() const { return face_->file; }
+const std::string& Font::file() const { return face().file; }
 
-TEXTMETRIC Font::metrics() const { return face_->metrics; }
+TEXTMETRIC Font::metrics() const { return face().metrics; }
 
 int Font::textWidth(std::string_view utf8) const {
-    if (!face_->face) return 0;
+    if (!face().face) return 0;
     std::lock_guard lock(gFreeTypeMutex);
     int width = 0;
     for (char32_t point : CodePoints(utf8))
@@ -136,7 +140,7 @@ int Font::textWidth(std::string_view utf8) const {
 
 int Font::draw(Surface& surface, const RECT& clip, int x, int top, std::string_view utf8, COLORREF color,
                RECT& touched) const {
-    if (!face_->face) return 0;
+    if (!face().face) return 0;
     std::lock_guard lock(gFreeTypeMutex);
     FT_Face face = face_->face;
     const int baseline = top + face_->metrics.tmAscent;

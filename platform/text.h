@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -59,8 +60,13 @@ public:
 
 private:
     struct Face;
+    // The face is found and opened when the font is first used: a context's stock font costs
+    // nothing until text is drawn with it.
+    Face& face() const;
+
     LOGFONT logFont_;
     std::unique_ptr<Face> face_;
+    mutable std::once_flag loaded_;
 };
 
 HFONT CreateFontIndirect(const LOGFONT* logFont);

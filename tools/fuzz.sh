@@ -9,6 +9,9 @@ CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DKELVANE_FUZZ=ON -DKELVANE_TESTS=
 cmake --build build/fuzz >/dev/null
 build/fuzz/fuzz/make_fuzz_seeds build/fuzz/seeds
 
+# Allocations system libraries keep for the process's life are not leaks of ours.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target" _fuzz)
   mkdir -p "build/fuzz/corpus/$name" build/fuzz/findings

@@ -1,0 +1,55 @@
+// The size a picture is shown at, where it starts, and how it moves.
+#pragma once
+
+#include <vector>
+
+#include "win_types.h"
+
+namespace saver {
+
+using platform::POINT;
+using platform::RECT;
+
+struct ShownSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const ShownSize&) const = default;
+};
+
+// What the size rules read.
+struct SizeRules {
+    int imageStretchOption = 2;  // 0 fit the desktop, 1 own size, 2 custom size
+    unsigned maxWidth = 640;
+    unsigned maxHeight = 480;
+    int stretch = 1;
+    int desktopRight = 0;   // DR
+    int desktopBottom = 0;  // DB, raised by the marquee strip while it is shown
+    // A preview scales everything by its client height over the desktop height.
+    bool preview = false;
+    int clientHeight = 0;
+    int desktopHeight = 0;
+};
+
+ShownSize DisplayedSize(int imageWidth, int imageHeight, const SizeRules& rules);
+// Centred in the area (integer halves).
+POINT StartPosition(const RECT& area, ShownSize shown);
+// Whether the scaled bitmap is made once with the quality stretch.
+bool UsesQualityStretch(int pictureDepth, int interStretch, int displayDepth, ShownSize shown, int imageWidth,
+                        int imageHeight);
+
+// The float movement's state: position and directions (+1 or -1 each).
+struct FloatMotion {
+    POINT position;
+    int dx = 1;
+    int dy = 1;
+};
+// One tick of the float movement: one pixel on, clamped, bouncing off the edges; a picture larger
+// than the area pans from one of its edges to the other.
+void FloatStep(FloatMotion& motion, ShownSize shown, const RECT& area);
+// The random movement's position from two draws 0..32767.
+POINT RandomPosition(int first, int second, ShownSize shown, const RECT& area);
+// The strips of the previous rectangle that the picture uncovered by moving, to be filled with
+// the background.
+std::vector<RECT> UncoveredStrips(POINT previous, POINT current, ShownSize shown, const RECT& area);
+
+}  // namespace saver
