@@ -255,6 +255,22 @@ void MessageQueue::waitUntil(std::optional<std::uint64_t> deadline) {
     woken_ = false;
 }
 
+void MessageQueue::waitForMessage(std::uint64_t deadlineMicros) {
+    while (Clock::instance().nowMicros() < deadlineMicros) {
+        runDueTasks();
+        deliverSentMessages();
+        MSG ready;
+        std::optional<std::uint64_t> deadline;
+        {
+            std::lock_guard lock(mutex_);
+            if (takeReady(ready, nullptr, 0, 0, false)) return;
+            deadline = nextDeadline();
+            if (!deadline || *deadline > deadlineMicros) deadline = deadlineMicros;
+        }
+        waitUntil(deadline);
+    }
+}
+
 bool MessageQueue::get(MSG& message, HWND filter, UINT first, UINT last, bool remove, bool wait) {
     while (true) {
         runDueTasks();

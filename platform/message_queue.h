@@ -40,6 +40,9 @@ public:
     // where message holds WM_QUIT).
     bool get(MSG& message, HWND filter, UINT first, UINT last, bool remove, bool wait);
 
+    // Returns when a message is ready (nothing removed) or the clock reaches the deadline.
+    void waitForMessage(std::uint64_t deadlineMicros);
+
     std::uintptr_t setTimer(HWND window, std::uintptr_t id, UINT periodMs);
     bool killTimer(HWND window, std::uintptr_t id);
     std::optional<UINT> timerPeriod(HWND window, std::uintptr_t id) const;

@@ -497,6 +497,12 @@ BOOL GetCursorPos(POINT* point) {
     return TRUE;
 }
 
+void WaitForMessageOrNextTick() {
+    constexpr std::uint64_t kTickMicros = 15625;
+    const std::uint64_t nextTick = (Clock::instance().nowMicros() / kTickMicros + 1) * kTickMicros;
+    MessageQueue::current().waitForMessage(nextTick);
+}
+
 void SetMainWindow(HWND window) {
     std::lock_guard lock(gMutex);
     gMainWindow = window;

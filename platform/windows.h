@@ -61,6 +61,9 @@ HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR LoadCursor(int resourceId);
 BOOL GetCursorPos(POINT* point);
 
+// Waits until a message arrives for this thread or the tick count moves on, without spinning.
+void WaitForMessageOrNextTick();
+
 // The framework's main window: its destruction ends the message loop.
 void SetMainWindow(HWND window);
 HWND GetMainWindow();

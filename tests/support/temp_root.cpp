@@ -37,6 +37,8 @@ std::string TempRoot::readUserRegistry() const {
 void DrainQueue() {
     platform::MSG message;
     while (platform::PeekMessage(&message, nullptr, 0, 0, platform::PM_REMOVE)) {
+        // A paint request stays until the window is validated.
+        if (message.message == platform::WM_PAINT) platform::ValidateRect(message.hwnd, nullptr);
     }
 }
 

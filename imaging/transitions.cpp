@@ -1,0 +1,277 @@
+#include "transitions.h"
+
+#include <algorithm>
+#include <array>
+
+#include "clock.h"
+#include "text_compare.h"
+#include "windows.h"
+
+namespace imaging {
+
+using namespace platform;
+
+namespace {
+
+constexpr std::array<const char*, 13> kNames{
+    "", "Wipe Down", "Wipe Across", "Horizontals", "Verticals", "Cave In", "Cave Out", "Vertical Stripes",
+    "Horizontal Stripes", "Slide Down", "Slide Across", "Small Random Blocks", "Large Random Blocks"};
+
+// Counts drawing steps and pauses every `every` of them (1: after each step).
+class Pacer {
+public:
+    Pacer(TransitionView& view, int every) : view_(view), every_(every) {}
+    // False when the effect must stop.
+    bool step() {
+        if (++count_ >= every_) {
+            count_ = 0;
+            PumpAndWait(view_.window, 1, view_.abort);
+        }
+        return !view_.abort;
+    }
+
+private:
+    TransitionView& view_;
+    int every_;
+    int count_ = 0;
+};
+
+// The half sizes of the centre rectangle of the cave effects.
+std::pair<int, int> CentreHalves(int visibleWidth, int visibleHeight, int n) {
+    return visibleWidth > visibleHeight ? std::pair{(visibleWidth - 2 * n) / 2, 1} : std::pair{1, (visibleHeight - 2 * n) / 2};
+}
+
+}  // namespace
+
+std::string EffectName(int effect) { return effect >= 1 && effect <= 12 ? kNames[size_t(effect)] : ""; }
+
+int EffectFromName(const std::string& name) {
+    for (int effect = 1; effect <= 12; ++effect)
+        if (EqualsNoCase(name, kNames[size_t(effect)])) return effect;
+    return 0;
+}
+
+int RandomStartEffect(int randomValue) { return 1 + (6 * randomValue) / 32767; }
+
+int NextEffect(int effect, int autoTransition) {
+    if (effect == 0 || autoTransition == 0) return effect;
+    return effect + 1 == 8 ? 1 : effect + 1;
+}
+
+bool PumpAndWait(HWND window, DWORD ms, bool& abort) {
+    const DWORD start = GetTickCount();
+    while (TickDifference(start, GetTickCount()) < ms) {
+        MSG message;
+        if (!PeekMessage(&message, window, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+            WaitForMessageOrNextTick();  // sleeps until the tick moves or a message comes
+            continue;
+        }
+        if (message.message == WM_QUIT || message.message == WM_DESTROY || message.message == WM_CLOSE) {
+            if (message.message == WM_QUIT) PostQuitMessage(int(message.wParam));
+            else PostMessage(message.hwnd, message.message, message.wParam, message.lParam);
+            abort = true;
+            return abort;
+        }
+        DispatchMessage(&message);
+    }
+    return abort;
+}
+
+void RevealPicture(TransitionView& view, HDC target, int effect) {
+    if (view.abort) return;
+    const int areaWidth = view.areaRight - view.x, areaHeight = view.areaBottom - view.y;
+    const int cx = std::max(0, view.width - view.areaRight + 2), cy = std::max(0, view.height - view.areaBottom + 2);
+    const int visibleWidth = view.width - cx, visibleHeight = view.height - cy;
+    const int ox = cx / 2, oy = cy / 2;
+    if (view.preview) effect = 0;
+    // Every copy stays inside the picture area (so never over the marquee strip below it).
+    const RECT area{view.x, view.y, view.areaRight, view.areaBottom};
+    const auto copy = [&](int sx, int sy, int w, int h) {
+        const RECT piece = IntersectRects(RECT{view.x + sx, view.y + sy, view.x + sx + w, view.y + sy + h}, area);
+        if (IsRectEmpty(piece)) return;
+        BitBlt(target, piece.left, piece.top, piece.right - piece.left, piece.bottom - piece.top, view.memory,
+               piece.left - view.x, piece.top - view.y, SRCCOPY);
+    };
+    view.inProgress = true;
+    switch (effect) {
+    case 0: copy(0, 0, areaWidth, areaHeight); break;
+    case 1: {
+        Pacer pacer(view, 4);
+        for (int row = 0; row < areaHeight; ++row) {
+            copy(0, row, areaWidth, 1);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 2: {
+        Pacer pacer(view, 4);
+        for (int column = 0; column < areaWidth; ++column) {
+            copy(column, 0, 1, areaHeight);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 3: {
+        Pacer pacer(view, 1);
+        const int band = view.areaBottom / 8;
+        for (int i = 0; i <= band; ++i) {
+            for (int k = 0; k < 8; ++k) copy(ox, i + k * band + oy, areaWidth, 1);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 4: {
+        Pacer pacer(view, 1);
+        const int band = areaWidth / 8 + 1;
+        for (int i = 0; i <= band; ++i) {
+            for (int k = 0; k < 8; ++k) copy(i + k * band, 0, 1, areaHeight);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 5: {
+        Pacer pacer(view, 1);
+        const int n = std::min(visibleWidth, visibleHeight) / 2;
+        const auto [hx, hy] = CentreHalves(visibleWidth, visibleHeight, n);
+        for (int i = 0; i <= n; ++i) {
+            copy(view.width / 2 - hx - i, view.height / 2 - hy - i, 2 * (hx + i), 2 * (hy + i));
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 6: {
+        Pacer pacer(view, 1);
+        const int n = std::min(visibleWidth, visibleHeight) / 2;
+        for (int i = 0; i <= n; ++i) {
+            copy(ox, oy + i, visibleWidth, 1);
+            copy(ox, view.height - i - oy, visibleWidth, 1);
+            copy(ox + i, oy, 1, visibleHeight);
+            copy(view.width - i - ox, oy, 1, visibleHeight);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 7: {
+        Pacer pacer(view, 16);
+        const int stripe = areaWidth / 15 + 1;
+        for (int first : {0, 1}) {
+            for (int row = 0; row < areaHeight && !view.abort; ++row) {
+                for (int k = first; k < 15; k += 2) copy(k * stripe, row, stripe, 1);
+                if (!pacer.step()) break;
+            }
+        }
+        break;
+    }
+    default: break;  // numbers without a drawing draw nothing
+    }
+    // Some patterns leave rows or columns out (bands that do not divide the height, the cave
+    // effects' edge): an effect that ran to its end leaves the whole picture on the screen.
+    if (!view.abort && effect >= 1 && effect <= kLastDrawnEffect) copy(0, 0, areaWidth, areaHeight);
+    view.inProgress = false;
+}
+
+int ErasePicture(TransitionView& view, int effect, int strip) {
+    HDC dc = GetDC(view.window);
+    RECT client{};
+    GetClientRect(view.window, &client);
+    UniqueBrush brush(CreateSolidBrush(view.background));
+    int left = std::max(0, view.previousX), top = std::max(0, view.previousY);
+    int width = view.previousWidth - std::max(0, view.previousWidth - view.areaRight);
+    int height = view.previousHeight - std::max(0, view.previousHeight - view.areaBottom);
+    if (strip != 0) {
+        if (strip > 1) client.bottom -= strip;
+        left = top = 0;
+        width = client.right - client.left;
+        height = client.bottom - client.top;
+    } else {
+        // The old picture was only ever drawn inside the area: the erase keeps off the strip below.
+        width = std::max(0, std::min(width, view.areaRight - left));
+        height = std::max(0, std::min(height, view.areaBottom - top));
+    }
+    if (view.preview) effect = 0;
+    // Every fill stays inside the rectangle being erased.
+    const auto fill = [&](int l, int t, int r, int b) {
+        const RECT area = IntersectRects(RECT{l, t, r, b}, RECT{left, top, left + width, top + height});
+        FillRect(dc, &area, brush.get());
+    };
+    view.inProgress = true;
+    switch (effect) {
+    case 0: fill(left, top, left + width, top + height); break;
+    case 1: {
+        Pacer pacer(view, 4);
+        for (int j = 0; j < height; ++j) {
+            fill(left, top + j, left + width, top + j + 1);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 2: {
+        Pacer pacer(view, 4);
+        for (int j = 0; j < width; ++j) {
+            fill(left + j, top, left + j + 1, top + height);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 3: {
+        Pacer pacer(view, 1);
+        const int band = height / 8 + 1;
+        for (int i = 0; i <= band; ++i) {
+            for (int k = 0; k < 8; ++k) fill(left, top + i + k * band, left + width, top + i + k * band + 1);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 4: {
+        Pacer pacer(view, 1);
+        const int band = width / 8 + 1;
+        for (int i = 0; i <= band; ++i) {
+            for (int k = 0; k < 8; ++k) fill(left + i + k * band, top, left + i + k * band + 1, top + height);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 5: {
+        Pacer pacer(view, 1);
+        const int n = std::min(width, height) / 2 + 1;
+        for (int j = 0; j < n; ++j) {
+            fill(left + j, top, left + j + 1, top + height);
+            fill(left + width - j - 1, top, left + width - j, top + height);
+            fill(left, top + j, left + width, top + j + 1);
+            fill(left, top + height - j - 1, left + width, top + height - j);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 6: {
+        Pacer pacer(view, 1);
+        const int n = std::min(width, height) / 2;
+        const auto [hx, hy] = CentreHalves(width, height, n);
+        for (int j = 0; j <= n; ++j) {
+            fill(left + width / 2 - hx - j, top + height / 2 - hy - j, left + width / 2 + hx + j + 1,
+                 top + height / 2 + hy + j + 1);
+            if (!pacer.step()) break;
+        }
+        break;
+    }
+    case 7: {
+        Pacer pacer(view, 16);
+        const int stripe = width / 15 + 1;
+        for (int first : {0, 1}) {
+            for (int j = 0; j < height && !view.abort; ++j) {
+                for (int k = first; k < 15; k += 2) fill(left + k * stripe, top + j, left + (k + 1) * stripe, top + j + 1);
+                if (!pacer.step()) break;
+            }
+        }
+        break;
+    }
+    default: break;
+    }
+    // A close request came, or the pattern left gaps: the rest goes at once.
+    if (view.abort || (effect >= 1 && effect <= kLastDrawnEffect)) fill(left, top, left + width, top + height);
+    view.inProgress = false;
+    ReleaseDC(view.window, dc);
+    return 1;
+}
+
+}  // namespace imaging

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include "clock.h"
+#include "headless_display.h"
+#include "temp_root.h"
+#include "transitions.h"
+#include "windows.h"
+
+using namespace imaging;
+using namespace platform;
+
+namespace {
+
+constexpr COLORREF kPicture = RGB(200, 0, 0);
+constexpr COLORREF kBackground = RGB(0, 0, 180);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+class TransitionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::instance().setVirtual(true);
+        SetDisplay(std::make_unique<HeadlessDisplay>(800, 600));
+        testing_support::DrainQueue();
+        window_ = CreateWindowEx(0, "T", "t", WS_POPUP | WS_VISIBLE, 0, 0, 200, 150, nullptr, 0, DefWindowProc);
+        testing_support::DrainQueue();
+        memory_.reset(CreateCompatibleDC(nullptr));
+        picture_.reset(CreateCompatibleBitmap(memory_.get(), 200, 150));
+        previous_ = SelectObject(memory_.get(), picture_.get());
+        fill(memory_.get(), RECT{0, 0, 200, 150}, kPicture);
+        view_.window = window_;
+        view_.memory = memory_.get();
+        view_.areaRight = 200;
+        view_.areaBottom = 150;
+        view_.width = 200;
+        view_.height = 150;
+        view_.previousX = 20;
+        view_.previousY = 10;
+        view_.previousWidth = 120;
+        view_.previousHeight = 90;
+        view_.background = kBackground;
+    }
+    void TearDown() override {
+        SelectObject(memory_.get(), previous_);
+        memory_.reset();
+        picture_.reset();
+        DestroyWindow(window_);
+        testing_support::DrainQueue();
+        SetDisplay(nullptr);
+        Clock::instance().setVirtual(false);
+    }
+
+    static void fill(HDC dc, RECT area, COLORREF color) {
+        UniqueBrush brush(CreateSolidBrush(color));
+        FillRect(dc, &area, brush.get());
+    }
+    void paintWindow(COLORREF color) {
+        WindowDC dc(window_);
+        fill(dc, RECT{0, 0, 200, 150}, color);
+    }
+    // How many pixels of the rectangle have the colour.
+    int count(RECT area, COLORREF color) {
+        WindowDC dc(window_);
+        int found = 0;
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x) found += GetPixel(dc, x, y) == color;
+        return found;
+    }
+    static int size(RECT r) { return (r.right - r.left) * (r.bottom - r.top); }
+
+    HWND window_ = nullptr;
+    UniqueMemoryDC memory_;
+    UniqueBitmap picture_;
+    HGDIOBJ previous_ = nullptr;
+    TransitionView view_;
+};
+
+}  // namespace
+
+TEST_F(TransitionsTest, EveryDrawnEffectRevealsTheWholePictureAndTheRestDrawNothing) {
+    const RECT all{0, 0, 200, 150};
+    for (int effect = 0; effect <= 12; ++effect) {
+        paintWindow(kBlack);
+        WindowDC dc(window_);
+        RevealPicture(view_, dc, effect);
+        EXPECT_FALSE(view_.inProgress);
+        if (effect <= kLastDrawnEffect) EXPECT_EQ(count(all, kPicture), size(all)) << "effect " << effect;
+        else EXPECT_EQ(count(all, kBlack), size(all)) << "effect " << effect;
+    }
+}
+
+TEST_F(TransitionsTest, EveryDrawnEffectErasesExactlyThePreviousRectangle) {
+    const RECT old{20, 10, 140, 100};
+    for (int effect = 0; effect <= 12; ++effect) {
+        paintWindow(kPicture);
+        EXPECT_EQ(ErasePicture(view_, effect, 0), 1);
+        if (effect > kLastDrawnEffect) {
+            EXPECT_EQ(count(RECT{0, 0, 200, 150}, kPicture), 200 * 150) << "effect " << effect;
+            continue;
+        }
+        EXPECT_EQ(count(old, kBackground), size(old)) << "effect " << effect;
+        EXPECT_EQ(count(RECT{0, 0, 20, 150}, kPicture), 20 * 150) << "effect " << effect;
+        EXPECT_EQ(count(RECT{0, 0, 200, 10}, kPicture), 200 * 10) << "effect " << effect;
+        EXPECT_EQ(count(RECT{0, 100, 200, 150}, kPicture), 200 * 50) << "effect " << effect;
+        EXPECT_EQ(count(RECT{140, 0, 200, 150}, kPicture), 60 * 150) << "effect " << effect;
+    }
+    // With a strip height: the whole area above it.
+    paintWindow(kPicture);
+    ErasePicture(view_, 1, 20);
+    EXPECT_EQ(count(RECT{0, 0, 200, 130}, kBackground), 200 * 130);
+    EXPECT_EQ(count(RECT{0, 130, 200, 150}, kPicture), 200 * 20);
+}
+
+TEST_F(TransitionsTest, WipesArePacedByTheTickAndPreviewsDrawAtOnce) {
+    WindowDC dc(window_);
+    std::uint64_t start = Clock::instance().nowMicros();
+    RevealPicture(view_, dc, 1);  // 150 rows, a pause every 4: 37 ticks
+    const double seconds = double(Clock::instance().nowMicros() - start) / 1e6;
+    EXPECT_NEAR(seconds, 37 * 0.015625, 0.02);
+    view_.preview = true;
+    start = Clock::instance().nowMicros();
+    RevealPicture(view_, dc, 1);
+    ErasePicture(view_, 3, 0);
+    EXPECT_EQ(Clock::instance().nowMicros(), start);
+}
+
+TEST_F(TransitionsTest, ACloseDuringWipeDownStopsItWithinFourRows) {
+    paintWindow(kBlack);
+    PostMessage(window_, WM_CLOSE, 0, 0);
+    {
+        WindowDC dc(window_);
+        RevealPicture(view_, dc, 1);
+    }
+    EXPECT_TRUE(view_.abort);
+    EXPECT_EQ(count(RECT{0, 0, 200, 150}, kPicture), 200 * 4);
+    MSG message;
+    ASSERT_TRUE(PeekMessage(&message, window_, 0, 0, PM_NOREMOVE));  // put back for the window
+    EXPECT_EQ(message.message, UINT(WM_CLOSE));
+    // Once aborted: reveals draw nothing, erases fill their rectangle at once.
+    paintWindow(kPicture);
+    const std::uint64_t start = Clock::instance().nowMicros();
+    ErasePicture(view_, 1, 0);
+    EXPECT_EQ(count(RECT{20, 10, 140, 100}, kBackground), 120 * 90);
+    EXPECT_LT(Clock::instance().nowMicros() - start, 20000u);
+}
+
+TEST(EffectNumbersTest, NamesStartsAndTheCycle) {
+    EXPECT_EQ(EffectName(1), "Wipe Down");
+    EXPECT_EQ(EffectName(7), "Vertical Stripes");
+    EXPECT_EQ(EffectName(12), "Large Random Blocks");
+    EXPECT_EQ(EffectName(0), "");
+    EXPECT_EQ(EffectName(13), "");
+    EXPECT_EQ(EffectFromName("cave out"), 6);
+    EXPECT_EQ(EffectFromName("Sparkle"), 0);
+    EXPECT_EQ(RandomStartEffect(0), 1);
+    EXPECT_EQ(RandomStartEffect(32766), 6);
+    EXPECT_EQ(RandomStartEffect(32767), 7);
+    int effect = 6;
+    std::vector<int> cycle;
+    for (int i = 0; i < 4; ++i) cycle.push_back(effect = NextEffect(effect, 1));
+    EXPECT_EQ(cycle, (std::vector<int>{7, 1, 2, 3}));
+    EXPECT_EQ(NextEffect(0, 1), 0);
+    EXPECT_EQ(NextEffect(3, 0), 3);
+}
+
+TEST_F(TransitionsTest, NothingIsDrawnBelowThePictureArea) {
+    // The marquee strip takes the bottom 20 rows: no effect may draw or fill there.
+    view_.areaBottom = 130;
+    view_.previousHeight = 140;
+    for (int effect = 1; effect <= kLastDrawnEffect; ++effect) {
+        paintWindow(kBlack);
+        WindowDC dc(window_);
+        RevealPicture(view_, dc, effect);
+        EXPECT_EQ(count(RECT{0, 0, 200, 130}, kPicture), 200 * 130) << "effect " << effect;
+        EXPECT_EQ(count(RECT{0, 130, 200, 150}, kBlack), 200 * 20) << "effect " << effect;
+        ErasePicture(view_, effect, 0);
+        EXPECT_EQ(count(RECT{0, 130, 200, 150}, kBlack), 200 * 20) << "effect " << effect;
+    }
+}
