@@ -235,10 +235,12 @@ struct ProgramSession::Script {
             break;
         }
         case ScriptAction::Kind::Quit:
+            // A close request, as a person's would be: the window may be inside a transition's
+            // pause, where being destroyed underfoot would pull the state from under it.
             if (dialog) {
                 dialog->close();
             } else if (HWND window = GetMainWindow()) {
-                DestroyWindow(window);
+                PostMessage(window, WM_CLOSE, 0, 0);
             } else {
                 PostQuitMessage(0);
             }

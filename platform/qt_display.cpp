@@ -240,7 +240,8 @@ void QtDisplay::watchHosts() {
             MoveWindow(window, 0, 0, host->width(), host->height(), TRUE);
         }
     }
-    for (HWND window : orphans) DestroyWindow(window);
+    // Closed through its queue, not destroyed here: it may be in the middle of drawing.
+    for (HWND window : orphans) PostMessage(window, WM_CLOSE, 0, 0);
 }
 
 void QtDisplay::applicationActivation(bool active) {

@@ -28,6 +28,7 @@ public:
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PostNcDestroy() override;
+    bool passwordDialogOpen() const override { return dialogInProgress_; }
 
 private:
     LRESULT OnKeyDown(UINT key, WPARAM wParam, LPARAM lParam);

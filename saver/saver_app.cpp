@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "cam_list.h"
 #include "full_screen_saver_wnd.h"
 #include "saver_messages.h"
 #include "saver_wnd.h"
@@ -47,6 +48,19 @@ std::uint64_t LeadingNumber(std::string_view text) {
         number = number * 10 + std::uint64_t(c - '0');
     }
     return number;
+}
+
+int SaverApp::AdvanceSource() {
+    std::string next = sources::NextSelectedCam(settings, settings.CurrentCam);
+    // The walk never returns its start: when the current source is the only one selected, it
+    // stays current (instead of giving way to no source and the fallback picture).
+    if (next.empty() && sources::GetCamField(settings, settings.CurrentCam, sources::kCamSelected) == "1")
+        next = settings.CurrentCam;
+    settings.CurrentCam = next;
+    settings.CurrentFile = sources::CamImagePath(settings, settings.CurrentCam);
+    if (!sources::FileExists(settings.CurrentFile)) settings.CurrentFile = sources::FallbackImagePath(settings);
+    SaveCurrentCam(settings);
+    return 1;
 }
 
 SaverApp::SaverApp(ConfigurationSheetFactory sheetFactory) : sheetFactory_(std::move(sheetFactory)) {}

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "image_fetcher.h"
 #include "settings.h"
 #include "win_types.h"
 
@@ -46,7 +47,13 @@ public:
     // The password-change mode, given the command tail; returns 0.
     int ChangePassword(const std::string& commandTail);
 
+    // Moves CurrentCam to the next selected source and recomputes Current File; writes
+    // CurrentCam alone. Returns 1.
+    int AdvanceSource();
+
     SaverSettings settings;
+    // The fetch bookkeeping of the whole program: at most one fetch runs at a time.
+    sources::FetchState fetch;
     SaverMode mode() const { return mode_; }
 
 private:

@@ -1,12 +1,40 @@
 #include "saver_wnd.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "cam_list.h"
+#include "clock.h"
+#include "harness.h"
+#include "programs.h"
+#include "quality_stretch.h"
 #include "saver_app.h"
+#include "saver_messages.h"
 #include "windows.h"
 
 namespace saver {
 
 namespace {
+
 constexpr const char* kSaverWindowClass = "KelvaneSaverWindow";
+constexpr const char* kNoImageText = "No Image was selected.  Run SETUP to select an image.";
+constexpr WPARAM kMusicQuery = 1, kMusicPlay = 7, kMusicClose = 99;
+constexpr LRESULT kMusicUsable = 10;
+
+// The picture type of a file name's extension, or nothing for one the slide show does not show.
+std::optional<int> PictureType(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot + 1 == path.size()) return std::nullopt;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == "jpg" || extension == "jpeg") return imaging::kImageTypeJpeg;
+    if (extension == "gif") return imaging::kImageTypeGif;
+    if (extension == "png") return imaging::kImageTypePng;
+    if (extension == "bmp") return imaging::kImageTypeBmp;
+    return std::nullopt;
+}
+
 }  // namespace
 
 SaverWnd::SaverWnd(SaverApp& app) : app_(app) {}
@@ -44,12 +72,28 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE: return OnCreate();
     case WM_ERASEBKGND: return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
     case WM_PAINT: OnPaint(); return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
-    case WM_NCDESTROY: {
+    case WM_NCDESTROY:
         Default(message, wParam, lParam);
         PostNcDestroy();
         return 0;
-    }
+    case MSG_FETCH_DONE_JPG:
+    case MSG_FETCH_DONE_GIF:
+        if (cycle_) {
+            const auto stored = cycle_->OnFetchDone(message, wParam, lParam, Clock::instance().calendarNow());
+            if (stored && *stored == app_.settings.CurrentCam) ReloadCurrentPicture();
+        }
+        return 0;
+    case MSG_FETCH_PROGRESS:
+    case MSG_FETCH_STATUS:
+        if (cycle_) cycle_->OnFetchProgress(message, wParam, lParam);
+        return 0;
+    case MSG_REFRESH_NOW:
+        if (cycle_) cycle_->StartCamUpdate(app_.settings.CurrentCam, preview_);
+        return 0;
+    case MSG_SET_WALLPAPER:
+        return 0;  // the wallpaper manager takes this over
     default: return Default(message, wParam, lParam);
     }
 }
@@ -59,25 +103,267 @@ void SaverWnd::PostNcDestroy() {
     if (autoDelete_) delete this;
 }
 
+imaging::TransitionView& SaverWnd::View() {
+    view_.window = hwnd_;
+    view_.memory = memory_.get();
+    view_.areaRight = area_.right;
+    view_.areaBottom = area_.bottom;
+    view_.x = position_.x;
+    view_.y = position_.y;
+    view_.width = shown_.width;
+    view_.height = shown_.height;
+    view_.previousX = previousPosition_.x;
+    view_.previousY = previousPosition_.y;
+    view_.previousWidth = previousShown_.width;
+    view_.previousHeight = previousShown_.height;
+    view_.background = backColor_;
+    view_.preview = preview_;
+    return view_;
+}
+
 int SaverWnd::OnCreate() {
-    LoadSettings(app_.settings);
-    backColor_ = COLORREF(app_.settings.BackColor);
+    SaverSettings& s = app_.settings;
+    fetcher_ = std::make_unique<sources::CImageFetcher>(app_.fetch);
+    fetcher_->SetOwner(hwnd_);
+    LoadSettings(s);
+    backColor_ = COLORREF(s.BackColor);
+    marqueeShown_ = s.ShowTicker != 0;
+    musicWanted_ = s.NoMidiSound == 0;
+
+    LOGFONT logFont;
+    logFont.lfHeight = s.Height;
+    logFont.lfWeight = s.Weight;
+    logFont.lfItalic = s.Italic;
+    logFont.lfUnderline = s.Underline;
+    logFont.lfCharSet = s.CharSet;
+    logFont.lfPitchAndFamily = s.PitchAndFamily;
+    std::strncpy(logFont.lfFaceName, s.FaceName.c_str(), sizeof logFont.lfFaceName - 1);
+    marqueeFont_.reset(CreateFontIndirect(&logFont));
+
+    std::srand(unsigned(Clock::instance().calendarNow()));
+    std::rand();
+    std::rand();
+    effect_ = s.EnableTransitionEffect == 0 ? 0
+              : s.AutoTransitionEffect   ? imaging::RandomStartEffect(std::rand() & 0x7FFF)
+                                         : s.CurrentTransitionEffect;
+
+    if (s.CurrentCam.empty()) app_.AdvanceSource();
+    s.CurrentFile = sources::CamImagePath(s, s.CurrentCam);
+    if (!sources::FileExists(s.CurrentFile)) s.CurrentFile = sources::FallbackImagePath(s);
+
+    memory_.reset(CreateCompatibleDC(nullptr));
     backgroundBrush_.reset(CreateSolidBrush(backColor_));
-    GetWindowRect(GetDesktopWindow(), &desktopRect_);
-    GetClientRect(hwnd_, &pictureArea_);
-    // A window lower than the desktop is a preview inside a host window.
-    preview_ = pictureArea_.height() < desktopRect_.height();
+
+    GetWindowRect(GetDesktopWindow(), &desktop_);
+    if (marqueeShown_ && marqueeFont_) {
+        stripHeight_ = marqueeFont_->metrics().tmHeight;
+        strip_ = RECT{desktop_.left, desktop_.bottom - stripHeight_, desktop_.right, desktop_.bottom};
+        desktop_.bottom -= stripHeight_;
+    }
+    GetClientRect(hwnd_, &area_);
+    previousShown_ = ShownSize{area_.width(), area_.height()};
+    previousPosition_ = POINT{0, 0};
+    preview_ = area_.height() < desktop_.height();
+    if (!preview_ && marqueeShown_) area_.bottom -= stripHeight_;
+    if (preview_) {
+        marqueeShown_ = false;
+        stripHeight_ = 0;
+    }
+
+    changePeriodMs_ = s.Change == 1 ? s.ChangeTime * 1000 : 0;
+    const int speed = s.Movement == 0 ? s.FloatSpeed : s.RandomSpeed;
+    const UINT movePeriod = s.Movement == 2 ? 1000 : UINT(std::max(0, 100 - speed) * 30);
+    cycle_ = std::make_unique<sources::UpdateCycle>(s, app_.fetch, *fetcher_, hwnd_);
+    timers_[kMoveTimer] = SetTimer(hwnd_, kMoveTimer, movePeriod);
+    timers_[kUpdateTimer] = SetTimer(hwnd_, kUpdateTimer, 1000);
+    timers_[kMarqueeTimer] = SetTimer(hwnd_, kMarqueeTimer, 50);
+    if (changePeriodMs_) timers_[kChangeTimer] = SetTimer(hwnd_, kChangeTimer, UINT(changePeriodMs_));
+
+    loaded_ = false;
+    if (!LoadPicture(s.CurrentFile)) {
+        s.CurrentFile = sources::FallbackImagePath(s);
+        LoadPicture(s.CurrentFile);
+    }
+    loaded_ = true;
+
+    if (musicWanted_ && !preview_) {
+        WinExec("MelodrinWC", SW_HIDE);
+        if (HWND music = FindWindow(nullptr, kMusicWindowTitle))
+            if (SendMessage(music, MSG_MUSIC_COMMAND, kMusicQuery, 0) == kMusicUsable)
+                SendMessage(music, MSG_MUSIC_COMMAND, kMusicPlay, 0);
+    }
+    SetStateReporter([this] { return StateText(); });
+    startTime_ = Clock::instance().calendarNow();
     return 0;
 }
 
-void SaverWnd::FillPictureArea(HDC dc) {
-    FillRect(dc, &pictureArea_, backgroundBrush_.get());
+int SaverWnd::LoadPicture(const std::string& path) {
+    if (!IsWindow(hwnd_)) return 0;
+    if (!preview_ && !FindWindow(nullptr, "Windows Screen Saver")) {
+        if (ShowCursor(FALSE) < -1) ShowCursor(TRUE);
+    }
+    const auto type = PictureType(path);
+    if (!type) return 0;
+    picture_ = std::make_unique<imaging::CImageFile>(path, *type);
+    const int width = picture_->GetWidth(), height = picture_->GetHeight();
+    if (width <= 0 || height <= 0) {
+        picture_.reset();
+        return 0;
+    }
+    const SaverSettings& s = app_.settings;
+    SizeRules rules;
+    rules.imageStretchOption = s.ImageStretchOption;
+    rules.maxWidth = s.MaxWidth;
+    rules.maxHeight = s.MaxHeight;
+    rules.stretch = s.Stretch;
+    rules.desktopRight = desktop_.right;
+    rules.desktopBottom = desktop_.bottom;
+    rules.preview = preview_;
+    rules.clientHeight = area_.height();
+    rules.desktopHeight = desktop_.bottom - desktop_.top;
+    shown_ = DisplayedSize(width, height, rules);
+    position_ = StartPosition(area_, shown_);
+    motion_.position = position_;
+    qualityStretch_ = UsesQualityStretch(picture_->GetDepth(), s.InterStretch, imaging::GetDisplayBitDepth(), shown_,
+                                         width, height);
+    if (qualityStretch_) {
+        if (shown_.width % 2) --shown_.width;  // the 24-bit scaler wants an even width
+        PrepareScaledBitmap();
+    }
+    return 1;
+}
+
+void SaverWnd::PrepareScaledBitmap() {
+    if (scaledBitmap_) {
+        SelectObject(memory_.get(), replacedBitmap_);
+        DeleteObject(scaledBitmap_);
+        scaledBitmap_ = nullptr;
+    }
+    if (!picture_ || shown_.width <= 0 || shown_.height <= 0) return;
+    WindowDC dc(hwnd_);
+    scaledBitmap_ = CreateCompatibleBitmap(dc, shown_.width, shown_.height);
+    if (!scaledBitmap_) return;
+    replacedBitmap_ = SelectObject(memory_.get(), scaledBitmap_);
+    if (qualityStretch_ && picture_->GetDepth() != 8)
+        imaging::QualityStretch(*picture_, memory_.get(), scaledBitmap_, shown_.width, shown_.height);
+    else
+        picture_->Stretch(memory_.get(), 0, 0, shown_.width, shown_.height);
+}
+
+void SaverWnd::DrawPicture(HDC dc, bool withEffect) {
+    if (!picture_) return;
+    HPALETTE palette = picture_->GetPalette();
+    HPALETTE previous = nullptr;
+    if (palette) {
+        previous = SelectPalette(dc, palette, FALSE);
+        SelectPalette(memory_.get(), palette, FALSE);
+        RealizePalette(dc);
+        RealizePalette(memory_.get());
+    }
+    if (!qualityStretch_) PrepareScaledBitmap();
+    imaging::RevealPicture(View(), dc, withEffect ? effect_ : 0);
+    effect_ = imaging::NextEffect(effect_, app_.settings.AutoTransitionEffect);
+    if (previous) SelectPalette(dc, previous, FALSE);
+}
+
+void SaverWnd::ForgetPicture() {
+    picture_.reset();
+    if (loaded_) {
+        previousShown_ = shown_;
+        previousPosition_ = position_;
+    }
+    loaded_ = false;
+}
+
+int SaverWnd::NextPicture() {
+    view_.abort = false;
+    const std::string remembered = app_.settings.CurrentFile;
+    app_.AdvanceSource();
+    if (app_.settings.CurrentFile == remembered) return 0;  // the picture on the screen stays
+    ForgetPicture();
+    if (!LoadPicture(app_.settings.CurrentFile)) {
+        app_.settings.CurrentFile = sources::FallbackImagePath(app_.settings);
+        LoadPicture(app_.settings.CurrentFile);
+    }
+    imaging::ErasePicture(View(), effect_, 0);
+    {
+        WindowDC dc(hwnd_);
+        DrawPicture(dc, true);
+    }
+    loaded_ = true;
+    return 1;
+}
+
+int SaverWnd::ReloadCurrentPicture() {
+    view_.abort = false;
+    ForgetPicture();
+    SaverSettings& s = app_.settings;
+    s.CurrentFile = sources::CamImagePath(s, s.CurrentCam);
+    if (LoadPicture(s.CurrentFile)) {
+        imaging::ErasePicture(View(), effect_, 0);
+    } else {
+        s.CurrentFile = sources::FallbackImagePath(s);
+        LoadPicture(s.CurrentFile);
+    }
+    {
+        WindowDC dc(hwnd_);
+        DrawPicture(dc, false);
+    }
+    loaded_ = true;
+    return 1;
+}
+
+void SaverWnd::MoveStep() {
+    if (!loaded_ || !picture_) return;
+    previousPosition_ = position_;
+    if (app_.settings.Movement == 0) {
+        motion_.position = position_;
+        FloatStep(motion_, shown_, area_);
+        position_ = motion_.position;
+    } else {
+        const int first = std::rand() & 0x7FFF, second = std::rand() & 0x7FFF;
+        position_ = RandomPosition(first, second, shown_, area_);
+    }
+    WindowDC dc(hwnd_);
+    if (HPALETTE palette = picture_->GetPalette()) {
+        SelectPalette(memory_.get(), palette, FALSE);
+        RealizePalette(memory_.get());
+    }
+    BitBlt(dc, position_.x, position_.y, area_.right - position_.x, area_.bottom - position_.y, memory_.get(), 0, 0,
+           SRCCOPY);
+    for (const RECT& strip : UncoveredStrips(previousPosition_, position_, shown_, area_))
+        FillRect(dc, &strip, backgroundBrush_.get());
+}
+
+void SaverWnd::ShowStatusText(HDC dc, const char* text) {
+    RECT window{};
+    GetClientRect(hwnd_, &window);
+    SetBkColor(dc, RGB(255, 0, 0));
+    SetBkMode(dc, OPAQUE);
+    SetTextAlign(dc, TA_CENTER | TA_UPDATECP);
+    MoveToEx(dc, window.width() / 2, window.height() / 2, nullptr);
+    TextOut(dc, 0, 0, text, int(std::strlen(text)));
+}
+
+void SaverWnd::ClearMarqueeStrip() {
+    WindowDC dc(hwnd_);
+    FillRect(dc, &strip_, backgroundBrush_.get());
 }
 
 BOOL SaverWnd::OnEraseBkgnd(HDC dc) {
-    FillPictureArea(dc);
+    if (firstPaint_) {
+        if (marqueeShown_) ClearMarqueeStrip();
+        imaging::ErasePicture(View(), effect_, marqueeShown_ ? stripHeight_ : 1);
+    } else {
+        FillRect(dc, &area_, backgroundBrush_.get());
+    }
+    if (app_.settings.CurrentFile.empty()) ShowStatusText(dc, kNoImageText);
+    {
+        WindowDC window(hwnd_);
+        DrawPicture(window, firstPaint_);
+    }
     firstPaint_ = false;
-    return TRUE;
+    return FALSE;
 }
 
 void SaverWnd::OnPaint() {
@@ -85,11 +371,76 @@ void SaverWnd::OnPaint() {
     HDC dc = BeginPaint(hwnd_, &paint);
     if (dc) {
         UniqueBrush brush(CreateSolidBrush(COLORREF(app_.settings.BackColor)));
-        FillRect(dc, &pictureArea_, brush.get());
+        FillRect(dc, &area_, brush.get());
+        DrawPicture(dc, true);
     }
     EndPaint(hwnd_, &paint);
 }
 
-void SaverWnd::OnDestroy() { backgroundBrush_.reset(); }
+void SaverWnd::OnTimer(std::uintptr_t id) {
+    if (view_.inProgress) return;  // a transition runs: the timers wait
+    const SaverSettings& s = app_.settings;
+    switch (id) {
+    case kMoveTimer:
+        if (s.Movement != 2) MoveStep();
+        break;
+    case kChangeTimer:
+        if (s.Change == 1 && !preview_ && !passwordDialogOpen() && loaded_) {
+            NextPicture();
+            if (marqueeShown_) ClearMarqueeStrip();
+        }
+        break;
+    case kUpdateTimer:
+        if (cycle_) cycle_->CheckDue(s.CurrentCam, Clock::instance().calendarNow(), preview_);
+        break;
+    case kNextPictureTimer:
+        if (loaded_) {
+            NextPicture();
+            if (marqueeShown_) ClearMarqueeStrip();
+        }
+        break;
+    default: break;
+    }
+}
+
+void SaverWnd::SendMusicCommand(WPARAM command, bool post) {
+    if (HWND music = FindWindow(nullptr, kMusicWindowTitle)) {
+        if (post) PostMessage(music, MSG_MUSIC_COMMAND, command, 0);
+        else SendMessage(music, MSG_MUSIC_COMMAND, command, 0);
+    }
+}
+
+void SaverWnd::OnDestroy() {
+    app_.fetch.CancelRequested = 1;
+    for (std::uintptr_t id : {kMoveTimer, kUpdateTimer, kChangeTimer, kMarqueeTimer}) {
+        if (timers_[id]) KillTimer(hwnd_, id);
+        timers_[id] = 0;
+    }
+    backgroundBrush_.reset();
+    if (app_.settings.Change == 2) app_.AdvanceSource();
+    marqueeFont_.reset();
+    if (scaledBitmap_) {
+        SelectObject(memory_.get(), replacedBitmap_);
+        DeleteObject(scaledBitmap_);
+        scaledBitmap_ = nullptr;
+    }
+    memory_.reset();
+    if (musicWanted_) SendMusicCommand(kMusicClose, true);
+    picture_.reset();
+    SetStateReporter(nullptr);
+}
+
+std::string SaverWnd::StateText() const {
+    std::ostringstream out;
+    const SaverSettings& s = app_.settings;
+    out << "current source: " << s.CurrentCam << '\n'
+        << "current file: " << s.CurrentFile << '\n'
+        << "picture size: " << shown_.width << ' ' << shown_.height << '\n'
+        << "picture position: " << position_.x << ' ' << position_.y << '\n'
+        << "effect: " << effect_ << '\n'
+        << "marquee text: " << '\n'
+        << "status text: " << (cycle_ ? cycle_->MarqueeStatus() : std::string()) << '\n';
+    return out.str();
+}
 
 }  // namespace saver

@@ -2,8 +2,18 @@
 // full-screen saver window.
 #pragma once
 
+#include <ctime>
+#include <memory>
+#include <string>
+
 #include "gdi.h"
+#include "image_file.h"
+#include "image_fetcher.h"
+#include "placement.h"
 #include "settings.h"
+#include "text.h"
+#include "transitions.h"
+#include "update_cycle.h"
 #include "win_types.h"
 
 namespace saver {
@@ -11,6 +21,12 @@ namespace saver {
 using namespace platform;
 
 class SaverApp;
+
+// Timer identifiers.
+constexpr std::uintptr_t kMoveTimer = 1;
+constexpr std::uintptr_t kChangeTimer = 2;
+constexpr std::uintptr_t kUpdateTimer = 3;
+constexpr std::uintptr_t kMarqueeTimer = 4;
 
 class SaverWnd {
 public:
@@ -30,6 +46,22 @@ public:
     // The window object deletes itself after its window is gone.
     void setAutoDelete(bool autoDelete) { autoDelete_ = autoDelete; }
 
+    // The slide show (public for the tests that drive it).
+    int NextPicture();
+    int LoadPicture(const std::string& path);
+    void DrawPicture(HDC dc, bool withEffect);
+    int ReloadCurrentPicture();
+    void MoveStep();
+    // A text dump of the window's state, for the harness's state action.
+    std::string StateText() const;
+
+    int effectNumber() const { return effect_; }
+    bool loaded() const { return loaded_; }
+    ShownSize shownSize() const { return shown_; }
+    POINT position() const { return position_; }
+    const RECT& pictureArea() const { return area_; }
+    int stripHeight() const { return stripHeight_; }
+
 protected:
     // Creates the window with the given class and title; the full-screen form uses its own.
     bool CreateNamed(const char* className, UINT classStyle, const char* title, DWORD exStyle, DWORD style,
@@ -37,24 +69,54 @@ protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
     virtual void PostNcDestroy();
+    // The full-screen form has a password dialog; while it is open the pictures stay.
+    virtual bool passwordDialogOpen() const { return false; }
 
     int OnCreate();
     BOOL OnEraseBkgnd(HDC dc);
     void OnPaint();
+    void OnTimer(std::uintptr_t id);
     void OnDestroy();
 
 private:
-    void FillPictureArea(HDC dc);
+    void PrepareScaledBitmap();
+    // Fills the marquee strip with the background.
+    void ClearMarqueeStrip();
+    void ShowStatusText(HDC dc, const char* text);
+    void SendMusicCommand(WPARAM command, bool post);
+    void ForgetPicture();
+    imaging::TransitionView& View();
 
     SaverApp& app_;
     HWND hwnd_ = nullptr;
     bool autoDelete_ = false;
     bool preview_ = false;
     bool firstPaint_ = true;
+    bool loaded_ = false;
+    bool marqueeShown_ = false;
+    bool musicWanted_ = false;
     COLORREF backColor_ = 0;
     UniqueBrush backgroundBrush_;
-    RECT desktopRect_{};
-    RECT pictureArea_{};
+    std::unique_ptr<Font> marqueeFont_;
+    UniqueMemoryDC memory_;
+    HBITMAP scaledBitmap_ = nullptr;
+    HGDIOBJ replacedBitmap_ = nullptr;
+    std::unique_ptr<imaging::CImageFile> picture_;
+    bool qualityStretch_ = false;
+    ShownSize shown_, previousShown_;
+    POINT position_{}, previousPosition_{};
+    FloatMotion motion_;
+    int effect_ = 0;
+    RECT desktop_{};
+    RECT area_{};
+    int stripHeight_ = 0;
+    RECT strip_{};
+    int changePeriodMs_ = 0;
+    std::uintptr_t timers_[5] = {};
+    imaging::TransitionView view_;
+    std::unique_ptr<sources::CImageFetcher> fetcher_;
+    std::unique_ptr<sources::UpdateCycle> cycle_;
+    std::time_t startTime_ = 0;
 };
 
 }  // namespace saver

@@ -122,6 +122,7 @@ TEST_F(StartUpTest, RunModeMakesOneFullScreenSaverAndASecondStartEndsAtOnce) {
     SaverApp second;
     EXPECT_FALSE(second.InitInstance({"saver", "/s"}));
     EXPECT_EQ(GetMainWindow(), saverWindow);
+    DestroyWindow(saverWindow);  // before the application object it belongs to
 }
 
 TEST_F(StartUpTest, PreviewWithoutAUsableHostEndsWithoutAWindow) {

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cam_list.h"
+#include "clock.h"
+#include "connectivity.h"
+#include "headless_display.h"
+#include "picture_writers.h"
+#include "profile.h"
+#include "saver_app.h"
+#include "saver_messages.h"
+#include "saver_wnd.h"
+#include "temp_root.h"
+#include "windows.h"
+
+using namespace saver;
+using namespace platform;
+using picture_writers::Rgb;
+
+namespace {
+
+class SlideShowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::instance().setVirtual(true);
+        SetDisplay(std::make_unique<HeadlessDisplay>(640, 480));
+        SetOnlineOverride(false);
+        testing_support::DrainQueue();
+        UseSaverRegistryKey();
+        images_ = root_.path() / "data" / "images";
+        std::filesystem::create_directories(images_);
+        picture("Harbour.JPG", 320, 240, {200, 0, 0});
+        picture("Bridge.JPG", 160, 100, {0, 200, 0});
+        set("ShowTicker", 0);
+        set("EnableTransitionEffect", 0);
+    }
+    void TearDown() override {
+        if (window_) DestroyWindow(window_->hwnd());
+        window_.reset();
+        testing_support::DrainQueue();
+        SetOnlineOverride(std::nullopt);
+        SetDisplay(nullptr);
+        Clock::instance().setVirtual(false);
+    }
+
+    void picture(const std::string& name, int width, int height, Rgb colour) {
+        picture_writers::TruePicture flat{width, height, std::vector<Rgb>(size_t(width) * size_t(height), colour)};
+        picture_writers::WriteFile(images_ / name, picture_writers::JpegFile(flat));
+    }
+    static void set(const char* name, int value) { WriteProfileInt(kSettingsSection, name, value); }
+    static void set(const char* name, const std::string& value) { WriteProfileString(kSettingsSection, name, value); }
+
+    static std::string Source(const std::string& name, const std::string& type, const char* selected = "1") {
+        return name + "|http://127.0.0.1:1/" + name + "|??:??|Unknown|" + type + "|" + selected + "|||0|";
+    }
+
+    // A full-screen-sized picture window (the saver window without its input rules).
+    SaverWnd& start() {
+        window_ = std::make_unique<SaverWnd>(app_);
+        EXPECT_TRUE(window_->Create(0, WS_POPUP | WS_VISIBLE, RECT{0, 0, 640, 480}, nullptr, 0));
+        MSG message;
+        while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&message);
+        return *window_;
+    }
+
+    testing_support::TempRoot root_;
+    std::filesystem::path images_;
+    SaverApp app_;
+    std::unique_ptr<SaverWnd> window_;
+};
+
+}  // namespace
+
+TEST_F(SlideShowTest, TimerPeriodsFollowTheMovementAndChangeSettings) {
+    set("Movement", 0);
+    set("FloatSpeed", 100);
+    set("Change", 0);
+    SaverWnd& fast = start();
+    EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kMoveTimer), 10u);  // raised to the minimum
+    EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kChangeTimer), 0u);  // Change 0: no timer 2
+    EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kUpdateTimer), 1000u);
+    EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kMarqueeTimer), 50u);
+    DestroyWindow(fast.hwnd());
+    set("FloatSpeed", 0);
+    set("Change", 1);
+    set("ChangeTime", 15);
+    SaverWnd& slow = start();
+    EXPECT_EQ(GetTimerPeriod(slow.hwnd(), kMoveTimer), 3000u);
+    EXPECT_EQ(GetTimerPeriod(slow.hwnd(), kChangeTimer), 15000u);
+    DestroyWindow(slow.hwnd());
+    set("Movement", 2);
+    EXPECT_EQ(GetTimerPeriod(start().hwnd(), kMoveTimer), 1000u);
+}
+
+TEST_F(SlideShowTest, PicturesChangeInListOrderAndTheCurrentSourceIsKept) {
+    set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG"));
+    set("ImageStretchOption", 1);
+    SaverWnd& window = start();
+    EXPECT_EQ(app_.settings.CurrentCam, "Harbour");  // empty at first: advanced to the first selected
+    EXPECT_EQ(window.shownSize(), (ShownSize{320, 240}));
+    EXPECT_EQ(window.position(), (POINT{160, 120}));
+    EXPECT_EQ(window.NextPicture(), 1);
+    EXPECT_EQ(app_.settings.CurrentCam, "Bridge");
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "Bridge.JPG").string());
+    EXPECT_EQ(window.shownSize(), (ShownSize{160, 100}));
+    // Written alone to the settings, so the next run starts here.
+    SaverSettings stored;
+    LoadSettings(stored);
+    EXPECT_EQ(stored.CurrentCam, "Bridge");
+    // The screen shows the picture's colour in its place and the background around it.
+    WindowDC dc(window.hwnd());
+    EXPECT_EQ(GetPixel(dc, 240, 190), RGB(0, 200, 0));
+    EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0, 0, 0));
+}
+
+TEST_F(SlideShowTest, OneSelectedSourceStaysAndMissingOrUnknownPicturesFallBack) {
+    set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG", "0") + Source("Gone", "JPG") +
+                       Source("Odd", "TIF"));
+    set("CurrentCam", std::string("Harbour"));
+    picture("ina.jpg", 64, 48, {0, 0, 200});
+    picture("Odd.TIF", 10, 10, {1, 1, 1});
+    SaverWnd& window = start();
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "Harbour.JPG").string());
+    EXPECT_EQ(window.NextPicture(), 1);  // to Gone, whose picture is missing
+    EXPECT_EQ(app_.settings.CurrentCam, "Gone");
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "ina.jpg").string());
+    EXPECT_EQ(window.NextPicture(), 1);  // to Odd: a TIF is not shown, the fallback is
+    EXPECT_EQ(app_.settings.CurrentCam, "Odd");
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "ina.jpg").string());
+    EXPECT_TRUE(window.loaded());
+}
+
+TEST_F(SlideShowTest, WithOnlyItselfSelectedNothingChanges) {
+    set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG", "0"));
+    set("CurrentCam", std::string("Harbour"));
+    SaverWnd& window = start();
+    const int effect = window.effectNumber();
+    EXPECT_EQ(window.NextPicture(), 0);  // the same path: no erase, no transition
+    EXPECT_EQ(window.effectNumber(), effect);
+}
