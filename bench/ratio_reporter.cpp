@@ -13,9 +13,11 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            const std::string name = run.benchmark_name();
-            times_[name] = run.GetAdjustedRealTime();
+            if (run.error_occurred) continue;
+            // Single runs count as they are; with repetitions, their median.
+            if (run.run_type == Run::RT_Iteration && run.repetitions <= 1) times_[run.run_name.function_name] = run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                times_[run.run_name.function_name] = run.GetAdjustedRealTime();
         }
     }
 

@@ -217,7 +217,8 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
     url += connection->server;
     if (connection->port) url += ":" + std::to_string(connection->port);
     const std::string object = path && *path ? path : "/";
-    url += object.front() == '/' ? object : "/" + object;
+    if (object.front() != '/') url.push_back('/');
+    url += object;
     InternetTimeouts timeouts;
     {
         std::lock_guard lock(gMutex);
