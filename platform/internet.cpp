@@ -215,7 +215,7 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
     }
     std::string url = (flags & INTERNET_FLAG_SECURE) ? "https://" : "http://";
     url += connection->server;
-    if (connection->port) url += ":" + std::to_string(connection->port);
+    if (connection->port) url.append(":").append(std::to_string(connection->port));
     const std::string object = path && *path ? path : "/";
     if (object.front() != '/') url.push_back('/');
     url += object;
