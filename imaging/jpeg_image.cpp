@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "system_services.h"
 #include "unique_file.h"
 
 // jpeglib.h needs FILE and size_t declared first.
@@ -25,6 +26,14 @@ void ErrorExit(j_common_ptr info) {
     auto* errors = reinterpret_cast<ErrorManager*>(info->err);
     (*info->err->format_message)(info, errors->message);
     std::longjmp(errors->jump, 1);
+}
+
+// Warnings (a truncated file, stray bytes) keep the library's handling but say nothing, unless
+// debug traces are on.
+void QuietMessage(j_common_ptr info) {
+    char message[JMSG_LENGTH_MAX];
+    (*info->err->format_message)(info, message);
+    DebugTrace("JPEG: %s", message);
 }
 
 int DisplayDepth() {
@@ -74,6 +83,7 @@ BOOL CJpegImageImpl::ReadFile(const std::string& name) {
     ErrorManager errors{};
     decoder.err = jpeg_std_error(&errors.standard);
     errors.standard.error_exit = ErrorExit;
+    errors.standard.output_message = QuietMessage;
     // Everything that must survive the jump lives outside the frame setjmp returns into.
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&decoder);
