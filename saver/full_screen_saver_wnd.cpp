@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "browser_launcher.h"
 #include "clock.h"
 #include "registry.h"
 #include "saver_app.h"
@@ -137,6 +138,10 @@ LRESULT FullScreenSaverWnd::OnKeyDown(UINT key, WPARAM wParam, LPARAM lParam) {
         if (HWND music = FindWindow(nullptr, kMusicWindowTitle))
             SendMessage(music, MSG_MUSIC_COMMAND, key == VK_F3 ? kMusicPauseResume : kMusicSecondCommand, 0);
         return SaverWnd::WindowProc(WM_KEYDOWN, wParam, lParam);
+    case VK_F1:
+        desktop::OpenUrlInBrowser(hwnd(), desktop::kLinkPage);  // no message when it fails
+        PostClose();
+        return 0;
     case VK_F5:
         PostMessage(hwnd(), MSG_SET_WALLPAPER, VK_F5, 2);
         return 0;

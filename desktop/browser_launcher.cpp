@@ -1,0 +1,27 @@
+#include "browser_launcher.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "shell.h"
+#include "user_folders.h"
+
+namespace desktop {
+
+int OpenUrlInBrowser(platform::HWND owner, const std::string& address) {
+    // A page of our own lets the desktop say which program opens web pages.
+    const std::filesystem::path folder = platform::GetUserFolders().data;
+    platform::EnsureFolder(folder, std::filesystem::perms::owner_all);
+    const std::string page = (folder / "temphtm.htm").string();
+    std::FILE* file = std::fopen(page.c_str(), "a");
+    if (!file) return 0;
+    std::fputs("<HTML></HTML>", file);
+    std::fclose(file);
+    std::string browser;
+    const bool found = platform::FindExecutable(page, folder.string(), browser) > 32;
+    if (found) platform::ShellExecute(owner, "open", browser, address, folder.string(), platform::SW_SHOWNORMAL);
+    std::remove(page.c_str());
+    return found ? 1 : 0;
+}
+
+}  // namespace desktop
