@@ -147,6 +147,7 @@ int SaverWnd::OnCreate() {
               : s.AutoTransitionEffect   ? imaging::RandomStartEffect(std::rand() & 0x7FFF)
                                          : s.CurrentTransitionEffect;
 
+    sources::EnsureFallbackPicture(s);
     if (s.CurrentCam.empty()) app_.AdvanceSource();
     s.CurrentFile = sources::CamImagePath(s, s.CurrentCam);
     if (!sources::FileExists(s.CurrentFile)) s.CurrentFile = sources::FallbackImagePath(s);

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "bundled_files.h"
+#include "update_cycle.h"
 #include "user_folders.h"
 
 namespace sources {
@@ -222,6 +224,14 @@ std::string CamImagePath(const SaverSettings& settings, std::string_view name) {
 }
 
 std::string FallbackImagePath(const SaverSettings& settings) { return ImagesDirectory(settings) + "/ina.jpg"; }
+
+void EnsureFallbackPicture(const SaverSettings& settings) {
+    if (!settings.TempImagesDirectory.empty()) return;  // an administrator's folder is left as it is
+    const std::string path = FallbackImagePath(settings);
+    if (FileExists(path)) return;
+    const std::string_view picture = resources::FallbackPicture();
+    StorePicture(ImagesDirectory(settings), "ina", "jpg", reinterpret_cast<const BYTE*>(picture.data()), picture.size());
+}
 
 bool FileExists(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -73,5 +73,7 @@ std::string CamImagePath(const SaverSettings& settings, std::string_view name);
 // The picture shown when a source has none: ina.jpg in the images folder.
 std::string FallbackImagePath(const SaverSettings& settings);
 bool FileExists(const std::string& path);
+// With the default images folder: creates it and puts the bundled ina.jpg there when missing.
+void EnsureFallbackPicture(const SaverSettings& settings);
 
 }  // namespace sources

@@ -12,7 +12,7 @@ namespace {
 const std::vector<std::string> kHeadless{"KELVANE_DISPLAY=headless:640x400", "KELVANE_CLOCK=virtual"};
 }
 
-TEST(RunModeTest, TheSaverFillsTheScreenWithItsBackgroundAndAKeyEndsIt) {
+TEST(RunModeTest, TheSaverShowsItsPictureOnItsBackgroundAndAKeyEndsIt) {
     TempRoot root;
     StoreSetting("BackColor", 0x00FF8020);  // blue 0xFF, green 0x80, red 0x20
     const auto shot = root.path() / "shot.png";
@@ -22,8 +22,10 @@ TEST(RunModeTest, TheSaverFillsTheScreenWithItsBackgroundAndAKeyEndsIt) {
     ASSERT_TRUE(platform::ReadPng(shot, screen));
     ASSERT_EQ(screen.width(), 640);
     ASSERT_EQ(screen.height(), 400);
-    for (auto [x, y] : {std::pair{0, 0}, {639, 399}, {320, 200}, {0, 399}})
+    // No sources yet: the bundled "Image not available" card in the middle, the background round it.
+    for (auto [x, y] : {std::pair{0, 0}, {639, 399}, {639, 0}, {0, 399}})
         EXPECT_EQ(screen.pixel(x, y), 0x2080FFu) << x << "," << y;
+    EXPECT_NE(screen.pixel(320, 200), 0x2080FFu);
 }
 
 TEST(RunModeTest, ASecondSaverEndsAtOnceWhileTheFirstRuns) {

@@ -68,9 +68,9 @@ TEST_F(X11DisplayTest, RunModeCoversTheScreenAndARealKeyEndsIt) {
     TempRoot root;
     StoreSetting("BackColor", 0x000000C0);  // red 0xC0
     auto saver = StartSaver(root, {{"/s"}, "", environment()});
-    ASSERT_TRUE(waitForColour(400, 300, 0xC00000, 15000)) << "the saver never covered the screen";
-    EXPECT_EQ(pixelAt(0, 0), 0xC00000u);
-    EXPECT_EQ(pixelAt(799, 599), 0xC00000u);
+    ASSERT_TRUE(waitForColour(2, 2, 0xC00000, 15000)) << "the saver never covered the screen";
+    EXPECT_EQ(pixelAt(797, 597), 0xC00000u);
+    EXPECT_EQ(pixelAt(2, 597), 0xC00000u);
     EXPECT_EQ(saver->wait(0), -1);
 
     const KeyCode escape = XKeysymToKeycode(display_, XK_Escape);

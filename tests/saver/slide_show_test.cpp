@@ -139,3 +139,14 @@ TEST_F(SlideShowTest, WithOnlyItselfSelectedNothingChanges) {
     EXPECT_EQ(window.NextPicture(), 0);  // the same path: no erase, no transition
     EXPECT_EQ(window.effectNumber(), effect);
 }
+
+TEST_F(SlideShowTest, AFreshInstallShowsTheBundledFallbackPicture) {
+    std::filesystem::remove(images_ / "ina.jpg");
+    set("ImageStretchOption", 1);
+    SaverWnd& window = start();  // no sources at all
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "ina.jpg").string());
+    EXPECT_TRUE(std::filesystem::exists(images_ / "ina.jpg"));
+    EXPECT_EQ(window.shownSize(), (ShownSize{320, 240}));
+    WindowDC dc(window.hwnd());
+    EXPECT_NE(GetPixel(dc, 320, 240), RGB(0, 0, 0));  // the card, not the background
+}
