@@ -6,6 +6,8 @@
 #include "clock.h"
 #include "connectivity.h"
 #include "headless_display.h"
+#include "message_pump.h"
+#include "picture_server.h"
 #include "picture_writers.h"
 #include "profile.h"
 #include "saver_app.h"
@@ -149,4 +151,21 @@ TEST_F(SlideShowTest, AFreshInstallShowsTheBundledFallbackPicture) {
     EXPECT_EQ(window.shownSize(), (ShownSize{320, 240}));
     WindowDC dc(window.hwnd());
     EXPECT_NE(GetPixel(dc, 320, 240), RGB(0, 0, 0));  // the card, not the background
+}
+
+TEST_F(SlideShowTest, ALiveUpdateReplacesThePictureOnTheScreen) {
+    picture_server::PictureServer server;
+    SetOnlineOverride(true);
+    set("CamList", "Harbour|" + server.url("/cam.jpg") + "|??:??|Unknown|???|1|||0|");
+    set("CurrentCam", std::string("Harbour"));
+    set("ImageStretchOption", 1);
+    SaverWnd& window = start();
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "ina.jpg").string());  // nothing fetched yet
+    PostMessage(window.hwnd(), MSG_REFRESH_NOW, VK_F12, 2);
+    ASSERT_TRUE(testing_support::PumpUntil(window.hwnd(), [&] {
+        return sources::GetCamField(app_.settings, "Harbour", sources::kCamLastResult) == "Success";
+    }));
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "Harbour.JPG").string());
+    EXPECT_EQ(window.shownSize(), (ShownSize{320, 240}));  // the served picture's own size
+    EXPECT_FALSE(app_.fetch.FetchBusy);
 }
