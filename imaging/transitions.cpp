@@ -63,7 +63,7 @@ bool PumpAndWait(HWND window, DWORD ms, bool& abort) {
     while (TickDifference(start, GetTickCount()) < ms) {
         MSG message;
         if (!PeekMessage(&message, window, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-            WaitForMessageOrNextTick();  // sleeps until the tick moves or a message comes
+            WaitForMessageOrNextTick(window);  // sleeps until the tick moves or a message comes
             continue;
         }
         if (message.message == WM_QUIT || message.message == WM_DESTROY || message.message == WM_CLOSE) {

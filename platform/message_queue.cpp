@@ -255,7 +255,7 @@ void MessageQueue::waitUntil(std::optional<std::uint64_t> deadline) {
     woken_ = false;
 }
 
-void MessageQueue::waitForMessage(std::uint64_t deadlineMicros) {
+void MessageQueue::waitForMessage(HWND filter, std::uint64_t deadlineMicros) {
     while (Clock::instance().nowMicros() < deadlineMicros) {
         runDueTasks();
         deliverSentMessages();
@@ -263,9 +263,12 @@ void MessageQueue::waitForMessage(std::uint64_t deadlineMicros) {
         std::optional<std::uint64_t> deadline;
         {
             std::lock_guard lock(mutex_);
-            if (takeReady(ready, nullptr, 0, 0, false)) return;
-            deadline = nextDeadline();
-            if (!deadline || *deadline > deadlineMicros) deadline = deadlineMicros;
+            if (takeReady(ready, filter, 0, 0, false)) return;
+            // Only the deadline and this window's own timers can end the wait.
+            deadline = deadlineMicros;
+            for (const Timer& timer : timers_)
+                if ((!filter || timer.window == filter) && timer.due < *deadline) deadline = timer.due;
+            if (!tasks_.empty() && tasks_.begin()->first < *deadline) deadline = tasks_.begin()->first;
         }
         waitUntil(deadline);
     }

@@ -40,8 +40,9 @@ public:
     // where message holds WM_QUIT).
     bool get(MSG& message, HWND filter, UINT first, UINT last, bool remove, bool wait);
 
-    // Returns when a message is ready (nothing removed) or the clock reaches the deadline.
-    void waitForMessage(std::uint64_t deadlineMicros);
+    // Returns when a message for the filter is ready (nothing removed) or the clock reaches the
+    // deadline.
+    void waitForMessage(HWND filter, std::uint64_t deadlineMicros);
 
     std::uintptr_t setTimer(HWND window, std::uintptr_t id, UINT periodMs);
     bool killTimer(HWND window, std::uintptr_t id);

@@ -497,10 +497,10 @@ BOOL GetCursorPos(POINT* point) {
     return TRUE;
 }
 
-void WaitForMessageOrNextTick() {
+void WaitForMessageOrNextTick(HWND window) {
     constexpr std::uint64_t kTickMicros = 15625;
     const std::uint64_t nextTick = (Clock::instance().nowMicros() / kTickMicros + 1) * kTickMicros;
-    MessageQueue::current().waitForMessage(nextTick);
+    MessageQueue::current().waitForMessage(window, nextTick);
 }
 
 void SetMainWindow(HWND window) {

@@ -61,8 +61,9 @@ HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR LoadCursor(int resourceId);
 BOOL GetCursorPos(POINT* point);
 
-// Waits until a message arrives for this thread or the tick count moves on, without spinning.
-void WaitForMessageOrNextTick();
+// Waits until a message for the window arrives or the tick count moves on, without spinning
+// (messages for other windows do not end the wait: they are not the caller's to take).
+void WaitForMessageOrNextTick(HWND window);
 
 // The framework's main window: its destruction ends the message loop.
 void SetMainWindow(HWND window);

@@ -176,3 +176,16 @@ TEST_F(TransitionsTest, NothingIsDrawnBelowThePictureArea) {
         EXPECT_EQ(count(RECT{0, 130, 200, 150}, kBlack), 200 * 20) << "effect " << effect;
     }
 }
+
+TEST_F(TransitionsTest, AnotherWindowsDueTimerDoesNotStallThePauses) {
+    // A timer of a window the pause does not serve is due all along: the pause must still pass.
+    HWND other = CreateWindowEx(0, "T", "other", WS_POPUP, 0, 0, 10, 10, nullptr, 0, DefWindowProc);
+    SetTimer(other, 1, 10);
+    Sleep(50);
+    WindowDC dc(window_);
+    const std::uint64_t start = Clock::instance().nowMicros();
+    RevealPicture(view_, dc, 1);
+    EXPECT_GT(Clock::instance().nowMicros(), start);
+    EXPECT_EQ(count(RECT{0, 0, 200, 150}, kPicture), 200 * 150);
+    DestroyWindow(other);
+}
