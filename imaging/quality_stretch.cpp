@@ -76,8 +76,10 @@ void ExactPixel32(const BYTE* row0, const BYTE* row1, const Sample& column, doub
 namespace {
 
 // GCC 12's own AVX-512 headers trip its uninitialised-use analysis; the code here is not at fault.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // A source row spread out for the target's columns: for every target column the blue, green
 // and red of its first and of its second neighbour, as doubles, channel by channel.
@@ -133,7 +135,9 @@ __attribute__((target("avx512f,avx2"))) void Row32Avx512(const SpreadRow& upperR
     }
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 bool HasAvx512() {
     static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx2");

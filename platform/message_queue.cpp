@@ -209,10 +209,10 @@ bool MessageQueue::takeReady(MSG& message, HWND filter, UINT first, UINT last, b
     return false;
 }
 
-std::optional<std::uint64_t> MessageQueue::nextDeadline() const {
+std::optional<std::uint64_t> MessageQueue::nextDeadline(HWND filter) const {
     std::optional<std::uint64_t> deadline;
     for (const Timer& timer : timers_)
-        if (!deadline || timer.due < *deadline) deadline = timer.due;
+        if ((!filter || timer.window == filter) && (!deadline || timer.due < *deadline)) deadline = timer.due;
     if (!tasks_.empty() && (!deadline || tasks_.begin()->first < *deadline)) deadline = tasks_.begin()->first;
     return deadline;
 }
@@ -265,10 +265,7 @@ void MessageQueue::waitForMessage(HWND filter, std::uint64_t deadlineMicros) {
             std::lock_guard lock(mutex_);
             if (takeReady(ready, filter, 0, 0, false)) return;
             // Only the deadline and this window's own timers can end the wait.
-            deadline = deadlineMicros;
-            for (const Timer& timer : timers_)
-                if ((!filter || timer.window == filter) && timer.due < *deadline) deadline = timer.due;
-            if (!tasks_.empty() && tasks_.begin()->first < *deadline) deadline = tasks_.begin()->first;
+            deadline = std::min(nextDeadline(filter).value_or(deadlineMicros), deadlineMicros);
         }
         waitUntil(deadline);
     }

@@ -82,7 +82,8 @@ private:
     bool takeReady(MSG& message, HWND filter, UINT first, UINT last, bool remove);
     void runDueTasks();
     void deliverSentMessages();
-    std::optional<std::uint64_t> nextDeadline() const;
+    // The earliest time a timer (of the filter's window; all with none) or a task falls due.
+    std::optional<std::uint64_t> nextDeadline(HWND filter = nullptr) const;
     void waitUntil(std::optional<std::uint64_t> deadline);
 
     std::thread::id thread_;

@@ -89,6 +89,20 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     return parts;
 }
 
+bool StartDetached(const fs::path& path, std::vector<std::string> arguments, const std::string& folder) {
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t child = 0;
+    const bool started = ::posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (started) std::thread([child] { ::waitpid(child, nullptr, 0); }).detach();  // no zombie left behind
+    return started;
+}
+
 UINT WinExec(const char* commandLine, int) {
     if (!commandLine) return 0;
     std::vector<std::string> parts = SplitCommandLine(commandLine);
@@ -96,13 +110,7 @@ UINT WinExec(const char* commandLine, int) {
     auto program = FindProgram(InstalledProgramName(parts[0]));
     if (!program) return 2;
     parts[0] = program->string();
-    std::vector<char*> argv;
-    for (std::string& part : parts) argv.push_back(part.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (::posix_spawn(&child, program->c_str(), nullptr, nullptr, argv.data(), environ) != 0) return 0;
-    std::thread([child] { ::waitpid(child, nullptr, 0); }).detach();  // no zombie left behind
-    return 33;
+    return StartDetached(*program, std::move(parts)) ? 33 : 0;
 }
 
 }  // namespace platform

@@ -20,6 +20,11 @@ std::optional<std::filesystem::path> FindProgram(const std::string& executable);
 // Splits a command line into the program (a known system name may contain blanks) and its arguments.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
+// Starts the program found at path with the arguments (argument 0 included), in the folder when
+// one is given, without waiting; its end is collected in the background. False when it could not start.
+bool StartDetached(const std::filesystem::path& path, std::vector<std::string> arguments,
+                   const std::string& folder = {});
+
 // Starts the program without waiting. Returns a value above 31 on success, 2 when the program
 // is not found, 0 when the system could not start it.
 UINT WinExec(const char* commandLine, int showCommand);

@@ -8,7 +8,6 @@
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
-#include <thread>
 #include <vector>
 
 #include "programs.h"
@@ -97,18 +96,7 @@ UINT ShellExecute(HWND, const char*, const std::string& commandLine, const std::
     if (!placed) words.push_back(parameter);
     auto program = FindProgram(words[0]);
     if (!program) return 2;
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    pid_t child = 0;
-    const int result = ::posix_spawn(&child, program->c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (result != 0) return 0;
-    std::thread([child] { ::waitpid(child, nullptr, 0); }).detach();
-    return 42;
+    return StartDetached(*program, std::move(words), directory) ? 42 : 0;
 }
 
 }  // namespace platform

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "bundled_files.h"
-#include "update_cycle.h"
+#include "picture_store.h"
 #include "user_folders.h"
 
 namespace sources {

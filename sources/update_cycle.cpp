@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
-#include <filesystem>
-#include <unistd.h>
 
 #include "cam_list.h"
 #include "connectivity.h"
@@ -47,34 +44,6 @@ std::optional<std::string> FetchStatusText(unsigned message, std::uintptr_t wPar
 int UpdateIntervalSeconds(const saver::SaverSettings& settings) {
     const long long seconds = (long long)settings.EditHours * 3600 + (long long)settings.EditMinutes * 60 + settings.EditSeconds;
     return int(std::clamp<long long>(seconds, 5, 999LL * 3600 + 59 * 60 + 59));
-}
-
-bool IsSafePictureName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
-bool StorePicture(const std::string& folder, std::string_view name, std::string_view extension, const BYTE* bytes,
-                  std::size_t size) {
-    if (!IsSafePictureName(name)) return false;
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    const std::string path = folder + "/" + std::string(name) + "." + std::string(extension);
-    const std::string temporary = path + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool written = true;
-    for (std::size_t done = 0; done < size && written;) {
-        const ssize_t count = ::write(fd, bytes + done, size - done);
-        written = count > 0;
-        if (written) done += std::size_t(count);
-    }
-    written = written && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 UpdateCycle::UpdateCycle(saver::SaverSettings& settings, FetchState& state, CImageFetcher& fetcher, HWND owner)

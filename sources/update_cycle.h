@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "image_fetcher.h"
+#include "picture_store.h"
 #include "settings.h"
 
 namespace sources {
@@ -27,14 +28,6 @@ std::optional<std::string> FetchStatusText(unsigned message, std::uintptr_t wPar
 
 // EditHours, EditMinutes and EditSeconds together, at least 5 seconds.
 int UpdateIntervalSeconds(const saver::SaverSettings& settings);
-
-// A source name can name a file in the images folder only when it has no path separator and is
-// not "." or ".." (a hand-edited list could hold anything).
-bool IsSafePictureName(std::string_view name);
-// Writes the picture as folder/name.extension through a temporary file and a rename, so a crash
-// never leaves half a picture. False when it could not.
-bool StorePicture(const std::string& folder, std::string_view name, std::string_view extension, const BYTE* bytes,
-                  std::size_t size);
 
 class UpdateCycle {
 public:

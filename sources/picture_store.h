@@ -1,0 +1,22 @@
+// Storing a fetched picture in the images folder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "win_types.h"
+
+namespace sources {
+
+using platform::BYTE;
+
+// A source name can name a file in the images folder only when it has no path separator and is
+// not "." or ".." (a hand-edited list could hold anything).
+bool IsSafePictureName(std::string_view name);
+// Writes the picture as folder/name.extension through a temporary file and a rename, so a crash
+// never leaves half a picture. False when it could not.
+bool StorePicture(const std::string& folder, std::string_view name, std::string_view extension, const BYTE* bytes,
+                  std::size_t size);
+
+}  // namespace sources
