@@ -7,6 +7,8 @@
 
 namespace desktop {
 
+// The maker's web site, opened by the sheet's link button and the About page.
+constexpr const char* kMakerPage = "http://www.vessory.example/";
 // The page F1 opens while the saver runs.
 constexpr const char* kLinkPage = "http://www.vessory.example/kelvane/";
 

@@ -10,12 +10,10 @@
 #include <mutex>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
-#include "user_folders.h"
+#include "local_sockets.h"
 #include "windows.h"
 
 namespace platform {
@@ -47,78 +45,6 @@ struct Published {
     std::string socketPath;
 };
 
-// The runtime folder, private to this user; nothing is published where that cannot be ensured.
-std::optional<fs::path> RuntimeFolder() {
-    const fs::path folder = GetUserFolders().runtime;
-    if (!EnsureFolder(folder, fs::perms::owner_all)) return std::nullopt;
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) return std::nullopt;
-    return folder;
-}
-
-bool FillAddress(const std::string& path, sockaddr_un& address) {
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-// A connected client socket, or -1 with errno telling why.
-int Connect(const std::string& path) {
-    sockaddr_un address;
-    if (!FillAddress(path, address)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return -1;
-    }
-    return fd;
-}
-
-bool WaitReadable(int fd, int timeoutMs) {
-    pollfd entry{fd, POLLIN, 0};
-    int ready;
-    do ready = ::poll(&entry, 1, timeoutMs);
-    while (ready < 0 && errno == EINTR);
-    return ready > 0;
-}
-
-bool ReadExactly(int fd, void* buffer, size_t size, int timeoutMs) {
-    auto* bytes = static_cast<char*>(buffer);
-    while (size > 0) {
-        if (!WaitReadable(fd, timeoutMs)) return false;
-        const ssize_t count = ::read(fd, bytes, size);
-        if (count <= 0) {
-            if (count < 0 && errno == EINTR) continue;
-            return false;
-        }
-        bytes += count;
-        size -= size_t(count);
-    }
-    return true;
-}
-
-bool WriteExactly(int fd, const void* buffer, size_t size) {
-    const auto* bytes = static_cast<const char*>(buffer);
-    while (size > 0) {
-        const ssize_t count = ::send(fd, bytes, size, MSG_NOSIGNAL);
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes += count;
-        size -= size_t(count);
-    }
-    return true;
-}
-
 // One thread per program accepts the messages for all its published windows.
 class Listener {
 public:
@@ -131,15 +57,8 @@ public:
         auto folder = RuntimeFolder();
         if (!folder) return;
         const std::string base = (*folder / (OwnPrefix() + std::to_string(++counter_))).string();
-        sockaddr_un address;
-        if (!FillAddress(base, address)) return;
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = ListenAt(base);  // replaces a leftover of a dead program that had our process id
         if (fd < 0) return;
-        ::unlink(base.c_str());  // a leftover of a dead program that had our process id
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
-            ::close(fd);
-            return;
-        }
         // The description goes beside the socket once the socket answers.
         const std::string info = base + ".info";
         {
@@ -236,7 +155,7 @@ private:
 };
 
 bool Deliver(const std::string& socketPath, const Request& request) {
-    const int fd = Connect(socketPath);
+    const int fd = ConnectTo(socketPath);
     if (fd < 0) return false;
     const bool sent = WriteExactly(fd, &request, sizeof request);
     ::close(fd);
@@ -252,7 +171,7 @@ void PublishWindow(HWND window, const std::string& className, const std::string&
 void WithdrawWindow(HWND window) { Listener::instance().withdraw(window); }
 
 bool IsRemoteWindowAlive(const std::string& socketPath) {
-    const int fd = Connect(socketPath);
+    const int fd = ConnectTo(socketPath);
     if (fd < 0) return false;
     ::close(fd);
     return true;
@@ -271,7 +190,7 @@ std::vector<RemoteWindowInfo> ListRemoteWindows() {
         std::ifstream in(path);
         RemoteWindowInfo info{socketPath, {}, {}};
         if (!std::getline(in, info.className) || !std::getline(in, info.title)) continue;
-        const int fd = Connect(socketPath);
+        const int fd = ConnectTo(socketPath);
         if (fd < 0) {
             if (errno == ECONNREFUSED || errno == ENOENT) {  // its program is gone
                 ::unlink(path.c_str());
@@ -291,7 +210,7 @@ bool RemotePostMessage(const std::string& socketPath, UINT message, WPARAM wPara
 
 std::optional<LRESULT> RemoteSendMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam,
                                          std::uint32_t timeoutMs) {
-    const int fd = Connect(socketPath);
+    const int fd = ConnectTo(socketPath);
     if (fd < 0) return std::nullopt;
     const Request request{kMagic, kSend, message, 0, std::uint64_t(wParam), std::int64_t(lParam)};
     std::int64_t result = 0;

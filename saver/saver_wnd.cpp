@@ -6,11 +6,15 @@
 
 #include "cam_list.h"
 #include "clock.h"
+#include "dde.h"
+#include "getright_status.h"
 #include "harness.h"
+#include "marquee_text.h"
 #include "programs.h"
 #include "quality_stretch.h"
 #include "saver_app.h"
 #include "saver_messages.h"
+#include "start_page.h"
 #include "windows.h"
 
 namespace saver {
@@ -21,6 +25,12 @@ constexpr const char* kSaverWindowClass = "KelvaneSaverWindow";
 constexpr const char* kNoImageText = "No Image was selected.  Run SETUP to select an image.";
 constexpr WPARAM kMusicQuery = 1, kMusicPlay = 7, kMusicClose = 99;
 constexpr LRESULT kMusicUsable = 10;
+constexpr int kGetRightPollTicks = 30;
+
+platform::HDDEDATA IgnoreDdeTransactions(UINT, UINT, platform::HCONV, platform::HSZ, platform::HSZ, platform::HDDEDATA,
+                                         std::uintptr_t, std::uintptr_t) {
+    return nullptr;
+}
 
 // The picture type of a file name's extension, or nothing for one the slide show does not show.
 std::optional<int> PictureType(const std::string& path) {
@@ -128,6 +138,7 @@ int SaverWnd::OnCreate() {
     LoadSettings(s);
     backColor_ = COLORREF(s.BackColor);
     marqueeShown_ = s.ShowTicker != 0;
+    marqueeStill_ = s.UseMovement != 0;
     musicWanted_ = s.NoMidiSound == 0;
 
     LOGFONT logFont;
@@ -156,20 +167,20 @@ int SaverWnd::OnCreate() {
     backgroundBrush_.reset(CreateSolidBrush(backColor_));
 
     GetWindowRect(GetDesktopWindow(), &desktop_);
-    if (marqueeShown_ && marqueeFont_) {
-        stripHeight_ = marqueeFont_->metrics().tmHeight;
-        strip_ = RECT{desktop_.left, desktop_.bottom - stripHeight_, desktop_.right, desktop_.bottom};
-        desktop_.bottom -= stripHeight_;
+    if (!marqueeFont_) marqueeShown_ = false;
+    if (marqueeShown_) {
+        marquee_.Layout(hwnd_, *marqueeFont_, desktop_, backColor_);
+        desktop_.bottom -= marquee_.height();
     }
     GetClientRect(hwnd_, &area_);
     previousShown_ = ShownSize{area_.width(), area_.height()};
     previousPosition_ = POINT{0, 0};
     preview_ = area_.height() < desktop_.height();
-    if (!preview_ && marqueeShown_) area_.bottom -= stripHeight_;
-    if (preview_) {
-        marqueeShown_ = false;
-        stripHeight_ = 0;
-    }
+    if (!preview_ && marqueeShown_) area_.bottom -= marquee_.height();
+    if (preview_) marqueeShown_ = false;
+    if (!preview_ && s.ShowGetRight &&
+        DdeInitialize(&ddeInstance_, IgnoreDdeTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        ddeInstance_ = 0;
 
     changePeriodMs_ = s.Change == 1 ? s.ChangeTime * 1000 : 0;
     const int speed = s.Movement == 0 ? s.FloatSpeed : s.RandomSpeed;
@@ -193,6 +204,7 @@ int SaverWnd::OnCreate() {
             if (SendMessage(music, MSG_MUSIC_COMMAND, kMusicQuery, 0) == kMusicUsable)
                 SendMessage(music, MSG_MUSIC_COMMAND, kMusicPlay, 0);
     }
+    if (s.KioskMode) desktop::OpenStartPageByDde();
     SetStateReporter([this] { return StateText(); });
     startTime_ = Clock::instance().calendarNow();
     return 0;
@@ -280,6 +292,10 @@ int SaverWnd::NextPicture() {
     view_.abort = false;
     const std::string remembered = app_.settings.CurrentFile;
     app_.AdvanceSource();
+    if (marqueeShown_) {
+        ClearMarqueeStrip();
+        StepMarquee(true, false);
+    }
     if (app_.settings.CurrentFile == remembered) return 0;  // the picture on the screen stays
     ForgetPicture();
     if (!LoadPicture(app_.settings.CurrentFile)) {
@@ -297,6 +313,10 @@ int SaverWnd::NextPicture() {
 
 int SaverWnd::ReloadCurrentPicture() {
     view_.abort = false;
+    if (marqueeShown_) {
+        ClearMarqueeStrip();
+        StepMarquee(true, false);
+    }
     ForgetPicture();
     SaverSettings& s = app_.settings;
     s.CurrentFile = sources::CamImagePath(s, s.CurrentCam);
@@ -346,15 +366,52 @@ void SaverWnd::ShowStatusText(HDC dc, const char* text) {
     TextOut(dc, 0, 0, text, int(std::strlen(text)));
 }
 
-void SaverWnd::ClearMarqueeStrip() {
-    WindowDC dc(hwnd_);
-    FillRect(dc, &strip_, backgroundBrush_.get());
+void SaverWnd::ClearMarqueeStrip() { marquee_.Clear(hwnd_, backgroundBrush_.get()); }
+
+int SaverWnd::BuildMarqueeText() {
+    if (composing_) return 0;
+    composing_ = true;
+    previousMarqueeText_ = marqueeText_;
+    marquee::MarqueeMoment moment;
+    moment.now = Clock::instance().calendarNow();
+    moment.start = startTime_;
+    moment.status = cycle_ ? cycle_->MarqueeStatus() : std::string();
+    moment.getRightText = getRightText_;
+    marqueeText_ = marquee::ComposeMarqueeText(app_.settings, moment);
+    if (marquee_.SetTextWidth(marqueeText_)) ClearMarqueeStrip();  // a shorter text leaves nothing behind
+    composing_ = false;
+    return 1;
+}
+
+void SaverWnd::StepMarquee(bool forceRedraw, bool recompose) {
+    if (preview_ || !marqueeFont_) return;
+    if (recompose && loaded_) BuildMarqueeText();
+    marquee_.Step(hwnd_, *marqueeFont_, COLORREF(app_.settings.FontColor), marqueeStill_, marqueeText_,
+                  previousMarqueeText_, forceRedraw);
+}
+
+void SaverWnd::PollGetRight() {
+    if (!marqueeShown_ || !app_.settings.ShowGetRight) return;
+    if (++getRightTicks_ <= kGetRightPollTicks) return;
+    if (!getRightQuerying_) {
+        getRightQuerying_ = true;
+        getRightText_ = marquee::QueryGetRightStatus(ddeInstance_);
+        if (getRightText_.size() != previousGetRightText_.size()) ClearMarqueeStrip();
+        previousGetRightText_ = getRightText_;
+        getRightQuerying_ = false;
+    }
+    getRightTicks_ = 0;
 }
 
 BOOL SaverWnd::OnEraseBkgnd(HDC dc) {
     if (firstPaint_) {
-        if (marqueeShown_) ClearMarqueeStrip();
-        imaging::ErasePicture(View(), effect_, marqueeShown_ ? stripHeight_ : 1);
+        if (marqueeShown_) {
+            ClearMarqueeStrip();
+            imaging::ErasePicture(View(), effect_, marquee_.height());
+            StepMarquee(true, true);
+        } else {
+            imaging::ErasePicture(View(), effect_, 1);
+        }
     } else {
         FillRect(dc, &area_, backgroundBrush_.get());
     }
@@ -379,6 +436,7 @@ void SaverWnd::OnPaint() {
 }
 
 void SaverWnd::OnTimer(std::uintptr_t id) {
+    if (id == kMarqueeTimer) PollGetRight();
     if (view_.inProgress) return;  // a transition runs: the timers wait
     const SaverSettings& s = app_.settings;
     switch (id) {
@@ -393,6 +451,9 @@ void SaverWnd::OnTimer(std::uintptr_t id) {
         break;
     case kUpdateTimer:
         if (cycle_) cycle_->CheckDue(s.CurrentCam, Clock::instance().calendarNow(), preview_);
+        break;
+    case kMarqueeTimer:
+        if (!preview_ && marqueeShown_) StepMarquee(false, true);
         break;
     case kNextPictureTimer:
         if (loaded_) {
@@ -419,6 +480,8 @@ void SaverWnd::OnDestroy() {
     }
     backgroundBrush_.reset();
     if (app_.settings.Change == 2) app_.AdvanceSource();
+    if (app_.settings.ShowGetRight && ddeInstance_) DdeUninitialize(ddeInstance_);
+    ddeInstance_ = 0;
     marqueeFont_.reset();
     if (scaledBitmap_) {
         SelectObject(memory_.get(), replacedBitmap_);
@@ -439,7 +502,8 @@ std::string SaverWnd::StateText() const {
         << "picture size: " << shown_.width << ' ' << shown_.height << '\n'
         << "picture position: " << position_.x << ' ' << position_.y << '\n'
         << "effect: " << effect_ << '\n'
-        << "marquee text: " << '\n'
+        << "marquee text: " << marqueeText_ << '\n'
+        << "marquee position: " << marquee_.x() << '\n'
         << "status text: " << (cycle_ ? cycle_->MarqueeStatus() : std::string()) << '\n';
     return out.str();
 }

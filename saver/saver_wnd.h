@@ -9,6 +9,7 @@
 #include "gdi.h"
 #include "image_file.h"
 #include "image_fetcher.h"
+#include "marquee_strip.h"
 #include "placement.h"
 #include "settings.h"
 #include "text.h"
@@ -60,7 +61,14 @@ public:
     ShownSize shownSize() const { return shown_; }
     POINT position() const { return position_; }
     const RECT& pictureArea() const { return area_; }
-    int stripHeight() const { return stripHeight_; }
+    int stripHeight() const { return marqueeShown_ ? marquee_.height() : 0; }
+
+    // The marquee (public for the tests that drive it): composes the line; 0 when a composition
+    // runs already.
+    int BuildMarqueeText();
+    void StepMarquee(bool forceRedraw, bool recompose);
+    const std::string& marqueeText() const { return marqueeText_; }
+    int marqueeX() const { return marquee_.x(); }
 
 protected:
     // Creates the window with the given class and title; the full-screen form uses its own.
@@ -82,6 +90,8 @@ private:
     void PrepareScaledBitmap();
     // Fills the marquee strip with the background.
     void ClearMarqueeStrip();
+    // Every 31st marquee tick: the download manager's state into the cached text.
+    void PollGetRight();
     void ShowStatusText(HDC dc, const char* text);
     void SendMusicCommand(WPARAM command, bool post);
     void ForgetPicture();
@@ -109,8 +119,14 @@ private:
     int effect_ = 0;
     RECT desktop_{};
     RECT area_{};
-    int stripHeight_ = 0;
-    RECT strip_{};
+    MarqueeStrip marquee_;
+    bool marqueeStill_ = false;
+    std::string marqueeText_, previousMarqueeText_;
+    bool composing_ = false;
+    std::string getRightText_, previousGetRightText_;
+    bool getRightQuerying_ = false;
+    int getRightTicks_ = 0;
+    DWORD ddeInstance_ = 0;
     int changePeriodMs_ = 0;
     std::uintptr_t timers_[5] = {};
     imaging::TransitionView view_;
