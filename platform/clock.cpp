@@ -23,7 +23,10 @@ std::uint64_t Clock::realMicros() {
 
 void Clock::setVirtual(bool on) {
     std::lock_guard lock(mutex_);
-    if (on && !virtual_) virtualNow_ = realMicros();
+    if (on && !virtual_) {
+        virtualNow_ = realMicros();
+        calendarShift_ = 0;
+    }
     virtual_ = on;
 }
 
@@ -49,9 +52,15 @@ DWORD Clock::tickCount() const {
     return DWORD(ticks * kTickMicros / 1000);
 }
 
+void Clock::setVirtualCalendar(std::time_t when) {
+    if (!virtual_) return;
+    calendarShift_ = 0;
+    calendarShift_ = when - calendarNow();
+}
+
 std::time_t Clock::calendarNow() const {
     const std::int64_t elapsed = std::int64_t(nowMicros()) - std::int64_t(startMicros_);
-    return startCalendar_ + std::time_t(elapsed / 1000000);
+    return startCalendar_ + std::time_t(elapsed / 1000000) + (virtual_ ? calendarShift_.load() : 0);
 }
 
 void Clock::sleepMicros(std::uint64_t micros) {

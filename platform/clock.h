@@ -26,6 +26,9 @@ public:
     // Virtual clock only: jump to a given time, for tests around the 32-bit tick wrap.
     void setVirtualNow(std::uint64_t micros);
 
+    // Virtual clock only: the calendar time reads `when` now and moves on with the clock.
+    void setVirtualCalendar(std::time_t when);
+
     // Milliseconds in steps of 15.625 ms (64 Hz), wrapping at 32 bits.
     DWORD tickCount() const;
     // Calendar time in whole seconds; on the virtual clock it starts at the real time.
@@ -43,6 +46,7 @@ private:
     std::uint64_t virtualNow_ = 0;
     std::uint64_t startMicros_ = 0;
     std::time_t startCalendar_ = 0;
+    std::atomic<std::time_t> calendarShift_{0};
 };
 
 DWORD GetTickCount();

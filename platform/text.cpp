@@ -6,6 +6,7 @@
 #include <ft2build.h>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 #include FT_FREETYPE_H
 
@@ -81,10 +82,40 @@ std::uint32_t Blend(std::uint32_t under, COLORREF color, unsigned coverage) {
 
 }  // namespace
 
+// A rendered glyph, kept so that text drawn again and again (the marquee, every 50 ms) is
+// rendered by FreeType once.
+struct CachedGlyph {
+    int advance = 0, left = 0, top = 0;
+    int width = 0, rows = 0;
+    std::vector<unsigned char> coverage;  // rows × width
+};
+
 struct Font::Face {
     std::string file;
     FT_Face face = nullptr;
     TEXTMETRIC metrics;
+    std::unordered_map<char32_t, CachedGlyph> glyphs;
+
+    // Under gFreeTypeMutex; nothing for a character the face cannot render.
+    const CachedGlyph* glyph(char32_t point) {
+        if (auto it = glyphs.find(point); it != glyphs.end()) return &it->second;
+        if (FT_Load_Char(face, point, FT_LOAD_RENDER) != 0) return nullptr;
+        constexpr size_t kMostGlyphs = 4096;  // text in many scripts must not grow the cache for ever
+        if (glyphs.size() >= kMostGlyphs) glyphs.clear();
+        const FT_GlyphSlot slot = face->glyph;
+        const FT_Bitmap& bitmap = slot->bitmap;
+        CachedGlyph made;
+        made.advance = int((slot->advance.x + 32) >> 6);
+        made.left = slot->bitmap_left;
+        made.top = slot->bitmap_top;
+        made.width = int(bitmap.width);
+        made.rows = int(bitmap.rows);
+        made.coverage.resize(size_t(made.width) * size_t(made.rows));
+        for (int row = 0; row < made.rows; ++row)
+            std::memcpy(made.coverage.data() + size_t(row) * size_t(made.width),
+                        bitmap.buffer + std::ptrdiff_t(row) * bitmap.pitch, size_t(made.width));
+        return &glyphs.emplace(point, std::move(made)).first->second;
+    }
 };
 
 Font::Font(const LOGFONT& logFont) : logFont_(logFont), face_(std::make_unique<Face>()) { logFont_.lfFaceName[31] = 0; }
@@ -134,7 +165,7 @@ int Font::textWidth(std::string_view utf8) const {
     std::lock_guard lock(gFreeTypeMutex);
     int width = 0;
     for (char32_t point : CodePoints(utf8))
-        if (FT_Load_Char(face_->face, point, FT_LOAD_DEFAULT) == 0) width += int((face_->face->glyph->advance.x + 32) >> 6);
+        if (const CachedGlyph* glyph = face_->glyph(point)) width += glyph->advance;
     return width;
 }
 
@@ -146,23 +177,21 @@ int Font::draw(Surface& surface, const RECT& clip, int x, int top, std::string_v
     const int baseline = top + face_->metrics.tmAscent;
     const int start = x;
     for (char32_t point : CodePoints(utf8)) {
-        if (FT_Load_Char(face, point, FT_LOAD_RENDER) != 0) continue;
-        const FT_GlyphSlot glyph = face->glyph;
-        const FT_Bitmap& bitmap = glyph->bitmap;
-        const int left = x + glyph->bitmap_left, glyphTop = baseline - glyph->bitmap_top;
-        for (unsigned row = 0; row < bitmap.rows; ++row) {
-            const int y = glyphTop + int(row);
-            if (y < clip.top || y >= clip.bottom) continue;
-            const unsigned char* coverage = bitmap.buffer + std::ptrdiff_t(row) * bitmap.pitch;
-            for (unsigned column = 0; column < bitmap.width; ++column) {
-                const int px = left + int(column);
-                if (px < clip.left || px >= clip.right || coverage[column] == 0) continue;
+        const CachedGlyph* glyph = face_->glyph(point);
+        if (!glyph) continue;
+        const int left = x + glyph->left, glyphTop = baseline - glyph->top;
+        const RECT box = IntersectRects(RECT{left, glyphTop, left + glyph->width, glyphTop + glyph->rows}, clip);
+        for (int y = box.top; y < box.bottom; ++y) {
+            const unsigned char* coverage = glyph->coverage.data() + size_t(y - glyphTop) * size_t(glyph->width);
+            for (int px = box.left; px < box.right; ++px) {
+                const unsigned amount = coverage[px - left];
+                if (amount == 0) continue;
                 const std::uint32_t under = surface.pixel(px, y);
-                surface.setValue(px, y, DeviceValue(ColorFromRgb(Blend(under, color, coverage[column])), surface.depth()));
+                surface.setValue(px, y, DeviceValue(ColorFromRgb(Blend(under, color, amount)), surface.depth()));
             }
         }
-        touched = UnionRects(touched, IntersectRects(RECT{left, glyphTop, left + int(bitmap.width), glyphTop + int(bitmap.rows)}, clip));
-        x += int((glyph->advance.x + 32) >> 6);
+        touched = UnionRects(touched, box);
+        x += glyph->advance;
     }
     if (logFont_.lfUnderline) {
         const int y = baseline + std::max(1, int(-face->underline_position * face->size->metrics.y_ppem / std::max<int>(1, face->units_per_EM)));

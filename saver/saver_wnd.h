@@ -69,6 +69,7 @@ public:
     void StepMarquee(bool forceRedraw, bool recompose);
     const std::string& marqueeText() const { return marqueeText_; }
     int marqueeX() const { return marquee_.x(); }
+    int marqueeTextWidth() const { return marquee_.textWidth(); }
 
 protected:
     // Creates the window with the given class and title; the full-screen form uses its own.

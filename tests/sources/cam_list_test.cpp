@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "cam_list.h"
+#include "local_time.h"
 #include "cam_validation.h"
 #include "headless_display.h"
 #include "system_services.h"
@@ -17,19 +18,6 @@ const std::string kThree =
     "Harbour|http://host/h.jpg|3:04:05 PM - 1/2/01|Success|JPG|1|http://ref/|Tue, 01 Jan 2002 10:00:00 GMT|0|"
     "Bridge|http://host/b.gif|??:??|Unknown|???|0|||7|"
     "Tower|http://host/t.jpg|??:??|Error|JPG|1|||0|";
-
-// Local time as the parser reads it, for comparisons.
-std::time_t Local(int year, int month, int day, int hour, int minute, int second) {
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = hour;
-    parts.tm_min = minute;
-    parts.tm_sec = second;
-    parts.tm_isdst = -1;
-    return std::mktime(&parts);
-}
 
 }  // namespace
 
@@ -115,21 +103,21 @@ TEST(CamListTest, NextSelectedCamWalksOnAndNeverReturnsItsStart) {
 }
 
 TEST(CamListTest, LastUpdateTextsParseAndFormat) {
-    EXPECT_EQ(ParseLastUpdate("12:30:00 AM - 1/1/01"), Local(2001, 1, 1, 0, 30, 0));
-    EXPECT_EQ(ParseLastUpdate("12:30:00 PM - 1/1/01"), Local(2001, 1, 1, 12, 30, 0));
-    EXPECT_EQ(ParseLastUpdate("1:00:00 PM - 12/31/00"), Local(2000, 12, 31, 13, 0, 0));
+    EXPECT_EQ(ParseLastUpdate("12:30:00 AM - 1/1/01"), testing_support::LocalTime(2001, 1, 1, 0, 30, 0));
+    EXPECT_EQ(ParseLastUpdate("12:30:00 PM - 1/1/01"), testing_support::LocalTime(2001, 1, 1, 12, 30, 0));
+    EXPECT_EQ(ParseLastUpdate("1:00:00 PM - 12/31/00"), testing_support::LocalTime(2000, 12, 31, 13, 0, 0));
     EXPECT_EQ(ParseLastUpdate("??:??"), 0);
     EXPECT_EQ(ParseLastUpdate(""), 0);
-    const std::time_t when = Local(2026, 3, 4, 15, 4, 5);
+    const std::time_t when = testing_support::LocalTime(2026, 3, 4, 15, 4, 5);
     EXPECT_EQ(FormatLastUpdate(when), "3:04:05 PM - 3/4/26");
-    EXPECT_EQ(FormatLastUpdate(Local(2026, 11, 30, 0, 9, 0)), "12:09:00 AM - 11/30/26");
+    EXPECT_EQ(FormatLastUpdate(testing_support::LocalTime(2026, 11, 30, 0, 9, 0)), "12:09:00 AM - 11/30/26");
     EXPECT_EQ(ParseLastUpdate(FormatLastUpdate(when)), when);
 
     saver::SaverSettings settings;
     settings.CamList = kThree;
-    const std::time_t now = Local(2026, 12, 8, 12, 0, 0);
+    const std::time_t now = testing_support::LocalTime(2026, 12, 8, 12, 0, 0);
     EXPECT_GT(SecondsSinceUpdate(settings, "Bridge", now), 24LL * 3600 * 365 * 50);  // never: due at once
-    EXPECT_EQ(SecondsSinceUpdate(settings, "Harbour", Local(2001, 1, 2, 15, 5, 5)), 60);
+    EXPECT_EQ(SecondsSinceUpdate(settings, "Harbour", testing_support::LocalTime(2001, 1, 2, 15, 5, 5)), 60);
 }
 
 TEST(CamListTest, PicturePathsLiveInTheImagesFolder) {
