@@ -16,8 +16,10 @@
 #include "input_keys.h"
 #include "message_queue.h"
 #include "qt_display.h"
+#include "termination.h"
 #include "window_record.h"
 #include "windows.h"
+#include "x11_host_display.h"
 
 namespace platform {
 namespace {
@@ -133,6 +135,16 @@ ParsedScript ParseScript(std::string_view text) {
     return script;
 }
 
+void RequestProgramEnd() {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->close();
+    } else if (HWND window = GetMainWindow()) {
+        PostMessage(window, WM_CLOSE, 0, 0);
+    } else {
+        PostQuitMessage(0);
+    }
+}
+
 void SetStateReporter(std::function<std::string()> reporter) {
     std::lock_guard lock(gReporterMutex);
     gStateReporter = std::move(reporter);
@@ -234,28 +246,19 @@ struct ProgramSession::Script {
             if (!out) std::fprintf(stderr, "kelvane: could not write the state file %s\n", action.path.c_str());
             break;
         }
-        case ScriptAction::Kind::Quit:
-            // A close request, as a person's would be: the window may be inside a transition's
-            // pause, where being destroyed underfoot would pull the state from under it.
-            if (dialog) {
-                dialog->close();
-            } else if (HWND window = GetMainWindow()) {
-                PostMessage(window, WM_CLOSE, 0, 0);
-            } else {
-                PostQuitMessage(0);
-            }
-            break;
+        case ScriptAction::Kind::Quit: RequestProgramEnd(); break;
         }
     }
 };
 
-ProgramSession::ProgramSession(int& argc, char** argv) {
+ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowRequest> host) {
     auto display = ParseDisplaySetting(Getenv("KELVANE_DISPLAY"));
     if (!display) Fail(std::string("KELVANE_DISPLAY must be headless, headless:WxH or headless:WxH:DEPTH, not '") +
                        Getenv("KELVANE_DISPLAY") + "'");
     display_ = *display;
     // Without a display Qt still serves the dialogs, offscreen; our pixels are never scaled.
-    if (display_.headless || (!*Getenv("DISPLAY") && !*Getenv("WAYLAND_DISPLAY")))
+    // A hack draws into another program's window: Qt serves nothing on the screen then.
+    if (display_.headless || host || (!*Getenv("DISPLAY") && !*Getenv("WAYLAND_DISPLAY")))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     else if (*Getenv("DISPLAY") && !*Getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "xcb", 1);  // host windows of previews and hacks are X11 windows
@@ -266,11 +269,17 @@ ProgramSession::ProgramSession(int& argc, char** argv) {
     if (clock == "virtual") Clock::instance().setVirtual(true);
     else if (!clock.empty() && clock != "real") Fail("KELVANE_CLOCK must be virtual or real, not '" + clock + "'");
 
-    if (display_.headless || QGuiApplication::platformName() == "offscreen")
+    if (host && !display_.headless) {
+        const std::uint64_t window = host->window ? host->window : X11HostDisplay::RootWindowId().value_or(0);
+        auto hostDisplay = X11HostDisplay::Open(window);
+        if (!hostDisplay) Fail("there is no window " + std::to_string(window) + " to draw on (is DISPLAY set?)");
+        SetDisplay(std::move(hostDisplay));
+    } else if (display_.headless || QGuiApplication::platformName() == "offscreen")
         SetDisplay(std::make_unique<HeadlessDisplay>(display_.width, display_.height, display_.depth));
     else
         SetDisplay(std::make_unique<QtDisplay>());
     Display().attachQueue(MessageQueue::current());
+    EndOnTerminationSignals();
 
     if (const std::string scriptFile = Getenv("KELVANE_SCRIPT"); !scriptFile.empty()) {
         std::ifstream in(scriptFile);

@@ -45,11 +45,20 @@ ParsedScript ParseScript(std::string_view text);
 // What the `state` action writes: the saver window registers its dump here.
 void SetStateReporter(std::function<std::string()> reporter);
 
+// Asks the program to end as a person would: the open dialog closes, else the main window gets
+// WM_CLOSE, else the loop ends.
+void RequestProgramEnd();
+
+// Draw into a window of another program instead of windows of our own (a screen-saver hack).
+struct HostWindowRequest {
+    std::uint64_t window = 0;  // 0: the root window
+};
+
 // Opens the program's session: the Qt application (offscreen when headless), the display, the
-// clock and the script. Errors in the environment end the program with a message.
+// clock, the script, and an orderly end on SIGTERM, SIGINT and SIGHUP. Errors in the environment end the program with a message.
 class ProgramSession {
 public:
-    ProgramSession(int& argc, char** argv);
+    ProgramSession(int& argc, char** argv, std::optional<HostWindowRequest> host = std::nullopt);
     ~ProgramSession();
     ProgramSession(const ProgramSession&) = delete;
     ProgramSession& operator=(const ProgramSession&) = delete;

@@ -16,7 +16,8 @@ bool HeadlessDisplay::screenshot(const std::filesystem::path& file) {
 Surface ComposeScreen(const RECT& screen) {
     Surface composed(screen.width(), screen.height(), Display().depth());
     for (const auto& record : SurfaceWindows())
-        if (record->visible && !record->parent) composed.blit(*record->surface, record->rect.left, record->rect.top);
+        if (record->visible && !record->parent)
+            composed.blit(*record->surface, record->rect.left - screen.left, record->rect.top - screen.top);
     return composed;
 }
 

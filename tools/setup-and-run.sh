@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the suite and runs the saver on its demo: four picture sources
 # served by the loopback picture server (changing JPEG and GIF pictures), changing every ten
-# seconds with transitions while the picture floats. On a real display it runs full screen until
+# seconds with transitions while the picture floats, and a marquee of date, time, source, last
+# update, result and status scrolling along the bottom. On a real display it runs full screen until
 # a key or a click; without one it runs headless for 30 seconds and leaves screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +42,15 @@ Windows Registry Editor Version 5.00
 "FloatSpeed"=dword:0000005a
 "ImageStretchOption"=dword:00000002
 "BackColor"=dword:00201008
+"ShowTicker"=dword:00000001
+"ShowDate"=dword:00000001
+"DateFormat"=dword:00000002
+"ShowTime"=dword:00000001
+"ShowFileName"=dword:00000001
+"UsePath"=dword:00000001
+"UseExtension"=dword:00000001
+"ShowStatus"=dword:00000001
+"FontColor"=dword:0000ffff
 REG
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${KELVANE_DISPLAY:-}" ]; then

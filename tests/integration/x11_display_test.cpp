@@ -99,3 +99,61 @@ TEST_F(X11DisplayTest, PreviewDrawsInsideTheHostWindowAndEndsWithIt) {
     host.wait(5000);
     EXPECT_EQ(saver->wait(10000), 0) << "the preview did not end with its host";
 }
+
+namespace {
+
+// Top-level windows on the X server, mapped or not.
+size_t TopLevelWindows(Display* display) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    if (children) XFree(children);
+    return count;
+}
+
+}  // namespace
+
+TEST_F(X11DisplayTest, AsAHackItDrawsTheFullSaverIntoTheDaemonsWindowAndEndsOnSigterm) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x00C0C000);  // teal
+    StoreSetting("ShowTicker", 0);
+    StoreSetting("ImageStretchOption", 1);  // the fallback picture at its own 320 x 240
+    ChildProcess host(HelperPath("x_host_window"), {"640", "480"}, environment());
+    const std::string id = host.readLine(10000);
+    ASSERT_FALSE(id.empty());
+    ASSERT_TRUE(waitForColour(50, 40, 0xFFFFFF, 5000)) << "the host window is not on the screen";
+    const size_t windowsBefore = TopLevelWindows(display_);
+
+    // The daemon names its window in hexadecimal; "-root" then means that window.
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%lx", std::stoul(id));
+    auto environment = this->environment();
+    environment.push_back(std::string("XSCREENSAVER_WINDOW=") + hex);
+    auto saver = StartSaver(root, {{"-root"}, "", environment});
+    ASSERT_TRUE(waitForColour(41, 31, 0x00C0C0, 15000))
+        << "the hack never drew into the window: " << std::hex << pixelAt(41, 31);
+    EXPECT_EQ(pixelAt(40 + 639, 30 + 479), 0x00C0C0u);  // the whole window: it is the hack's screen
+    EXPECT_NE(pixelAt(40 + 640, 30 + 480), 0x00C0C0u);
+    EXPECT_NE(pixelAt(40 + 320, 30 + 240), 0x00C0C0u);  // the fallback picture in the middle
+    EXPECT_EQ(TopLevelWindows(display_), windowsBefore) << "the hack made a window of its own";
+    EXPECT_EQ(saver->wait(0), -1);
+
+    saver->kill(SIGTERM);
+    EXPECT_EQ(saver->wait(10000), 0) << "the hack did not end in order";
+}
+
+TEST_F(X11DisplayTest, AHackEndsWithItsWindowAndRefusesABadWindowId) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x000000C0);
+    ChildProcess host(HelperPath("x_host_window"), {"200", "100"}, environment());
+    const std::string id = host.readLine(10000);
+    ASSERT_FALSE(id.empty());
+    auto saver = StartSaver(root, {{"-window-id", id}, "", environment()});
+    ASSERT_TRUE(waitForColour(41, 31, 0xC00000, 15000)) << "the hack never drew into the window";
+    host.kill(SIGTERM);
+    host.wait(5000);
+    EXPECT_EQ(saver->wait(10000), 0) << "the hack did not end with its window";
+
+    auto refused = StartSaver(root, {{"-window-id", "0xzz"}, "", environment()});
+    EXPECT_EQ(refused->wait(10000), 2);
+}

@@ -1,0 +1,11 @@
+// Ending the program in order when it is asked to by a signal (a screen-saver daemon stops its
+// hacks with SIGTERM; a terminal sends SIGINT or SIGHUP).
+#pragma once
+
+namespace platform {
+
+// From now on the first SIGTERM, SIGINT or SIGHUP ends the program through its main thread's
+// queue (RequestProgramEnd); a second one ends it at once.
+void EndOnTerminationSignals();
+
+}  // namespace platform

@@ -1,0 +1,173 @@
+#include "x11_host_display.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <chrono>
+#include <cstring>
+
+#include "clock.h"
+#include "headless_display.h"
+#include "message_queue.h"
+#include "window_record.h"
+#include "windows.h"
+
+namespace platform {
+
+namespace {
+
+int IgnoreError(::Display*, XErrorEvent*) { return 0; }
+
+// How often, at most, the host window is checked while nothing else happens.
+constexpr std::uint64_t kHostCheckMicros = 250000;
+
+}  // namespace
+
+struct X11HostDisplay::X11 {
+    ::Display* display = nullptr;
+    GC gc = nullptr;
+    Visual* visual = nullptr;
+    int depth = 0;
+    // True colour with 8-bit red, green and blue where a 32-bit surface keeps them.
+    bool direct = false;
+
+    ~X11() {
+        if (gc) XFreeGC(display, gc);
+        if (display) XCloseDisplay(display);
+    }
+};
+
+std::optional<std::uint64_t> X11HostDisplay::RootWindowId() {
+    ::Display* display = XOpenDisplay(nullptr);
+    if (!display) return std::nullopt;
+    const std::uint64_t root = DefaultRootWindow(display);
+    XCloseDisplay(display);
+    return root;
+}
+
+std::unique_ptr<X11HostDisplay> X11HostDisplay::Open(std::uint64_t hostWindow) {
+    auto x11 = std::make_unique<X11>();
+    x11->display = XOpenDisplay(nullptr);
+    if (!x11->display || !hostWindow) return nullptr;
+    XErrorHandler previous = XSetErrorHandler(IgnoreError);
+    XWindowAttributes attributes{};
+    const Status found = XGetWindowAttributes(x11->display, Window(hostWindow), &attributes);
+    XSync(x11->display, False);
+    XSetErrorHandler(previous);
+    if (!found || attributes.width <= 0 || attributes.height <= 0) return nullptr;
+    x11->visual = attributes.visual;
+    x11->depth = attributes.depth;
+    x11->direct = (attributes.depth == 24 || attributes.depth == 32) && attributes.visual->red_mask == 0xFF0000 &&
+                  attributes.visual->green_mask == 0xFF00 && attributes.visual->blue_mask == 0xFF;
+    x11->gc = XCreateGC(x11->display, Window(hostWindow), 0, nullptr);
+    // The host's size may change under us; its destruction is noticed by asking.
+    return std::unique_ptr<X11HostDisplay>(
+        new X11HostDisplay(std::move(x11), hostWindow, attributes.width, attributes.height));
+}
+
+X11HostDisplay::X11HostDisplay(std::unique_ptr<X11> x11, std::uint64_t host, int width, int height)
+    : x11_(std::move(x11)), host_(host), width_(width), height_(height) {}
+
+X11HostDisplay::~X11HostDisplay() = default;
+
+void X11HostDisplay::surfaceChanged(HWND window, const RECT& area) {
+    auto record = FindWindowRecord(window);
+    if (!record || record->parent) return;
+    const RECT onScreen{area.left + record->rect.left, area.top + record->rect.top, area.right + record->rect.left,
+                        area.bottom + record->rect.top};
+    dirty_ = UnionRects(dirty_, IntersectRects(onScreen, screenRect()));
+}
+
+void X11HostDisplay::windowShown(HWND window, bool visible) {
+    auto record = FindWindowRecord(window);
+    if (visible && record && !record->parent) dirty_ = UnionRects(dirty_, IntersectRects(record->rect, screenRect()));
+}
+
+void X11HostDisplay::flush() {
+    if (IsRectEmpty(dirty_) || hostGone_) return;
+    const RECT area = dirty_;
+    dirty_ = RECT{};
+    // The top-level windows composed as the screen shows them; only the changed part goes out.
+    Surface screen = ComposeScreen(area);
+    if (screen.depth() != 32) screen = screen.toRgb32();
+    const int width = area.width(), height = area.height();
+    XErrorHandler previous = XSetErrorHandler(IgnoreError);
+    XImage* image = XCreateImage(x11_->display, x11_->visual, unsigned(x11_->depth), ZPixmap, 0, nullptr,
+                                 unsigned(width), unsigned(height), 32, 0);
+    if (image) {
+        std::vector<char> pixels(size_t(image->bytes_per_line) * size_t(height));
+        image->data = pixels.data();
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* row = screen.bytes().data() + std::ptrdiff_t(y) * screen.stride();
+            if (x11_->direct && image->bits_per_pixel == 32) {
+                std::memcpy(image->data + std::ptrdiff_t(y) * image->bytes_per_line, row, size_t(width) * 4);
+                continue;
+            }
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* p = row + x * 4;  // blue, green, red
+                const Visual& v = *x11_->visual;
+                const auto scale = [](unsigned value, unsigned long mask) {
+                    if (!mask) return 0ul;
+                    int shift = 0;
+                    while (!((mask >> shift) & 1)) ++shift;
+                    const unsigned long top = mask >> shift;
+                    return ((value * top + 127) / 255) << shift;
+                };
+                XPutPixel(image, x, y, scale(p[2], v.red_mask) | scale(p[1], v.green_mask) | scale(p[0], v.blue_mask));
+            }
+        }
+        XPutImage(x11_->display, Window(host_), x11_->gc, image, 0, 0, area.left, area.top, unsigned(width),
+                  unsigned(height));
+        image->data = nullptr;  // ours, freed with the vector
+        XDestroyImage(image);
+    }
+    XSync(x11_->display, False);
+    XSetErrorHandler(previous);
+}
+
+bool X11HostDisplay::hostAlive() {
+    XErrorHandler previous = XSetErrorHandler(IgnoreError);
+    XWindowAttributes attributes{};
+    const Status found = XGetWindowAttributes(x11_->display, Window(host_), &attributes);
+    XSync(x11_->display, False);
+    XSetErrorHandler(previous);
+    return found != 0;
+}
+
+void X11HostDisplay::wait(std::optional<std::uint64_t> deadline) {
+    flush();
+    if (!hostGone_ && !hostAlive()) {
+        hostGone_ = true;
+        // Closed through their queues: the windows may be in the middle of drawing.
+        for (const auto& record : SurfaceWindows())
+            if (!record->parent) PostMessage(record->handle, WM_CLOSE, 0, 0);
+        return;
+    }
+    Clock& clock = Clock::instance();
+    const std::uint64_t now = clock.nowMicros();
+    std::uint64_t until = now + kHostCheckMicros;
+    if (deadline && *deadline < until) until = *deadline;
+    std::unique_lock lock(mutex_);
+    if (clock.isVirtual()) {
+        if (!wakeRequested_ && deadline) clock.advanceTo(*deadline);
+    } else {
+        woken_.wait_for(lock, std::chrono::microseconds(until > now ? until - now : 0), [this] { return wakeRequested_; });
+    }
+    wakeRequested_ = false;
+}
+
+void X11HostDisplay::attachQueue(MessageQueue& queue) {
+    queue.setWaiter([this](std::optional<std::uint64_t> deadline) { wait(deadline); },
+                    [this] {
+                        {
+                            std::lock_guard lock(mutex_);
+                            wakeRequested_ = true;
+                        }
+                        woken_.notify_all();
+                    });
+}
+
+bool X11HostDisplay::screenshot(const std::filesystem::path& file) {
+    return WritePng(ComposeScreen(screenRect()), file);
+}
+
+}  // namespace platform
