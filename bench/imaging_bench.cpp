@@ -12,6 +12,7 @@
 #include "image_file.h"
 #include "picture_writers.h"
 #include "quality_stretch.h"
+#include "photo_like.h"
 #include "ratio_reporter.h"
 
 // Last: its TRUE and FALSE macros would otherwise rewrite the platform's constants.
@@ -21,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace picture_writers;
+using bench::PhotoLike;
 
 const fs::path& Folder() {
     static const fs::path folder = [] {
@@ -29,25 +31,6 @@ const fs::path& Folder() {
         return made;
     }();
     return folder;
-}
-
-// A photograph's look: broad gradients, some structure and sensor noise.
-TruePicture PhotoLike(int width, int height) {
-    TruePicture picture{width, height, {}};
-    picture.pixels.reserve(size_t(width) * size_t(height));
-    std::uint32_t seed = 12345;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            seed = seed * 1664525 + 1013904223;
-            const int noise = int(seed >> 28) - 8;
-            const double fx = double(x) / width, fy = double(y) / height;
-            const int r = int(128 + 100 * std::sin(fx * 6.0 + fy * 2.0)) + noise;
-            const int g = int(110 + 90 * std::cos(fy * 5.0 - fx)) + noise;
-            const int b = int(90 + 80 * std::sin((fx + fy) * 9.0)) + noise;
-            picture.pixels.push_back({std::uint8_t(std::clamp(r, 0, 255)), std::uint8_t(std::clamp(g, 0, 255)),
-                                      std::uint8_t(std::clamp(b, 0, 255))});
-        }
-    return picture;
 }
 
 // Quantised to a 3-3-2 palette with ordered dithering, written by giflib's own encoder.

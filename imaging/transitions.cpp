@@ -4,6 +4,7 @@
 #include <array>
 
 #include "clock.h"
+#include "system_services.h"
 #include "text_compare.h"
 #include "windows.h"
 
@@ -93,6 +94,7 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
                piece.left - view.x, piece.top - view.y, SRCCOPY);
     };
     view.inProgress = true;
+    platform::DebugTrace("transition: reveal %d begins", effect);
     switch (effect) {
     case 0: copy(0, 0, areaWidth, areaHeight); break;
     case 1: {
@@ -168,6 +170,7 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
     // effects' edge): an effect that ran to its end leaves the whole picture on the screen.
     if (!view.abort && effect >= 1 && effect <= kLastDrawnEffect) copy(0, 0, areaWidth, areaHeight);
     view.inProgress = false;
+    platform::DebugTrace("transition: reveal %d ends", effect);
 }
 
 int ErasePicture(TransitionView& view, int effect, int strip) {
@@ -195,6 +198,7 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
         FillRect(dc, &area, brush.get());
     };
     view.inProgress = true;
+    platform::DebugTrace("transition: erase %d begins", effect);
     switch (effect) {
     case 0: fill(left, top, left + width, top + height); break;
     case 1: {
@@ -270,6 +274,7 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
     // A close request came, or the pattern left gaps: the rest goes at once.
     if (view.abort || (effect >= 1 && effect <= kLastDrawnEffect)) fill(left, top, left + width, top + height);
     view.inProgress = false;
+    platform::DebugTrace("transition: erase %d ends", effect);
     ReleaseDC(view.window, dc);
     return 1;
 }

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <map>
+#include <sstream>
 
+#include "picture_writers.h"
 #include "saver_process.h"
 #include "surface.h"
 
@@ -52,4 +56,73 @@ TEST(RunModeTest, AMistakeInTheHarnessVariablesIsReported) {
     EXPECT_EQ(saver->wait(20000), 2);
     auto scripted = StartSaver(root, {{"/s"}, "at soon quit\n", {"KELVANE_DISPLAY=headless"}});
     EXPECT_EQ(scripted->wait(20000), 2);
+}
+
+namespace {
+
+// "key: value" lines of a state dump.
+std::map<std::string, std::string> ReadState(const std::filesystem::path& file) {
+    std::map<std::string, std::string> state;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);)
+        if (const size_t colon = line.find(": "); colon != std::string::npos)
+            state[line.substr(0, colon)] = line.substr(colon + 2);
+    return state;
+}
+
+}  // namespace
+
+TEST(RunModeTest, APictureIsWipedInOntoItsRectangleAndTheMarqueeRunsBelow) {
+    TempRoot root;
+    // A picture of known colours: red above, green below.
+    picture_writers::TruePicture picture{320, 240, {}};
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) picture.pixels.push_back(y < 120 ? picture_writers::Rgb{200, 30, 30}
+                                                                       : picture_writers::Rgb{30, 200, 30});
+    std::filesystem::create_directories(root.path() / "data" / "images");
+    picture_writers::WriteFile(root.path() / "data" / "images" / "Harbour.BMP", picture_writers::BmpFile(picture));
+    StoreSetting("BackColor", 0x00402010);  // blue 0x40, green 0x20, red 0x10
+    StoreSetting("ImageStretchOption", 1);  // the picture's own size
+    StoreSetting("Movement", 2);            // standing still
+    StoreSetting("EnableTransitionEffect", 1);
+    StoreSetting("AutoTransitionEffect", 0);
+    StoreSetting("CurrentTransitionEffect", 1);  // "Wipe Down"
+    StoreSetting("ShowTicker", 1);
+    StoreString("CamList", "Harbour|http://127.0.0.1:9/h.bmp|??:??|Unknown|BMP|1|||0|");
+    StoreString("CurrentCam", "Harbour");
+    const auto during = root.path() / "during.png", after = root.path() / "after.png", state = root.path() / "state";
+    auto saver = StartSaver(root, {{"/s"},
+                                   "at 1900 screenshot " + during.string() + "\nat 8000 screenshot " + after.string() +
+                                       "\nat 8000 state " + state.string() + "\nat 8100 quit\n",
+                                   kHeadless});
+    ASSERT_EQ(saver->wait(30000), 0);
+
+    auto values = ReadState(state);
+    int left = 0, top = 0;
+    std::istringstream(values["picture position"]) >> left >> top;
+    EXPECT_EQ(values["picture size"], "320 240");
+    EXPECT_EQ(left, 160);
+    EXPECT_GT(top, 0);
+    const std::uint32_t background = 0x102040, red = 0xC81E1E, green = 0x1EC81E;
+    platform::Surface screen;
+    ASSERT_TRUE(platform::ReadPng(after, screen));
+    EXPECT_EQ(screen.pixel(left, top), red);
+    EXPECT_EQ(screen.pixel(left + 319, top + 119), red);
+    EXPECT_EQ(screen.pixel(left, top + 120), green);
+    EXPECT_EQ(screen.pixel(left + 319, top + 239), green);
+    for (auto [x, y] : {std::pair{left - 1, top}, {left, top - 1}, {left + 320, top + 239}, {left + 319, top + 240}})
+        EXPECT_EQ(screen.pixel(x, y), background) << x << "," << y;
+    // The marquee's text along the bottom, in its colour on the background.
+    int ink = 0;
+    for (int y = 370; y < 400; ++y)
+        for (int x = 0; x < 640; ++x) ink += screen.pixel(x, y) != background;
+    EXPECT_GT(ink, 100);
+
+    // Half-way through the wipe the top rows show the picture and the rest the background.
+    ASSERT_TRUE(platform::ReadPng(during, screen));
+    int shown = 0;
+    while (shown < 240 && screen.pixel(left + 160, top + shown) != background) ++shown;
+    EXPECT_GT(shown, 8);
+    EXPECT_LT(shown, 232);
+    for (int y = shown; y < 240; ++y) ASSERT_EQ(screen.pixel(left + 160, top + y), background) << "row " << y;
 }

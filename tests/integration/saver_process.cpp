@@ -23,4 +23,9 @@ void StoreSetting(const char* name, int value) {
     platform::WriteProfileInt("Kelvane Screen Saver", name, value);
 }
 
+void StoreString(const char* name, const std::string& value) {
+    platform::SetRegistryKey("Tarvex", "Ostrel Screen Saver");
+    platform::WriteProfileString("Kelvane Screen Saver", name, value);
+}
+
 }  // namespace integration

@@ -22,5 +22,6 @@ std::unique_ptr<testing_support::ChildProcess> StartSaver(const testing_support:
 
 // Writes a settings value of the saver before it starts.
 void StoreSetting(const char* name, int value);
+void StoreString(const char* name, const std::string& value);
 
 }  // namespace integration

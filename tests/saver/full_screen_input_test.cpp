@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include "cam_list.h"
 #include "clock.h"
+#include "connectivity.h"
 #include "headless_display.h"
+#include "message_pump.h"
+#include "picture_server.h"
 #include "profile.h"
 #include "registry.h"
 #include "saver_app.h"
 #include "saver_messages.h"
+#include "saver_window_fixture.h"
 #include "system_services.h"
 #include "temp_root.h"
 #include "windows.h"
@@ -136,4 +141,33 @@ TEST_F(FullScreenInputTest, OnTheWindows95FamilyARefusedPasswordKeepsTheSaver) {
     PostMessage(window, WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_FALSE(pumpAndCheck(window));
     EXPECT_EQ(dialogs, 2);
+}
+
+TEST_F(FullScreenInputTest, TheFunctionKeysDoTheirWork) {
+    picture_server::PictureServer server;
+    SetOnlineOverride(true);
+    UseSaverRegistryKey();
+    WriteProfileString(kSettingsSection, "CamList",
+                       "Harbour|" + server.url("/cam.jpg") + "|??:??|Unknown|???|1|||0|" +
+                           "Bridge|" + server.url("/cam.gif") + "|??:??|Unknown|???|1|||0|");
+    WriteProfileString(kSettingsSection, "CurrentCam", "Harbour");
+    MusicCompanionStandIn music;
+    HWND window = start();
+    music.commands.clear();
+
+    PostMessage(window, WM_KEYDOWN, VK_F3, 1);
+    PostMessage(window, WM_KEYDOWN, VK_F4, 1);
+    EXPECT_TRUE(pumpAndCheck(window));
+    EXPECT_EQ(music.commands, (std::vector<int>{3, 5}));  // pause or resume, and the second command
+
+    PostMessage(window, WM_KEYDOWN, VK_F12, 1);  // the current source is fetched at once
+    EXPECT_TRUE(testing_support::PumpUntil(window, [&] {
+        return sources::GetCamField(app_.settings, "Harbour", sources::kCamLastResult) == "Success";
+    }));
+    EXPECT_EQ(sources::GetCamField(app_.settings, "Bridge", sources::kCamLastResult), "Unknown");
+
+    PostMessage(window, WM_KEYDOWN, VK_F9, 1);  // the next source
+    EXPECT_TRUE(pumpAndCheck(window));
+    EXPECT_EQ(app_.settings.CurrentCam, "Bridge");
+    SetOnlineOverride(std::nullopt);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "clock.h"
 #include "connectivity.h"
@@ -23,6 +24,27 @@ namespace saver {
 
 using namespace platform;
 using picture_writers::Rgb;
+
+// A window titled as the music companion's, writing down the commands it gets; it answers the
+// query (command 1) with 10, "usable".
+class MusicCompanionStandIn {
+public:
+    MusicCompanionStandIn() {
+        RegisterClass("MusicStandIn", 0);
+        window_ = CreateWindowEx(0, "MusicStandIn", "Melodrin", WS_POPUP, 0, 0, 1, 1, nullptr, 0,
+                                 [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                                     if (message != 0x464) return DefWindowProc(window, message, wParam, lParam);
+                                     commands.push_back(int(wParam));
+                                     return wParam == 1 ? 10 : 0;
+                                 });
+    }
+    ~MusicCompanionStandIn() { DestroyWindow(window_); }
+
+    std::vector<int> commands;
+
+private:
+    HWND window_ = nullptr;
+};
 
 class SaverWindowTest : public ::testing::Test {
 protected:

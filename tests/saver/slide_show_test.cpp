@@ -106,3 +106,45 @@ TEST_F(SlideShowTest, ALiveUpdateReplacesThePictureOnTheScreen) {
     EXPECT_EQ(window.shownSize(), (ShownSize{320, 240}));  // the served picture's own size
     EXPECT_FALSE(app_.fetch.FetchBusy);
 }
+
+TEST_F(SlideShowTest, TheCurrentSourceCarriesAcrossRunsForEachChangeMode) {
+    set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG"));
+    const auto run = [&](int change) {
+        set("Change", change);
+        set("ChangeTime", 2);
+        start();
+        const std::string shown = app_.settings.CurrentCam;
+        if (change == 1)  // the change timer moves on during the run
+            EXPECT_TRUE(testing_support::PumpUntil(window_->hwnd(), [&] { return app_.settings.CurrentCam != shown; }));
+        DestroyWindow(window_->hwnd());
+        return shown;
+    };
+    EXPECT_EQ(run(0), "Harbour");
+    EXPECT_EQ(run(0), "Harbour");  // Change 0: the same source run after run
+    EXPECT_EQ(run(2), "Harbour");
+    EXPECT_EQ(run(2), "Bridge");   // Change 2: the next run starts with the next source
+    EXPECT_EQ(run(1), "Harbour");
+    EXPECT_EQ(run(0), "Bridge");   // Change 1: the run ended on Bridge and the next starts there
+}
+
+TEST_F(SlideShowTest, APreviewKeepsItsSourceAndStartsNoMusic) {
+    MusicCompanionStandIn music;
+    set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG"));
+    set("Change", 1);
+    set("ChangeTime", 1);
+    set("NoMidiSound", 0);
+    SaverWnd& preview = start(RECT{0, 0, 160, 120});
+    ASSERT_TRUE(preview.isPreview());
+    const DWORD until = GetTickCount() + 3500;
+    testing_support::PumpUntil(preview.hwnd(), [&] { return GetTickCount() >= until; });
+    EXPECT_EQ(app_.settings.CurrentCam, "Harbour");
+    EXPECT_TRUE(music.commands.empty());
+    DestroyWindow(preview.hwnd());
+    MSG message;
+    while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&message);
+    EXPECT_EQ(music.commands, std::vector<int>{99});  // closing the companion is asked even so
+
+    music.commands.clear();
+    start();  // the full-screen form: asked whether it can play, then to play
+    EXPECT_EQ(music.commands, (std::vector<int>{1, 7}));
+}
