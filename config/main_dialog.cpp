@@ -4,11 +4,13 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "link_bitmap_button.h"
 #include "string_table.h"
 
 namespace config {
@@ -35,8 +37,14 @@ CMainDialog::CMainDialog() : dialog_(std::make_unique<QDialog>()) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog_.get(), &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog_.get(), &QDialog::reject);
-    layout->addWidget(buttons);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(desktop::LinkBitmapButton::kOkButtonName);
+    // The foot: the link to the maker's site, then OK and Cancel.
+    auto* foot = new QHBoxLayout;
+    foot->addWidget(new desktop::LinkBitmapButton(dialog_.get()));
+    foot->addStretch();
+    foot->addWidget(buttons);
+    layout->addLayout(foot);
 }
 
 CMainDialog::~CMainDialog() = default;
