@@ -11,8 +11,6 @@ using namespace platform;
 
 namespace {
 
-HDDEDATA IgnoreTransactions(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, std::uintptr_t, std::uintptr_t) { return nullptr; }
-
 std::string BrowserStartPage() {
     HKEY key = nullptr;
     if (RegOpenKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main\\", &key) != 0) return {};
@@ -27,7 +25,7 @@ std::string BrowserStartPage() {
 bool OpenStartPageByDde() {
     const std::string address = BrowserStartPage();
     DWORD instance = 0;
-    if (DdeInitialize(&instance, IgnoreTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return false;
+    if (DdeInitialize(&instance, DdeIgnoreTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return false;
     HSZ service = DdeCreateStringHandle(instance, "iexplore", CP_WINANSI);
     HSZ topic = DdeCreateStringHandle(instance, "WWW_OpenURL", CP_WINANSI);
     if (HCONV conversation = DdeConnect(instance, service, topic, nullptr)) {

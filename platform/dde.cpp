@@ -119,6 +119,8 @@ int OpenConversation(const std::string& service, const std::string& topic) {
 
 }  // namespace
 
+HDDEDATA DdeIgnoreTransactions(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, std::uintptr_t, std::uintptr_t) { return nullptr; }
+
 UINT DdeInitialize(DWORD* instance, PFNCALLBACK, DWORD command, DWORD) {
     if (!instance) return DMLERR_INVALIDPARAMETER;
     if (!(command & APPCMD_CLIENTONLY)) return DMLERR_DLL_USAGE;  // only clients are registered this way

@@ -31,6 +31,10 @@ constexpr UINT DMLERR_INVALIDPARAMETER = 0x4006;
 using PFNCALLBACK = HDDEDATA (*)(UINT type, UINT format, HCONV conversation, HSZ topic, HSZ item, HDDEDATA data,
                                  std::uintptr_t data1, std::uintptr_t data2);
 
+// The callback of client instances that take no transactions: ignores them all, answering 0.
+HDDEDATA DdeIgnoreTransactions(UINT type, UINT format, HCONV conversation, HSZ topic, HSZ item, HDDEDATA data,
+                               std::uintptr_t data1, std::uintptr_t data2);
+
 // Registers a client instance; *instance receives its identifier (never 0).
 UINT DdeInitialize(DWORD* instance, PFNCALLBACK callback, DWORD command, DWORD reserved);
 // Ends the instance's conversations and frees every handle it created.

@@ -27,11 +27,6 @@ constexpr WPARAM kMusicQuery = 1, kMusicPlay = 7, kMusicClose = 99;
 constexpr LRESULT kMusicUsable = 10;
 constexpr int kGetRightPollTicks = 30;
 
-platform::HDDEDATA IgnoreDdeTransactions(UINT, UINT, platform::HCONV, platform::HSZ, platform::HSZ, platform::HDDEDATA,
-                                         std::uintptr_t, std::uintptr_t) {
-    return nullptr;
-}
-
 // The picture type of a file name's extension, or nothing for one the slide show does not show.
 std::optional<int> PictureType(const std::string& path) {
     const size_t dot = path.rfind('.');
@@ -179,7 +174,7 @@ int SaverWnd::OnCreate() {
     if (!preview_ && marqueeShown_) area_.bottom -= marquee_.height();
     if (preview_) marqueeShown_ = false;
     if (!preview_ && s.ShowGetRight &&
-        DdeInitialize(&ddeInstance_, IgnoreDdeTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        DdeInitialize(&ddeInstance_, DdeIgnoreTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
         ddeInstance_ = 0;
 
     changePeriodMs_ = s.Change == 1 ? s.ChangeTime * 1000 : 0;
