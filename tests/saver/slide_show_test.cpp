@@ -114,8 +114,9 @@ TEST_F(SlideShowTest, TheCurrentSourceCarriesAcrossRunsForEachChangeMode) {
         set("ChangeTime", 2);
         start();
         const std::string shown = app_.settings.CurrentCam;
-        if (change == 1)  // the change timer moves on during the run
+        if (change == 1) {  // the change timer moves on during the run
             EXPECT_TRUE(testing_support::PumpUntil(window_->hwnd(), [&] { return app_.settings.CurrentCam != shown; }));
+        }
         DestroyWindow(window_->hwnd());
         return shown;
     };
