@@ -22,6 +22,19 @@ constexpr std::uint64_t kHostCheckMicros = 250000;
 
 }  // namespace
 
+// Where one 8-bit colour channel goes in a pixel of the server's format.
+struct ChannelPlace {
+    int shift = 0;
+    unsigned long top = 0;  // the channel's largest value
+
+    explicit ChannelPlace(unsigned long mask = 0) {
+        if (!mask) return;
+        while (!((mask >> shift) & 1)) ++shift;
+        top = mask >> shift;
+    }
+    unsigned long place(unsigned value) const { return ((value * top + 127) / 255) << shift; }
+};
+
 struct X11HostDisplay::X11 {
     ::Display* display = nullptr;
     GC gc = nullptr;
@@ -29,6 +42,7 @@ struct X11HostDisplay::X11 {
     int depth = 0;
     // True colour with 8-bit red, green and blue where a 32-bit surface keeps them.
     bool direct = false;
+    ChannelPlace red, green, blue;
 
     ~X11() {
         if (gc) XFreeGC(display, gc);
@@ -58,6 +72,9 @@ std::unique_ptr<X11HostDisplay> X11HostDisplay::Open(std::uint64_t hostWindow) {
     x11->depth = attributes.depth;
     x11->direct = (attributes.depth == 24 || attributes.depth == 32) && attributes.visual->red_mask == 0xFF0000 &&
                   attributes.visual->green_mask == 0xFF00 && attributes.visual->blue_mask == 0xFF;
+    x11->red = ChannelPlace(attributes.visual->red_mask);
+    x11->green = ChannelPlace(attributes.visual->green_mask);
+    x11->blue = ChannelPlace(attributes.visual->blue_mask);
     x11->gc = XCreateGC(x11->display, Window(hostWindow), 0, nullptr);
     // The host's size may change under us; its destruction is noticed by asking.
     return std::unique_ptr<X11HostDisplay>(
@@ -104,15 +121,7 @@ void X11HostDisplay::flush() {
             }
             for (int x = 0; x < width; ++x) {
                 const std::uint8_t* p = row + x * 4;  // blue, green, red
-                const Visual& v = *x11_->visual;
-                const auto scale = [](unsigned value, unsigned long mask) {
-                    if (!mask) return 0ul;
-                    int shift = 0;
-                    while (!((mask >> shift) & 1)) ++shift;
-                    const unsigned long top = mask >> shift;
-                    return ((value * top + 127) / 255) << shift;
-                };
-                XPutPixel(image, x, y, scale(p[2], v.red_mask) | scale(p[1], v.green_mask) | scale(p[0], v.blue_mask));
+                XPutPixel(image, x, y, x11_->red.place(p[2]) | x11_->green.place(p[1]) | x11_->blue.place(p[0]));
             }
         }
         XPutImage(x11_->display, Window(host_), x11_->gc, image, 0, 0, area.left, area.top, unsigned(width),

@@ -25,7 +25,7 @@ protected:
         auto xvfb = platform::FindProgram("Xvfb");
         ASSERT_TRUE(xvfb) << "Xvfb is needed for these tests (Debian package xvfb)";
         server_ = std::make_unique<ChildProcess>(xvfb->string(), std::vector<std::string>{
-                                                                    "-displayfd", "1", "-screen", "0", "800x600x24",
+                                                                    "-displayfd", "1", "-screen", "0", "800x600x" + std::to_string(depth_),
                                                                     "-nolisten", "tcp"});
         const std::string number = server_->readLine(20000);
         ASSERT_FALSE(number.empty()) << "Xvfb did not start";
@@ -43,7 +43,7 @@ protected:
     unsigned long pixelAt(int x, int y) {
         XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, 1, 1, AllPlanes, ZPixmap);
         if (!image) return ~0ul;
-        const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+        const unsigned long pixel = XGetPixel(image, 0, 0) & (depth_ == 16 ? 0xFFFF : 0xFFFFFF);
         XDestroyImage(image);
         return pixel;
     }
@@ -57,6 +57,7 @@ protected:
         return false;
     }
 
+    int depth_ = 24;
     std::unique_ptr<ChildProcess> server_;
     std::string displayName_;
     Display* display_ = nullptr;
@@ -156,4 +157,30 @@ TEST_F(X11DisplayTest, AHackEndsWithItsWindowAndRefusesABadWindowId) {
 
     auto refused = StartSaver(root, {{"-window-id", "0xzz"}, "", environment()});
     EXPECT_EQ(refused->wait(10000), 2);
+}
+
+namespace {
+
+class X11SixteenBitDisplayTest : public X11DisplayTest {
+protected:
+    X11SixteenBitDisplayTest() { depth_ = 16; }
+};
+
+}  // namespace
+
+TEST_F(X11SixteenBitDisplayTest, AHackConvertsItsColoursForTheServersFormat) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x00C0C000);  // teal: red 0, green 0xC0, blue 0xC0
+    StoreSetting("ShowTicker", 0);
+    StoreSetting("ImageStretchOption", 1);
+    ChildProcess host(HelperPath("x_host_window"), {"640", "480"}, environment());
+    const std::string id = host.readLine(10000);
+    ASSERT_FALSE(id.empty());
+    auto saver = StartSaver(root, {{"-window-id", id}, "", environment()});
+    // 5-6-5 bits: green 0xC0 of 0xFF is 47 of 63, blue 23 of 31.
+    const unsigned long teal = (47ul << 5) | 23ul;
+    ASSERT_TRUE(waitForColour(41, 31, teal, 15000)) << "found " << std::hex << pixelAt(41, 31);
+    EXPECT_EQ(pixelAt(40 + 639, 30 + 479), teal);
+    saver->kill(SIGTERM);
+    EXPECT_EQ(saver->wait(10000), 0);
 }
