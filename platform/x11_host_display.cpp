@@ -133,26 +133,20 @@ void X11HostDisplay::flush() {
     XSetErrorHandler(previous);
 }
 
-bool X11HostDisplay::hostAlive() {
-    XErrorHandler previous = XSetErrorHandler(IgnoreError);
-    XWindowAttributes attributes{};
-    const Status found = XGetWindowAttributes(x11_->display, Window(host_), &attributes);
-    XSync(x11_->display, False);
-    XSetErrorHandler(previous);
-    return found != 0;
-}
-
 void X11HostDisplay::wait(std::optional<std::uint64_t> deadline) {
     flush();
-    if (!hostGone_ && !hostAlive()) {
+    Clock& clock = Clock::instance();
+    const std::uint64_t now = clock.nowMicros();
+    // A round trip to the server: asked at most every check period, not at every wait.
+    const bool checkDue = !hostGone_ && now - lastHostCheck_ >= kHostCheckMicros;
+    if (checkDue) lastHostCheck_ = now;
+    if (checkDue && !probe_.clientRect(host_)) {
         hostGone_ = true;
         // Closed through their queues: the windows may be in the middle of drawing.
         for (const auto& record : SurfaceWindows())
             if (!record->parent) PostMessage(record->handle, WM_CLOSE, 0, 0);
         return;
     }
-    Clock& clock = Clock::instance();
-    const std::uint64_t now = clock.nowMicros();
     std::uint64_t until = now + kHostCheckMicros;
     if (deadline && *deadline < until) until = *deadline;
     std::unique_lock lock(mutex_);

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "display_backend.h"
+#include "x11_probe.h"
 
 namespace platform {
 
@@ -40,7 +41,6 @@ private:
     // Puts the changed parts of the top-level windows into the host window.
     void flush();
     void wait(std::optional<std::uint64_t> deadlineMicros);
-    bool hostAlive();
 
     std::unique_ptr<X11> x11_;
     std::uint64_t host_;
@@ -50,6 +50,8 @@ private:
     std::condition_variable woken_;
     bool wakeRequested_ = false;
     bool hostGone_ = false;
+    X11Probe probe_;  // tells whether the host window still exists
+    std::uint64_t lastHostCheck_ = 0;
 };
 
 }  // namespace platform

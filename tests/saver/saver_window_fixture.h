@@ -16,6 +16,7 @@
 #include "picture_writers.h"
 #include "profile.h"
 #include "saver_app.h"
+#include "saver_messages.h"
 #include "saver_wnd.h"
 #include "temp_root.h"
 #include "windows.h"
@@ -33,7 +34,7 @@ public:
         RegisterClass("MusicStandIn", 0);
         window_ = CreateWindowEx(0, "MusicStandIn", "Melodrin", WS_POPUP, 0, 0, 1, 1, nullptr, 0,
                                  [this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                                     if (message != 0x464) return DefWindowProc(window, message, wParam, lParam);
+                                     if (message != MSG_MUSIC_COMMAND) return DefWindowProc(window, message, wParam, lParam);
                                      commands.push_back(int(wParam));
                                      return wParam == 1 ? 10 : 0;
                                  });
