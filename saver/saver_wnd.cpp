@@ -212,10 +212,10 @@ int SaverWnd::LoadPicture(const std::string& path) {
     }
     const auto type = PictureType(path);
     if (!type) return 0;
-    picture_ = std::make_unique<imaging::CImageFile>(path, *type);
+    ReplacePicture(std::make_unique<imaging::CImageFile>(path, *type));
     const int width = picture_->GetWidth(), height = picture_->GetHeight();
     if (width <= 0 || height <= 0) {
-        picture_.reset();
+        ReplacePicture(nullptr);
         return 0;
     }
     const SaverSettings& s = app_.settings;
@@ -274,8 +274,15 @@ void SaverWnd::DrawPicture(HDC dc, bool withEffect) {
     if (previous) SelectPalette(dc, previous, FALSE);
 }
 
+void SaverWnd::ReplacePicture(std::unique_ptr<imaging::CImageFile> next) {
+    // The memory context keeps the palette of the picture it last drew; it must not outlive it.
+    if (memory_ && picture_ && picture_->GetPalette())
+        SelectPalette(memory_.get(), static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
+    picture_ = std::move(next);
+}
+
 void SaverWnd::ForgetPicture() {
-    picture_.reset();
+    ReplacePicture(nullptr);
     if (loaded_) {
         previousShown_ = shown_;
         previousPosition_ = position_;
@@ -483,9 +490,9 @@ void SaverWnd::OnDestroy() {
         DeleteObject(scaledBitmap_);
         scaledBitmap_ = nullptr;
     }
+    ReplacePicture(nullptr);
     memory_.reset();
     if (musicWanted_) SendMusicCommand(kMusicClose, true);
-    picture_.reset();
     SetStateReporter(nullptr);
 }
 

@@ -95,6 +95,8 @@ private:
     void PollGetRight();
     void ShowStatusText(HDC dc, const char* text);
     void SendMusicCommand(WPARAM command, bool post);
+    // Every change of the picture object goes through here.
+    void ReplacePicture(std::unique_ptr<imaging::CImageFile> next);
     void ForgetPicture();
     imaging::TransitionView& View();
 
