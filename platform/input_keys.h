@@ -7,14 +7,12 @@
 
 namespace platform {
 
-// 0 for a key the saver has no code for.
+// Every key has a code: one without a code of its own is VK_OTHER.
 UINT VirtualKeyFromQt(int qtKey);
-// "F1".."F12", "Escape", "Shift", "Ctrl", "Alt", "Return", "Space", "Tab", arrows, a letter or digit.
+// "F1".."F24", a letter or digit, the punctuation keys by their character (".", "/"), and the
+// names of the table in the source ("Escape", "Delete", "PageDown", "VolumeUp", ...); 0 when unknown.
 UINT VirtualKeyFromName(std::string_view name);
 
-}  // namespace platform
-
-namespace platform {
 // The Qt key code for a script key name; 0 when unknown.
 int QtKeyFromName(std::string_view name);
 }  // namespace platform

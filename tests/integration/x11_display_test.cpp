@@ -81,6 +81,24 @@ TEST_F(X11DisplayTest, RunModeCoversTheScreenAndARealKeyEndsIt) {
     EXPECT_EQ(saver->wait(10000), 0);
 }
 
+TEST_F(X11DisplayTest, KeysWithoutAMeaningOfTheirOwnEndTheSaverToo) {
+    unsigned long red = 0x40;
+    for (const KeySym key : {XK_Delete, XK_Home, XK_period, XK_slash, XK_Next, XK_KP_5, XK_KP_Add, XK_Insert}) {
+        TempRoot root;
+        red += 0x10;  // a colour of its own for each run, so the last run's screen is not taken for it
+        StoreSetting("BackColor", int(red));
+        auto saver = StartSaver(root, {{"/s"}, "", environment()});
+        ASSERT_TRUE(waitForColour(2, 2, red << 16, 15000)) << "the saver never covered the screen";
+        const KeyCode code = XKeysymToKeycode(display_, key);
+        ASSERT_NE(code, 0) << XKeysymToString(key);
+        XTestFakeKeyEvent(display_, code, True, 0);
+        XTestFakeKeyEvent(display_, code, False, 0);
+        XFlush(display_);
+        EXPECT_EQ(saver->wait(10000), 0) << XKeysymToString(key) << " did not end the saver";
+        saver->kill(SIGKILL);
+    }
+}
+
 TEST_F(X11DisplayTest, PreviewDrawsInsideTheHostWindowAndEndsWithIt) {
     TempRoot root;
     StoreSetting("BackColor", 0x0000C000);  // green 0xC0
