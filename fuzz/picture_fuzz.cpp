@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     imaging::CImageFile image(path, kType);
     const int width = image.GetWidth(), height = image.GetHeight();
-    if (width > 0 && height > 0 && image.GetBits() && std::int64_t(width) * height <= 1 << 20) {
+    if (width > 0 && height > 0 && image.GetBits()) {
         UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
         UniqueBitmap canvas(CreateCompatibleBitmap(dc.get(), 40, 30));
         HGDIOBJ previous = SelectObject(dc.get(), canvas.get());

@@ -12,12 +12,7 @@ namespace {
 std::uint32_t Dword(const BYTE* p) { return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24); }
 std::uint16_t Word(const BYTE* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 
-long FileSize(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long size = std::ftell(file);
-    std::rewind(file);
-    return size;
-}
+
 
 bool ReadExactly(std::FILE* file, void* into, size_t bytes) { return std::fread(into, 1, bytes, file) == bytes; }
 
@@ -30,7 +25,7 @@ BOOL CBmpImageImpl::ReadFile(const std::string& name) {
     FreeDib();
     width = height = depth = effWidth = 0;
     colorType = 0;
-    const long fileSize = FileSize(file.get());
+    const long fileSize = platform::RemainingBytes(file.get());
     if (fileSize < 12) return FALSE;
 
     // The 14-byte file header is optional: without "BM" the file is a bare DIB.
@@ -74,7 +69,7 @@ BOOL CBmpImageImpl::ReadFile(const std::string& name) {
     if (!knownDepth || (header.biCompression != BI_RGB && !(bitFields && (bitCount == 16 || bitCount == 32)))) return FALSE;
     const bool topDown = header.biHeight < 0;
     const long long rows = topDown ? -(long long)header.biHeight : header.biHeight;
-    if (header.biWidth <= 0 || header.biWidth > kMaxImageSide || rows <= 0 || rows > kMaxImageSide) return FALSE;
+    if (header.biWidth <= 0 || rows <= 0 || !SizeAllowed(std::uint64_t(header.biWidth), std::uint64_t(rows))) return FALSE;
     if (header.biClrUsed > 256) return FALSE;
     DWORD colours = header.biClrUsed ? header.biClrUsed : (bitCount <= 8 ? DWORD(1) << bitCount : 0);
     if (bitCount <= 8 && header.biClrUsed == 0) header.biClrUsed = colours;

@@ -1,5 +1,6 @@
 #include "gif_image.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@ namespace imaging {
 namespace {
 
 constexpr int kEndOfData = -1;  // never a byte value
+constexpr std::uint64_t kLzwPixelsPerByte = 4096 * 8 / 12;
 
 // Hands out the file's bytes from a 16 KB buffer, one fread at a time.
 class ByteReader {
@@ -228,6 +230,10 @@ BOOL CGifImageImpl::ReadFile(const std::string& name) {
             if (!ReadColourTable(file.get(), descriptor[8], table, colours)) break;
             tablePresent = true;
         }
+        // LZW codes are at least 12 bits for at most 4096 pixels once the table is full.
+        if (!SizePlausible(std::uint64_t(imageWidth), std::uint64_t(imageHeight),
+                           std::uint64_t(std::max(0L, platform::RemainingBytes(file.get()))), kLzwPixelsPerByte))
+            break;
         if (!Create(imageWidth, imageHeight, 8, -1)) break;
         if (tablePresent) {
             std::array<BYTE, 256> red{}, green{}, blue{};

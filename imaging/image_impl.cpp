@@ -46,7 +46,8 @@ int CImageImpl::Create(int newWidth, int newHeight, int newDepth, int newColorTy
         width = height = 0;
         return 0;
     };
-    if (!validDepth || newWidth <= 0 || newHeight <= 0 || newWidth > kMaxImageSide || newHeight > kMaxImageSide) return refuse();
+    if (!validDepth || newWidth <= 0 || newHeight <= 0 || !SizeAllowed(std::uint64_t(newWidth), std::uint64_t(newHeight)))
+        return refuse();
     // Rows as DIBs pad them: a shorter block would let the last row run past its end.
     const int rowBytes = int(DibRowBytes(newWidth, newDepth));
     const size_t bitBytes = size_t(rowBytes) * size_t(newHeight);

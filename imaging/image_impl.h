@@ -2,6 +2,7 @@
 // palette for pictures of 8 bits or less.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +18,20 @@ using namespace platform;
 constexpr int kColorTypePalette = 1;
 constexpr int kColorTypeColor = 2;
 
-// No picture is larger than this in either direction.
+// No picture is larger than this in either direction, nor larger in area than 8192 x 8192
+// (64 megapixels: more than any camera's or photo's). A JPEG beyond the area is read scaled down.
 constexpr int kMaxImageSide = 16384;
+constexpr std::uint64_t kMaxImagePixels = 8192ull * 8192ull;
+inline bool SizeAllowed(std::uint64_t width, std::uint64_t height) {
+    return width > 0 && height > 0 && width <= std::uint64_t(kMaxImageSide) && height <= std::uint64_t(kMaxImageSide) &&
+           width * height <= kMaxImagePixels;
+}
+// Whether a compressed picture of this many pixels can be held in so many bytes, when the
+// format needs at least one byte for every pixelsPerByte pixels. A hostile header claims a
+// size the file cannot hold, so nothing large is allocated for it.
+inline bool SizePlausible(std::uint64_t width, std::uint64_t height, std::uint64_t bytes, std::uint64_t pixelsPerByte) {
+    return width * height <= bytes * pixelsPerByte;
+}
 
 class CImageImpl {
 public:

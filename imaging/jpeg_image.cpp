@@ -69,6 +69,20 @@ void CmykToBgr(const JSAMPLE* cmyk, BYTE* bgr, JDIMENSION width, bool inverted) 
 // Bounded work for hostile files: no picture beyond the size limit, no more than this much memory.
 constexpr long kDecoderMemoryLimit = 512L * 1024 * 1024;
 
+// Huffman coding spends at least one bit on every 8x8 block of the first component, so a file
+// of n bytes holds at most 512 n pixels (arithmetic coding can hold more).
+constexpr std::uint64_t kHuffmanPixelsPerByte = 64 * 8;
+
+bool AcceptableSize(const jpeg_decompress_struct& decoder, long fileBytesLeft) {
+    const std::uint64_t width = decoder.image_width, height = decoder.image_height;
+    if (width == 0 || height == 0 || width > std::uint64_t(kMaxImageSide) || height > std::uint64_t(kMaxImageSide))
+        return false;
+    if (decoder.arith_code || fileBytesLeft < 0) return true;
+    // The bytes the library's source buffer already holds belong to the file as well.
+    const std::uint64_t bytes = std::uint64_t(fileBytesLeft) + decoder.src->bytes_in_buffer;
+    return SizePlausible(width, height, bytes, kHuffmanPixelsPerByte);
+}
+
 }  // namespace
 
 BOOL CJpegImageImpl::ReadFile(const std::string& name) {
@@ -93,7 +107,7 @@ BOOL CJpegImageImpl::ReadFile(const std::string& name) {
     decoder.mem->max_memory_to_use = kDecoderMemoryLimit;
     jpeg_stdio_src(&decoder, file.get());
     jpeg_read_header(&decoder, TRUE);
-    if (decoder.image_width > JDIMENSION(kMaxImageSide) || decoder.image_height > JDIMENSION(kMaxImageSide)) {
+    if (!AcceptableSize(decoder, platform::RemainingBytes(file.get()))) {
         jpeg_destroy_decompress(&decoder);
         return FALSE;
     }
@@ -112,6 +126,16 @@ BOOL CJpegImageImpl::ReadFile(const std::string& name) {
         decoder.desired_number_of_colors = 128;
     } else {
         decoder.out_color_space = JCS_EXT_BGR;  // rows copy straight into DIB rows
+    }
+    // A picture beyond the area limit is read at the first of 1/2, 1/4, 1/8 that fits.
+    jpeg_calc_output_dimensions(&decoder);
+    while (!SizeAllowed(decoder.output_width, decoder.output_height) && decoder.scale_denom < 8) {
+        decoder.scale_denom *= 2;
+        jpeg_calc_output_dimensions(&decoder);
+    }
+    if (!SizeAllowed(decoder.output_width, decoder.output_height)) {
+        jpeg_destroy_decompress(&decoder);
+        return FALSE;
     }
     jpeg_start_decompress(&decoder);
 

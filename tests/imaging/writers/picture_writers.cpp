@@ -207,6 +207,12 @@ std::string GifFile(const IndexedPicture& picture, const GifOptions& options) {
 }
 
 std::string JpegFile(const TruePicture& picture, JpegKind kind, int quality) {
+    return JpegFile(picture.width, picture.height,
+                    [&](int x, int y) { return picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)]; }, kind,
+                    quality);
+}
+
+std::string JpegFile(int width, int height, const std::function<Rgb(int x, int y)>& pixel, JpegKind kind, int quality) {
     jpeg_compress_struct encoder{};
     jpeg_error_mgr errors{};
     encoder.err = jpeg_std_error(&errors);
@@ -214,18 +220,18 @@ std::string JpegFile(const TruePicture& picture, JpegKind kind, int quality) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&encoder, &buffer, &size);
-    encoder.image_width = JDIMENSION(picture.width);
-    encoder.image_height = JDIMENSION(picture.height);
+    encoder.image_width = JDIMENSION(width);
+    encoder.image_height = JDIMENSION(height);
     encoder.input_components = kind == JpegKind::Grey ? 1 : kind == JpegKind::Cmyk ? 4 : 3;
     encoder.in_color_space = kind == JpegKind::Grey ? JCS_GRAYSCALE : kind == JpegKind::Cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&encoder);
     jpeg_set_quality(&encoder, quality, TRUE);
     jpeg_start_compress(&encoder, TRUE);
-    std::vector<JSAMPLE> row(size_t(picture.width) * size_t(encoder.input_components));
+    std::vector<JSAMPLE> row(size_t(width) * size_t(encoder.input_components));
     while (encoder.next_scanline < encoder.image_height) {
         const int y = int(encoder.next_scanline);
-        for (int x = 0; x < picture.width; ++x) {
-            const Rgb& p = picture.pixels[size_t(y * picture.width + x)];
+        for (int x = 0; x < width; ++x) {
+            const Rgb p = pixel(x, y);
             if (kind == JpegKind::Grey) {
                 row[size_t(x)] = p.r;
             } else if (kind == JpegKind::Cmyk) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ std::string LzwData(const std::vector<std::uint8_t>& pixels, int codeSize);
 
 enum class JpegKind { Colour, Grey, Cmyk };
 std::string JpegFile(const TruePicture& picture, JpegKind kind = JpegKind::Colour, int quality = 95);
+// A picture too large to hold as pixels, made row by row from a function of the position.
+std::string JpegFile(int width, int height, const std::function<Rgb(int x, int y)>& pixel,
+                     JpegKind kind = JpegKind::Colour, int quality = 95);
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
