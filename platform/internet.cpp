@@ -136,10 +136,25 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Request*>(user)->aborted.load() ? 1 : 0;
 }
 
-// Runs the transfer until the condition holds or the transfer ends.
+// A compressed body's Content-Length counts the bytes sent, not the decoded ones read.
+bool Compressed(const Request& request) {
+    const auto it = request.headers.find("content-encoding");
+    if (it == request.headers.end()) return false;
+    std::string coding;
+    for (char c : it->second)
+        if (c != ' ' && c != '\t') coding.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+    return !coding.empty() && coding != "identity";
+}
+
+// Runs the transfer until the condition holds, the transfer ends or it is broken off.
 template <typename Condition>
 void Drive(Request& request, Condition done) {
     while (!request.transferDone && !done()) {
+        if (request.aborted) {
+            request.transferDone = true;
+            request.result = CURLE_ABORTED_BY_CALLBACK;
+            return;
+        }
         int running = 0;
         curl_multi_perform(request.multi, &running);
         int queued = 0;
@@ -241,17 +256,18 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
         request->headerList = curl_slist_append(request->headerList, "Cache-Control: no-cache");
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request->headerList);
     }
-    // The body is read to the end of the connection (HTTP/1.0 closes it), so a body longer or
-    // shorter than its Content-Length shows up to the caller instead of being cut silently.
-    curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    // The body ends at its Content-Length even when the server keeps the connection open; a
+    // shorter one fails. A body the server compressed unasked comes decoded.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeouts.connectSeconds);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, timeouts.lowSpeedBytes);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeouts.stalledSeconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, timeouts.totalSeconds);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, request);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
@@ -283,7 +299,20 @@ BOOL HttpEndRequest(HINTERNET handle, void*, DWORD, std::uintptr_t) {
     if (!gHandles.count(handle)) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
     auto* request = dynamic_cast<Request*>(handle);
     if (!request) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
-    if (!request->headersDone) request->aborted = true;
+    if (!request->headersDone) {
+        request->aborted = true;
+        curl_multi_wakeup(request->multi);
+    }
+    return TRUE;
+}
+
+BOOL InternetCancelRequest(HINTERNET handle) {
+    std::lock_guard lock(gMutex);  // the handle cannot be closed meanwhile
+    if (!gHandles.count(handle)) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    auto* request = dynamic_cast<Request*>(handle);
+    if (!request) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    request->aborted = true;
+    curl_multi_wakeup(request->multi);
     return TRUE;
 }
 
@@ -299,7 +328,8 @@ BOOL HttpQueryInfo(HINTERNET handle, DWORD info, void* buffer, DWORD* length, DW
                            : info == HTTP_QUERY_LAST_MODIFIED  ? "last-modified"
                                                                : nullptr;
         auto it = name ? request->headers.find(name) : request->headers.end();
-        if (it == request->headers.end()) return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
+        if (it == request->headers.end() || (info == HTTP_QUERY_CONTENT_LENGTH && Compressed(*request)))
+            return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
         value = it->second;
     }
     }

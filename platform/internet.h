@@ -49,7 +49,11 @@ BOOL HttpSendRequest(HINTERNET request, const char* headers, DWORD headersLength
 BOOL HttpSendRequestEx(HINTERNET request, const void* buffersIn, void* buffersOut, DWORD flags, std::uintptr_t context);
 // Ends the request: when it is still being sent, this breaks it off.
 BOOL HttpEndRequest(HINTERNET request, void* buffersOut, DWORD flags, std::uintptr_t context);
+// Breaks the request off at any point (sending, waiting for headers, reading the body), from any
+// thread: the call waiting on it returns at once with ERROR_INTERNET_OPERATION_CANCELLED.
+BOOL InternetCancelRequest(HINTERNET request);
 // A header as text (terminated); false with ERROR_HTTP_HEADER_NOT_FOUND or ERROR_INSUFFICIENT_BUFFER.
+// Bodies come decoded when the server compressed them, so a compressed body has no length.
 BOOL HttpQueryInfo(HINTERNET request, DWORD info, void* buffer, DWORD* length, DWORD* index);
 // Bytes that can be read now without waiting for more (0 at the end of the body).
 BOOL InternetQueryDataAvailable(HINTERNET request, DWORD* available, DWORD flags, std::uintptr_t context);
@@ -57,10 +61,13 @@ BOOL InternetQueryDataAvailable(HINTERNET request, DWORD* available, DWORD flags
 BOOL InternetReadFile(HINTERNET request, void* buffer, DWORD toRead, DWORD* read);
 BOOL InternetCloseHandle(HINTERNET handle);
 
-// Timeouts that keep a dead server from holding a fetch: connecting, and no progress at all.
+// Limits that keep a dead or trickling server from holding a fetch: connecting; a transfer
+// slower than lowSpeedBytes a second for stalledSeconds; the whole request.
 struct InternetTimeouts {
     long connectSeconds = 15;
     long stalledSeconds = 30;
+    long lowSpeedBytes = 256;
+    long totalSeconds = 180;
 };
 void SetInternetTimeouts(const InternetTimeouts& timeouts);
 

@@ -475,7 +475,7 @@ void SaverWnd::SendMusicCommand(WPARAM command, bool post) {
 }
 
 void SaverWnd::OnDestroy() {
-    app_.fetch.CancelRequested = 1;
+    if (fetcher_) fetcher_->Cancel();
     for (std::uintptr_t id : {kMoveTimer, kUpdateTimer, kChangeTimer, kMarqueeTimer}) {
         if (timers_[id]) KillTimer(hwnd_, id);
         timers_[id] = 0;

@@ -94,11 +94,15 @@ CImageFetcher::CImageFetcher(FetchState& state) : state_(state) {}
 
 CImageFetcher::~CImageFetcher() {
     if (worker_.joinable()) {
-        state_.CancelRequested = 1;
-        if (HINTERNET pending = state_.PendingRequest.load()) HttpEndRequest(pending, nullptr, HSR_SYNC, 0);
+        Cancel();
         worker_.join();
     }
     if (internet_) InternetCloseHandle(internet_);
+}
+
+void CImageFetcher::Cancel() {
+    state_.CancelRequested = 1;
+    if (HINTERNET pending = state_.PendingRequest.load()) InternetCancelRequest(pending);
 }
 
 void CImageFetcher::ReleaseBuffer() {
@@ -183,16 +187,23 @@ void CImageFetcher::RunFetch() {
                  : state_.CancelRequested ? kFetchCancelled
                                           : kFetchError;
         HttpEndRequest(request, nullptr, HSR_SYNC, 0);
-        state_.PendingRequest = nullptr;
     } else {
         if (!withUser) HttpEndRequest(request, nullptr, HSR_SYNC, 0);
-        state_.PendingRequest = nullptr;
         [&] {
             if (state_.CancelRequested) {
                 result = kFetchCancelled;
                 return;
             }
             Post(saver::MSG_FETCH_STATUS, kStepQuerying, 0);
+            // An answer other than 2xx is the server's error page, whatever its type: never the picture.
+            char status[16];
+            DWORD statusLength = sizeof status;
+            if (!HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status, &statusLength, nullptr) || status[0] != '2' ||
+                statusLength != 3) {
+                DebugTrace("HTTP status %s", status);
+                result = kFetchError;
+                return;
+            }
             char type[512];
             DWORD length = sizeof type;
             if (!HttpQueryInfo(request, HTTP_QUERY_CONTENT_TYPE, type, &length, nullptr)) {
@@ -243,13 +254,16 @@ void CImageFetcher::RunFetch() {
             while (true) {
                 if (state_.CancelRequested) break;
                 DWORD available = 0;
+                // A transfer that breaks off is no picture, unless the break was the cancel's.
                 if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
-                    result = kFetchError;  // a transfer that breaks off is no picture
+                    if (state_.CancelRequested) break;
+                    result = kFetchError;
                     return;
                 }
                 if (state_.CancelRequested) break;
                 DWORD read = 0;
                 if (!InternetReadFile(request, block, std::min<DWORD>(std::max<DWORD>(available, 1), kReadBlock), &read)) {
+                    if (state_.CancelRequested) break;
                     result = kFetchError;
                     return;
                 }
@@ -273,6 +287,8 @@ void CImageFetcher::RunFetch() {
             result = state_.CancelRequested ? kFetchCancelled : kFetchSuccess;
         }();
     }
+    // A cancel may break the request off until here, the body included.
+    state_.PendingRequest = nullptr;
     InternetCloseHandle(request);
     InternetCloseHandle(connection);
     finish();

@@ -39,6 +39,7 @@ enum FetchStep { kStepConnecting = 1, kStepRequesting = 2, kStepQuerying = 3, kS
 struct FetchState {
     std::atomic<int> FetchBusy{0};
     std::atomic<int> CancelRequested{0};
+    // The request from its start to its close, so a cancel can break it off at any point.
     std::atomic<HINTERNET> PendingRequest{nullptr};
     std::string FetchCamName;
     std::string FetchCamUrl;
@@ -76,6 +77,8 @@ public:
     // 0: the worker started; 1: a buffer of an earlier fetch is still held; 2: the address is refused.
     int StartFetch(const std::string& url, const std::string& referrer);
     void ReleaseBuffer();
+    // Asks the running fetch to stop: it ends at once, wherever it is, as Cancelled.
+    void Cancel();
     bool HoldsBuffer() const { return holdsBuffer_; }
     // The received bytes, valid after the completion message (its wParam says how many).
     const BYTE* Buffer() const { return buffer_.data(); }

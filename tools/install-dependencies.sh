@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev libx11-dev libxtst-dev
-  libcurl4-openssl-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
+  libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libmpv-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "demo_pictures.h"
 
@@ -68,6 +69,30 @@ std::string Base64(const std::string& text) {
         out.push_back(i + 1 < text.size() ? kDigits[(triple >> 6) & 63] : '=');
         out.push_back(i + 2 < text.size() ? kDigits[triple & 63] : '=');
     }
+    return out;
+}
+
+// Holds the connection open until the peer closes it, the server stops, or a minute passes.
+void WaitForPeerToClose(int client, const std::atomic<bool>& stopping) {
+    char ignored[512];
+    for (int waited = 0; waited < 60000 && !stopping; waited += 50) {
+        pollfd entry{client, POLLIN, 0};
+        if (::poll(&entry, 1, 50) > 0 && ::recv(client, ignored, sizeof ignored, 0) <= 0) return;
+    }
+}
+
+// The body as a gzip stream, as a server that compresses what nobody asked it to sends it.
+std::string Gzip(const std::string& body) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, uLong(body.size())) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data()));
+    stream.avail_in = uInt(body.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
     return out;
 }
 
@@ -201,10 +226,9 @@ void PictureServer::serve(int client) {
     }
     if (options.count("ref") && request.headers["referer"] != options["ref"])
         return Respond(client, 403, "Forbidden", "", "<html>403</html>");
-    if (options.count("status")) {
-        const int status = std::atoi(options["status"].c_str());
+    const int status = options.count("status") ? std::atoi(options["status"].c_str()) : 200;
+    if (options.count("status") && !options.count("body"))
         return Respond(client, status, "Status", "", "<html>" + options["status"] + "</html>");
-    }
 
     std::string body, type;
     if (path.rfind("/demo/", 0) == 0) {
@@ -222,7 +246,13 @@ void PictureServer::serve(int client) {
         type = "image/jpeg";
     }
     if (options.count("type")) type = options["type"];
-    std::string headers = "HTTP/1.0 200 OK\r\nServer: kelvane-picture-server\r\n";
+    std::string headers = "HTTP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Status") +
+                          "\r\nServer: kelvane-picture-server\r\n";
+    if (options.count("keep")) headers += "Connection: keep-alive\r\n";
+    if (options["encoding"] == "gzip") {
+        body = Gzip(body);
+        headers += "Content-Encoding: gzip\r\n";
+    }
     if (type != "none") headers += "Content-Type: " + type + "\r\n";
     if (options.count("lm")) headers += "Last-Modified: " + options["lm"] + "\r\n";
     const std::string length = options.count("len") ? options["len"] : "true";
@@ -233,13 +263,16 @@ void PictureServer::serve(int client) {
     headers += "\r\n";
     if (!SendAll(client, headers.data(), headers.size())) return;
     const size_t closeAfter = options.count("close") ? size_t(std::atoll(options["close"].c_str())) : body.size();
+    const size_t stallAfter = options.count("stall") ? size_t(std::atoll(options["stall"].c_str())) : body.size();
+    const size_t pieceSize = options.count("piece") ? std::max<size_t>(1, size_t(std::atoll(options["piece"].c_str()))) : 1024;
     const int slow = std::atoi(options["slow"].c_str());
-    for (size_t sent = 0; sent < std::min(body.size(), closeAfter) && !stopping_;) {
+    for (size_t sent = 0; sent < std::min({body.size(), closeAfter, stallAfter}) && !stopping_;) {
         if (slow > 0) std::this_thread::sleep_for(std::chrono::milliseconds(slow));
-        const size_t piece = std::min<size_t>({1024, body.size() - sent, closeAfter - sent});
+        const size_t piece = std::min<size_t>({pieceSize, body.size() - sent, closeAfter - sent, stallAfter - sent});
         if (!SendAll(client, body.data() + sent, piece)) return;
         sent += piece;
     }
+    if (options.count("keep") || options.count("stall")) WaitForPeerToClose(client, stopping_);
 }
 
 }  // namespace picture_server

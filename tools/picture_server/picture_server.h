@@ -8,8 +8,13 @@
 //   lm=TEXT              Last-Modified (none by default)
 //   len=true|none|more|less|huge   Content-Length honest, absent, too large, too small, absurd
 //   close=N              close the connection after N body bytes
-//   slow=MS              wait MS before each 1 KB of the body
-//   status=CODE          answer with this status and a small HTML page
+//   stall=N              send N body bytes, then nothing, holding the connection open
+//   keep=1               hold the connection open after the whole body (keep-alive)
+//   slow=MS              wait MS before each piece of the body
+//   piece=N              body pieces of N bytes (default 1024)
+//   encoding=gzip        compress the body and say so, whatever the request asked
+//   status=CODE          answer with this status and a small HTML page; with body=..., with
+//                        that body and its picture type (an error answer carrying a picture)
 //   auth=USER:PASSWORD   demand basic authentication (401 otherwise)
 //   ref=TEXT             demand this Referer (403 otherwise)
 // Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in).
