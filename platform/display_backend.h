@@ -19,6 +19,8 @@ public:
     virtual bool isHeadless() const = 0;
     // The desktop (primary screen) in pixels, and the display depth in bits per pixel.
     virtual RECT screenRect() const = 0;
+    // The whole physical screen: the desktop, except where a host window stands in for it.
+    virtual RECT physicalScreenRect() const { return screenRect(); }
     virtual int depth() const = 0;
 
     // Life of a window that owns a surface (top-level, or child of a foreign window).

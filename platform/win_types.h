@@ -105,6 +105,8 @@ constexpr int SW_SHOW = 5;
 
 // System metrics.
 constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CXVIRTUALSCREEN = 78;
+constexpr int SM_CYVIRTUALSCREEN = 79;
 constexpr int SM_CYSCREEN = 1;
 
 // Virtual-key codes.

@@ -305,6 +305,8 @@ int GetSystemMetrics(int index) {
     switch (index) {
     case SM_CXSCREEN: return screen.width();
     case SM_CYSCREEN: return screen.height();
+    case SM_CXVIRTUALSCREEN: return Display().physicalScreenRect().width();
+    case SM_CYVIRTUALSCREEN: return Display().physicalScreenRect().height();
     default: return 0;
     }
 }

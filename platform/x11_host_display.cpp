@@ -77,12 +77,14 @@ std::unique_ptr<X11HostDisplay> X11HostDisplay::Open(std::uint64_t hostWindow) {
     x11->blue = ChannelPlace(attributes.visual->blue_mask);
     x11->gc = XCreateGC(x11->display, Window(hostWindow), 0, nullptr);
     // The host's size may change under us; its destruction is noticed by asking.
-    return std::unique_ptr<X11HostDisplay>(
+    auto display = std::unique_ptr<X11HostDisplay>(
         new X11HostDisplay(std::move(x11), hostWindow, attributes.width, attributes.height));
+    display->physical_ = RECT{0, 0, WidthOfScreen(attributes.screen), HeightOfScreen(attributes.screen)};
+    return display;
 }
 
 X11HostDisplay::X11HostDisplay(std::unique_ptr<X11> x11, std::uint64_t host, int width, int height)
-    : x11_(std::move(x11)), host_(host), width_(width), height_(height) {}
+    : x11_(std::move(x11)), host_(host), width_(width), height_(height), physical_{0, 0, width, height} {}
 
 X11HostDisplay::~X11HostDisplay() = default;
 

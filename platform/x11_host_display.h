@@ -24,7 +24,9 @@ public:
     ~X11HostDisplay() override;
 
     bool isHeadless() const override { return false; }
+    // The host window is the desktop here; the X screen around it is the physical one.
     RECT screenRect() const override { return RECT{0, 0, width_, height_}; }
+    RECT physicalScreenRect() const override { return physical_; }
     int depth() const override { return 32; }
     void surfaceChanged(HWND window, const RECT& area) override;
     void windowShown(HWND window, bool visible) override;
@@ -45,6 +47,7 @@ private:
     std::unique_ptr<X11> x11_;
     std::uint64_t host_;
     int width_, height_;
+    RECT physical_;
     RECT dirty_{};
     std::mutex mutex_;
     std::condition_variable woken_;

@@ -124,11 +124,13 @@ int LoadSettings(SaverSettings& settings) {
 
     settings.MaxWidth = GetProfileInt(kSettingsSection, "MaxWidth", 640);
     settings.MaxHeight = GetProfileInt(kSettingsSection, "MaxHeight", 480);
-    RECT desktop{};
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    // Unsigned on purpose: a stored value with the top bit set counts as larger than any desktop.
-    if (settings.MaxWidth > unsigned(desktop.right - desktop.left)) settings.MaxWidth = unsigned(desktop.right - desktop.left);
-    if (settings.MaxHeight > unsigned(desktop.bottom - desktop.top)) settings.MaxHeight = unsigned(desktop.bottom - desktop.top);
+    // Against the whole screen: a host window standing in for the desktop (an XScreenSaver
+    // preview) must not shrink the stored size. Unsigned on purpose: a stored value with the top
+    // bit set counts as larger than any screen.
+    const unsigned screenWidth = unsigned(GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    const unsigned screenHeight = unsigned(GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    if (settings.MaxWidth > screenWidth) settings.MaxWidth = screenWidth;
+    if (settings.MaxHeight > screenHeight) settings.MaxHeight = screenHeight;
     return 1;
 }
 

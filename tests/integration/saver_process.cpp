@@ -18,14 +18,29 @@ std::unique_ptr<testing_support::ChildProcess> StartSaver(const testing_support:
     return std::make_unique<testing_support::ChildProcess>(KELVANE_SAVER_PATH, run.arguments, environment);
 }
 
+namespace {
+constexpr const char* kSection = "Kelvane Screen Saver";
+void UseSaverKey() { platform::SetRegistryKey("Tarvex", "Ostrel Screen Saver"); }
+}  // namespace
+
 void StoreSetting(const char* name, int value) {
-    platform::SetRegistryKey("Tarvex", "Ostrel Screen Saver");
-    platform::WriteProfileInt("Kelvane Screen Saver", name, value);
+    UseSaverKey();
+    platform::WriteProfileInt(kSection, name, value);
 }
 
 void StoreString(const char* name, const std::string& value) {
-    platform::SetRegistryKey("Tarvex", "Ostrel Screen Saver");
-    platform::WriteProfileString("Kelvane Screen Saver", name, value);
+    UseSaverKey();
+    platform::WriteProfileString(kSection, name, value);
+}
+
+int ReadSetting(const char* name) {
+    UseSaverKey();
+    return int(platform::GetProfileInt(kSection, name, -1));
+}
+
+std::string ReadString(const char* name) {
+    UseSaverKey();
+    return platform::GetProfileString(kSection, name, "");
 }
 
 }  // namespace integration

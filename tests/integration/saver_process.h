@@ -23,5 +23,8 @@ std::unique_ptr<testing_support::ChildProcess> StartSaver(const testing_support:
 // Writes a settings value of the saver before it starts.
 void StoreSetting(const char* name, int value);
 void StoreString(const char* name, const std::string& value);
+// Reads a settings value as the saver left it (-1 or empty when missing).
+int ReadSetting(const char* name);
+std::string ReadString(const char* name);
 
 }  // namespace integration

@@ -164,14 +164,26 @@ TEST_F(X11DisplayTest, AsAHackItDrawsTheFullSaverIntoTheDaemonsWindowAndEndsOnSi
 TEST_F(X11DisplayTest, AHackEndsWithItsWindowAndRefusesABadWindowId) {
     TempRoot root;
     StoreSetting("BackColor", 0x000000C0);
+    // The user's custom size is larger than the daemon's small preview window.
+    StoreSetting("MaxWidth", 640);
+    StoreSetting("MaxHeight", 480);
+    // A source that fails at once, so the settings are written while the hack runs.
+    StoreString("CamList", "Gone|http://127.0.0.1:9/p.jpg|??:??|Unknown|???|1|||0|");
     ChildProcess host(HelperPath("x_host_window"), {"200", "100"}, environment());
     const std::string id = host.readLine(10000);
     ASSERT_FALSE(id.empty());
-    auto saver = StartSaver(root, {{"-window-id", id}, "", environment()});
+    auto online = environment();
+    online.push_back("KELVANE_ONLINE=1");
+    auto saver = StartSaver(root, {{"-window-id", id}, "", online});
     ASSERT_TRUE(waitForColour(41, 31, 0xC00000, 15000)) << "the hack never drew into the window";
+    for (int waited = 0; waited < 10000 && ReadString("CamList").find("Unknown") != std::string::npos; waited += 100)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ReadString("CamList").find("Unknown"), std::string::npos) << "the source was never fetched";
     host.kill(SIGTERM);
     host.wait(5000);
     EXPECT_EQ(saver->wait(10000), 0) << "the hack did not end with its window";
+    EXPECT_EQ(ReadSetting("MaxWidth"), 640);
+    EXPECT_EQ(ReadSetting("MaxHeight"), 480);
 
     auto refused = StartSaver(root, {{"-window-id", "0xzz"}, "", environment()});
     EXPECT_EQ(refused->wait(10000), 2);
