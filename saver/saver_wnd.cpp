@@ -177,14 +177,14 @@ int SaverWnd::OnCreate() {
         DdeInitialize(&ddeInstance_, DdeIgnoreTransactions, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
         ddeInstance_ = 0;
 
-    changePeriodMs_ = s.Change == 1 ? s.ChangeTime * 1000 : 0;
+    changePeriodMs_ = ChangePeriodMs(s);
     const int speed = s.Movement == 0 ? s.FloatSpeed : s.RandomSpeed;
     const UINT movePeriod = s.Movement == 2 ? 1000 : UINT(std::max(0, 100 - speed) * 30);
     cycle_ = std::make_unique<sources::UpdateCycle>(s, app_.fetch, *fetcher_, hwnd_);
     timers_[kMoveTimer] = SetTimer(hwnd_, kMoveTimer, movePeriod);
     timers_[kUpdateTimer] = SetTimer(hwnd_, kUpdateTimer, 1000);
     timers_[kMarqueeTimer] = SetTimer(hwnd_, kMarqueeTimer, 50);
-    if (changePeriodMs_) timers_[kChangeTimer] = SetTimer(hwnd_, kChangeTimer, UINT(changePeriodMs_));
+    if (changePeriodMs_) timers_[kChangeTimer] = SetTimer(hwnd_, kChangeTimer, changePeriodMs_);
 
     loaded_ = false;
     if (!LoadPicture(s.CurrentFile)) {

@@ -130,7 +130,7 @@ private:
     bool getRightQuerying_ = false;
     int getRightTicks_ = 0;
     DWORD ddeInstance_ = 0;
-    int changePeriodMs_ = 0;
+    unsigned changePeriodMs_ = 0;
     std::uintptr_t timers_[5] = {};
     imaging::TransitionView view_;
     std::unique_ptr<sources::CImageFetcher> fetcher_;

@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -145,6 +146,12 @@ int SaveSettings(const SaverSettings& settings) {
     for (const TextValue& value : kTextValues)
         if (value.write) WriteProfileString(kSettingsSection, value.name, settings.*value.field);
     return 1;
+}
+
+unsigned ChangePeriodMs(const SaverSettings& settings) {
+    if (settings.Change != 1 || settings.ChangeTime <= 0) return 0;
+    constexpr long long kLongestPeriod = 0x7FFFFFFF;
+    return unsigned(std::min(static_cast<long long>(settings.ChangeTime) * 1000, kLongestPeriod));
 }
 
 void SaveCurrentCam(const SaverSettings& settings) {

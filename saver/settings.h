@@ -100,6 +100,10 @@ int SaveSettings(const SaverSettings& settings);
 // Writes CurrentCam alone, as the slide show does when the source advances.
 void SaveCurrentCam(const SaverSettings& settings);
 
+// The period of the change-on-time timer in milliseconds; 0 for none. A hand-edited time too
+// large for the timer gets the longest period the timer has, never an overflow.
+unsigned ChangePeriodMs(const SaverSettings& settings);
+
 // "|"-terminated lists: each entry followed by one "|".
 std::vector<std::string> SplitBarList(std::string_view list);
 std::string JoinBarList(const std::vector<std::string>& entries);

@@ -50,6 +50,14 @@ TEST(RunModeTest, ASecondSaverEndsAtOnceWhileTheFirstRuns) {
     first->kill(SIGTERM);
 }
 
+TEST(RunModeTest, AHandEditedChangeTimeBeyondTheTimerRuns) {
+    TempRoot root;
+    StoreSetting("Change", 1);
+    StoreSetting("ChangeTime", 2147484);  // a thousand times that is more than an int holds
+    auto saver = StartSaver(root, {{"/s"}, "at 2000 quit\n", kHeadless});
+    EXPECT_EQ(saver->wait(30000), 0);
+}
+
 TEST(RunModeTest, AMistakeInTheHarnessVariablesIsReported) {
     TempRoot root;
     auto saver = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless:huge"}});

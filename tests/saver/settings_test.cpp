@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "headless_display.h"
 #include "profile.h"
 #include "reg_file.h"
@@ -164,4 +166,17 @@ TEST_F(SettingsTest, BarListsAndStoredDoubles) {
     EXPECT_NE(root_.readUserRegistry().find("\"CurrentPosition\"=hex:00,00,00,00,00,00,f0,3f"), std::string::npos);
     platform::WriteProfileInt(kSettingsSection, "CurrentDuration", 5);  // not 8 bytes: not a position
     EXPECT_FALSE(ReadStoredDouble("CurrentDuration"));
+}
+
+TEST_F(SettingsTest, TheChangePeriodNeverOverflows) {
+    SaverSettings settings;
+    settings.Change = 1;
+    const std::pair<int, unsigned> cases[] = {
+        {15, 15000u}, {1, 1000u}, {0, 0u}, {-3, 0u}, {2147483, 2147483000u}, {2147484, 0x7FFFFFFFu}, {INT_MAX, 0x7FFFFFFFu}};
+    for (auto [seconds, period] : cases) {
+        settings.ChangeTime = seconds;
+        EXPECT_EQ(ChangePeriodMs(settings), period) << seconds;
+    }
+    settings.Change = 0;  // the picture changes at every run, not on time
+    EXPECT_EQ(ChangePeriodMs(settings), 0u);
 }
