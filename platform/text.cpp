@@ -160,6 +160,8 @@ const std::string& Font::file() const { return face().file; }
 
 TEXTMETRIC Font::metrics() const { return face().metrics; }
 
+size_t CharacterCount(std::string_view utf8) { return CodePoints(utf8).size(); }
+
 int Font::textWidth(std::string_view utf8) const {
     if (!face().face) return 0;
     std::lock_guard lock(gFreeTypeMutex);

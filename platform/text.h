@@ -73,6 +73,8 @@ HFONT CreateFontIndirect(const LOGFONT* logFont);
 Font* CreateDefaultFont();
 BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics);
 BOOL GetTextExtentPoint32(HDC dc, const char* text, int length, SIZE* size);
+// The characters of a UTF-8 text (a byte outside a valid sequence counts as one).
+size_t CharacterCount(std::string_view utf8);
 // Text in UTF-8; the alignment and the background mode of the context apply.
 BOOL TextOut(HDC dc, int x, int y, const char* text, int length);
 

@@ -22,7 +22,7 @@ void MarqueeStrip::Layout(HWND window, Font& font, const RECT& desktop, COLORREF
 }
 
 bool MarqueeStrip::SetTextWidth(const std::string& text) {
-    const int width = int(text.size()) * charWidth_;
+    const int width = int(CharacterCount(text)) * charWidth_;
     const bool changed = width != textWidth_;
     textWidth_ = width;
     return changed;

@@ -18,7 +18,7 @@ public:
     // starts at a third of its width.
     void Layout(HWND window, Font& font, const RECT& desktop, COLORREF background);
 
-    // Text width = characters × average character width; true when the width changed, and the
+    // Text width = characters (not bytes) × average character width; true when the width changed, and the
     // strip must then be cleared.
     bool SetTextWidth(const std::string& text);
     void Clear(HWND window, HBRUSH brush) const;

@@ -130,6 +130,15 @@ TEST_F(MarqueeDrawingTest, ALongTextIsFollowedByItsNextCopyAfterAGap) {
     EXPECT_EQ(window.marqueeX(), gap - 1);
 }
 
+TEST_F(MarqueeDrawingTest, AccentedLettersCountAsOneCharacterEach) {
+    set("ShowPersonalMessage", 1);
+    set("PersonalMessage", std::string("Cafe creme brulee"));
+    const int plain = start().marqueeTextWidth();
+    DestroyWindow(window_->hwnd());
+    set("PersonalMessage", std::string("Caf\u00e9 cr\u00e8me br\u00fbl\u00e9e"));  // four letters of two bytes
+    EXPECT_EQ(start().marqueeTextWidth(), plain);
+}
+
 TEST_F(MarqueeDrawingTest, AStillTextSitsCentredAndIsRedrawnOnlyWhenItChanges) {
     set("UseMovement", 1);
     set("ShowTime", 1);
