@@ -18,10 +18,12 @@ int OpenUrlInBrowser(platform::HWND owner, const std::string& address) {
     std::fputs("<HTML></HTML>", file);
     std::fclose(file);
     std::string browser;
-    const bool found = platform::FindExecutable(page, folder.string(), browser) > 32;
-    if (found) platform::ShellExecute(owner, "open", browser, address, folder.string(), platform::SW_SHOWNORMAL);
+    // Success means a browser started, not only that one was named.
+    const bool started =
+        platform::FindExecutable(page, folder.string(), browser) > 32 &&
+        platform::ShellExecute(owner, "open", browser, address, folder.string(), platform::SW_SHOWNORMAL) > 32;
     std::remove(page.c_str());
-    return found ? 1 : 0;
+    return started ? 1 : 0;
 }
 
 }  // namespace desktop

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "desktop_entry_exec.h"
 #include "programs.h"
 
 extern char** environ;
@@ -59,7 +60,7 @@ std::string DesktopEntryCommand(const std::string& entry) {
     for (const fs::path& folder : folders) {
         std::ifstream file(folder / "applications" / entry);
         for (std::string line; std::getline(file, line);)
-            if (line.rfind("Exec=", 0) == 0) return line.substr(5);
+            if (line.rfind("Exec=", 0) == 0) return UnescapeDesktopValue(line.substr(5));
     }
     return {};
 }
@@ -79,24 +80,12 @@ UINT FindExecutable(const std::string& file, const std::string&, std::string& co
 UINT ShellExecute(HWND, const char*, const std::string& commandLine, const std::string& parameter,
                   const std::string& directory, int) {
     // The desktop entry's words, the placeholder (%u, %U, %f or %F) becoming the parameter.
-    std::vector<std::string> words;
-    bool placed = false;
-    std::stringstream split(commandLine);
-    for (std::string word; split >> word;) {
-        if (word == "%u" || word == "%U" || word == "%f" || word == "%F") {
-            words.push_back(parameter);
-            placed = true;
-        } else if (word.size() == 2 && word[0] == '%') {
-            continue;  // the entry's other field codes stand for nothing here
-        } else {
-            words.push_back(word);
-        }
-    }
-    if (words.empty()) return 2;
-    if (!placed) words.push_back(parameter);
-    auto program = FindProgram(words[0]);
+    auto words = ExpandExec(commandLine, parameter);
+    if (!words) return 2;
+    auto program = FindProgram((*words)[0]);
     if (!program) return 2;
-    return StartDetached(*program, std::move(words), directory) ? 42 : 0;
+    // A program that cannot be started (not executable, a missing interpreter) is a failure.
+    return StartDetached(*program, std::move(*words), directory) ? 42 : 0;
 }
 
 }  // namespace platform

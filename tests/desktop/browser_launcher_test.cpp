@@ -7,52 +7,21 @@
 #include <thread>
 
 #include "browser_launcher.h"
+#include "stand_in_browser.h"
 #include "temp_root.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A desktop of our own: xdg-mime naming a browser whose entry starts a script that writes down
-// what it was given.
 class BrowserLauncherTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        bin_ = root_.path() / "bin";
-        fs::create_directories(bin_);
-        fs::create_directories(root_.path() / "share" / "applications");
-        script("xdg-mime", "case \"$2\" in filetype) echo text/html;; default) echo fakebrowser.desktop;; esac\n");
-        script("fakebrowser", "echo \"$@\" > '" + (root_.path() / "opened").string() + "'\n");
-        std::ofstream(root_.path() / "share" / "applications" / "fakebrowser.desktop")
-            << "[Desktop Entry]\nName=Fake\nExec=fakebrowser --new-window %u\n";
-        oldPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
-        ::setenv("PATH", bin_.c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (root_.path() / "share").c_str(), 1);
-    }
-    void TearDown() override {
-        ::setenv("PATH", oldPath_.c_str(), 1);
-        ::unsetenv("XDG_DATA_HOME");
-    }
-
-    void script(const std::string& name, const std::string& body) {
-        const fs::path file = bin_ / name;
-        std::ofstream(file) << "#!/bin/sh\n" << body;
-        fs::permissions(file, fs::perms::owner_all);
-    }
-
-    std::string opened() {
-        for (int i = 0; i < 200; ++i) {
-            std::ifstream in(root_.path() / "opened");
-            std::string line;
-            if (std::getline(in, line)) return line;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return {};
-    }
+    void script(const std::string& name, const std::string& body) { browser_.script(name, body); }
+    std::string opened() { return browser_.opened(); }
 
     testing_support::TempRoot root_;
-    fs::path bin_;
-    std::string oldPath_;
+    testing_support::StandInBrowser browser_{root_.path()};
+    fs::path bin_ = browser_.bin();
 };
 
 }  // namespace
@@ -74,4 +43,19 @@ TEST_F(BrowserLauncherTest, WithoutAnAssociatedProgramNothingStarts) {
     script("xdg-open", "echo \"$@\" > '" + (root_.path() / "opened").string() + "'\n");
     EXPECT_EQ(desktop::OpenUrlInBrowser(nullptr, "http://example.test/other"), 1);
     EXPECT_EQ(opened(), "http://example.test/other");
+}
+
+TEST_F(BrowserLauncherTest, AnEntryWithQuotingAndFieldCodesStartsTheRightCommand) {
+    script("fake browser", "echo \"[$1] [$2]\" > '" + (root_.path() / "opened").string() + "'\n");
+    browser_.entry("[Desktop Entry]\nName=Fake\nIcon=fake\nExec=\"fake browser\" %i \"--profile=My Pages\" %U\n");
+    EXPECT_EQ(desktop::OpenUrlInBrowser(nullptr, "http://example.test/a b"), 1);
+    EXPECT_EQ(opened(), "[--profile=My Pages] [http://example.test/a b]");
+}
+
+TEST_F(BrowserLauncherTest, ABrowserThatCannotStartIsAFailure) {
+    script("fakebrowser", "");
+    std::ofstream(bin_ / "fakebrowser") << "#!/no/such/interpreter\n";  // executable, but cannot run
+    EXPECT_EQ(desktop::OpenUrlInBrowser(nullptr, "http://example.test/"), 0);
+    browser_.entry("[Desktop Entry]\nName=Fake\nExec=\"fakebrowser %u\n");  // an unterminated quote
+    EXPECT_EQ(desktop::OpenUrlInBrowser(nullptr, "http://example.test/"), 0);
 }

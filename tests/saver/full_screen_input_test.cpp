@@ -12,6 +12,8 @@
 #include "saver_messages.h"
 #include "saver_window_fixture.h"
 #include "system_services.h"
+#include "browser_launcher.h"
+#include "stand_in_browser.h"
 #include "temp_root.h"
 #include "windows.h"
 
@@ -71,12 +73,20 @@ TEST_F(FullScreenInputTest, FunctionKeysKeepTheSaverAndEveryOtherKeyEndsIt) {
         DestroyWindow(window);
         testing_support::DrainQueue();
     }
-    for (UINT key : {VK_ESCAPE, VK_SHIFT, VK_CONTROL, UINT('Q'), VK_F1, VK_SPACE}) {
+    for (UINT key : {VK_ESCAPE, VK_SHIFT, VK_CONTROL, UINT('Q'), VK_SPACE, VK_DELETE, VK_OTHER}) {
         HWND window = start();
         PostMessage(window, WM_KEYDOWN, key, 1);
         EXPECT_FALSE(pumpAndCheck(window)) << "key " << key;
         testing_support::DrainQueue();
     }
+}
+
+TEST_F(FullScreenInputTest, F1OpensTheLinkPageInTheBrowserAndEndsTheSaver) {
+    testing_support::StandInBrowser browser(root_.path() / "desktop");
+    HWND window = start();
+    PostMessage(window, WM_KEYDOWN, VK_F1, 1);
+    EXPECT_FALSE(pumpAndCheck(window));
+    EXPECT_EQ(browser.opened(), std::string("--new-window ") + desktop::kLinkPage);
 }
 
 TEST_F(FullScreenInputTest, ButtonsSystemKeysAndLostActivationEndTheSaver) {
