@@ -87,6 +87,16 @@ std::string_view CutBefore(std::string_view& text, char separator) {
     return part;
 }
 
+// Appends the fields the list's last record lacks, with a new record's values.
+void CompleteLastRecord(std::string& list, size_t fieldsPresent) {
+    if (!list.empty() && list.back() != '|') list.push_back('|');
+    const CamRecord fresh;
+    const std::string* fields[kCamRecordFields] = {&fresh.Name,     &fresh.URL,    &fresh.LastUpdate,
+                                                   &fresh.LastResult, &fresh.Type,  &fresh.Selected,
+                                                   &fresh.RefURL,   &fresh.ImageDate, &fresh.Ver};
+    for (size_t stored = fieldsPresent; stored < size_t(kCamRecordFields); ++stored) list.append(*fields[stored]).push_back('|');
+}
+
 }  // namespace
 
 std::vector<CamRecord> ParseCamList(std::string_view list) {
@@ -123,11 +133,16 @@ std::string GetCamField(std::string_view list, std::string_view name, int field)
 bool ReplaceCamField(std::string& list, std::string_view name, int field, std::string_view value) {
     if (field != kCamLastUpdate && field != kCamLastResult && field != kCamType && field != kCamImageDate) return false;
     if (value.find('|') != std::string_view::npos) return false;
-    const RecordView view = View(list);
+    RecordView view = View(list);
     const auto record = view.find(name);
     if (!record) return false;
     const size_t index = *record * kCamRecordFields + size_t(StoredPosition(field));
-    if (index >= view.spans.size()) return false;  // a record cut short has no such field to replace
+    if (index >= view.spans.size()) {
+        // A hand-edited record cut short (only the last one can be): completed with the initial
+        // values, or its result would never be kept and it would be fetched again and again.
+        CompleteLastRecord(list, view.spans.size() - *record * kCamRecordFields);
+        view = View(list);
+    }
     const FieldSpan span = view.spans[index];
     list.replace(span.begin, span.end - span.begin, value);
     return true;

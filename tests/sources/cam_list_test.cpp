@@ -71,6 +71,18 @@ TEST(CamListTest, SettingAFieldChangesThatFieldAndNothingElse) {
     EXPECT_EQ(list, before);
 }
 
+TEST(CamListTest, ARecordCutShortIsCompletedWhenFirstWritten) {
+    std::string list = "Harbour|http://host/h.jpg|??:??|Unknown|JPG|1|||0|Hand|http://host/x.jpg|";
+    ASSERT_TRUE(ReplaceCamField(list, "Hand", kCamLastResult, "Refused"));
+    EXPECT_EQ(list, "Harbour|http://host/h.jpg|??:??|Unknown|JPG|1|||0|Hand|http://host/x.jpg|??:??|Refused|???|1|||0|");
+    EXPECT_EQ(GetCamField(list, "Hand", kCamLastResult), "Refused");
+    // Without its last separator, and with some fields already there.
+    list = "Hand|http://host/x.jpg|1:02:03 PM - 1/2/26|Error";
+    ASSERT_TRUE(ReplaceCamField(list, "Hand", kCamImageDate, "today"));
+    EXPECT_EQ(list, "Hand|http://host/x.jpg|1:02:03 PM - 1/2/26|Error|???|1||today|0|");
+    EXPECT_EQ(ParseCamList(list).size(), 1u);
+}
+
 TEST(CamListTest, SetCamFieldSavesTheSettings) {
     testing_support::TempRoot root;
     platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>());

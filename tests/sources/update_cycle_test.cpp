@@ -170,6 +170,19 @@ TEST_F(UpdateCycleTest, AFailureIsStampedSoTheNextTryWaitsAnInterval) {
     waitForCompletion();
 }
 
+TEST_F(UpdateCycleTest, AHandEditedShortRecordWaitsItsIntervalToo) {
+    settings_.EditMinutes = 1;
+    useList("Short|http://127.0.0.1:" + std::to_string(picture_server::RefusedPort()) + "/p.jpg|");
+    cycle_->CheckDue("Short", now_, false);
+    waitForCompletion();
+    EXPECT_EQ(GetCamField(settings_, "Short", kCamLastResult), "Refused");
+    for (int second = 1; second < 60; second += 7) {
+        cycle_->CheckDue("Short", now_ + second, false);
+        EXPECT_FALSE(state_.FetchBusy) << "fetched again after " << second << " s";
+        if (state_.FetchBusy) waitForCompletion();
+    }
+}
+
 TEST_F(UpdateCycleTest, WithChangeOnTimeTheFollowingSourceIsFetchedWhenOverdue) {
     useList(record("Current", "") + record("Next", "", "0"), 1);
     ASSERT_TRUE(ReplaceCamField(settings_.CamList, "Current", kCamLastUpdate, FormatLastUpdate(now_)));
