@@ -235,7 +235,10 @@ std::string ImagesDirectory(const SaverSettings& settings) {
 }
 
 std::string CamImagePath(const SaverSettings& settings, std::string_view name) {
-    return ImagesDirectory(settings) + "/" + std::string(name) + "." + GetCamField(settings, name, kCamType);
+    // A name or type that would lead out of the folder (a hand-edited list) names no picture.
+    const std::string type = GetCamField(settings, name, kCamType);
+    if (!IsSafePictureName(name) || !IsSafePictureName(type)) return {};
+    return ImagesDirectory(settings) + "/" + std::string(name) + "." + type;
 }
 
 std::string FallbackImagePath(const SaverSettings& settings) { return ImagesDirectory(settings) + "/ina.jpg"; }

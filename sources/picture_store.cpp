@@ -18,7 +18,10 @@ bool StorePicture(const std::string& folder, std::string_view name, std::string_
     std::filesystem::create_directories(folder, error);
     const std::string path = folder + "/" + std::string(name) + "." + std::string(extension);
     const std::string temporary = path + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A fresh file of our own: whatever stands at that name (a crash's leftover, a planted link)
+    // goes first, and a link put there meanwhile is never followed.
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     bool written = true;
     for (std::size_t done = 0; done < size && written;) {

@@ -140,6 +140,10 @@ TEST(CamListTest, PicturePathsLiveInTheImagesFolder) {
     EXPECT_EQ(FallbackImagePath(settings), (root.path() / "data" / "images" / "ina.jpg").string());
     settings.TempImagesDirectory = "/srv/cams";
     EXPECT_EQ(CamImagePath(settings, "Bridge"), "/srv/cams/Bridge.???");
+    // A hand-edited name or type that would lead out of the folder names no picture at all.
+    settings.CamList = "../../up|http://h/x|??:??|Unknown|JPG|1|||0|Odd|http://h/y|??:??|Unknown|/../../etc/passwd|1|||0|"
+                       "Dots|http://h/z|??:??|Unknown|..|1|||0|";
+    for (const char* name : {"../../up", "Odd", "Dots"}) EXPECT_EQ(CamImagePath(settings, name), "") << name;
     const auto file = root.path() / "there.jpg";
     EXPECT_FALSE(FileExists(file.string()));
     std::ofstream(file) << "x";

@@ -58,6 +58,17 @@ TEST(StorePictureTest, PicturesAreReplacedWholeAndOnlyInsideTheFolder) {
     }
     EXPECT_FALSE(std::filesystem::exists(root.path() / "evil.JPG"));
     EXPECT_FALSE(StorePicture("/dev/null/cams", "Harbour", "JPG", reinterpret_cast<const BYTE*>(first.data()), first.size()));
+
+    // A link planted where the temporary file goes is never written through.
+    const auto target = root.path() / "victim";
+    std::ofstream(target) << "keep me";
+    std::filesystem::create_symlink(target, folder + "/Bridge.JPG.part");
+    ASSERT_TRUE(StorePicture(folder, "Bridge", "JPG", reinterpret_cast<const BYTE*>(first.data()), first.size()));
+    std::ifstream victim(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "keep me");
+    std::ifstream stored(folder + "/Bridge.JPG");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stored), {}), first);
+    EXPECT_FALSE(std::filesystem::is_symlink(folder + "/Bridge.JPG"));
 }
 
 namespace {
