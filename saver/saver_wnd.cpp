@@ -252,10 +252,14 @@ void SaverWnd::PrepareScaledBitmap() {
     scaledBitmap_ = CreateCompatibleBitmap(dc, shown_.width, shown_.height);
     if (!scaledBitmap_) return;
     replacedBitmap_ = SelectObject(memory_.get(), scaledBitmap_);
-    if (qualityStretch_ && picture_->GetDepth() != 8)
+    if (qualityStretch_ && picture_->GetDepth() != 8) {
         imaging::QualityStretch(*picture_, memory_.get(), scaledBitmap_, shown_.width, shown_.height);
-    else
+    } else {
+        // A GIF's transparent pixels keep what is under them: the saver's background.
+        const RECT whole{0, 0, shown_.width, shown_.height};
+        FillRect(memory_.get(), &whole, backgroundBrush_.get());
         picture_->Stretch(memory_.get(), 0, 0, shown_.width, shown_.height);
+    }
 }
 
 void SaverWnd::DrawPicture(HDC dc, bool withEffect) {

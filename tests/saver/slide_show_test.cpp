@@ -53,6 +53,28 @@ TEST_F(SlideShowTest, PicturesChangeInListOrderAndTheCurrentSourceIsKept) {
     EXPECT_EQ(GetPixel(dc, 10, 10), RGB(0, 0, 0));
 }
 
+TEST_F(SlideShowTest, TransparentGifPixelsShowTheBackgroundAtEverySize) {
+    // Index 1 transparent in the middle, opaque red round it.
+    picture_writers::IndexedPicture gif{100, 80, {}, {{200, 0, 0}, {0, 0, 0}}};
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 100; ++x) gif.pixels.push_back(x >= 25 && x < 75 && y >= 20 && y < 60 ? 1 : 0);
+    picture_writers::GifOptions options;
+    options.transparentIndex = 1;
+    picture_writers::WriteFile(images_ / "Clear.GIF", picture_writers::GifFile(gif, options));
+    set("CamList", Source("Clear", "GIF"));
+    set("BackColor", int(RGB(0, 0, 180)));
+    for (int option : {1, 0}) {
+        set("ImageStretchOption", option);
+        SaverWnd& window = start();
+        const POINT at = window.position();
+        const ShownSize size = window.shownSize();
+        WindowDC dc(window.hwnd());
+        EXPECT_EQ(GetPixel(dc, at.x + size.width / 2, at.y + size.height / 2), RGB(0, 0, 180)) << "option " << option;
+        EXPECT_EQ(GetPixel(dc, at.x + 2, at.y + 2), RGB(200, 0, 0)) << "option " << option;
+        DestroyWindow(window.hwnd());
+    }
+}
+
 TEST_F(SlideShowTest, OneSelectedSourceStaysAndMissingOrUnknownPicturesFallBack) {
     set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG", "0") + Source("Gone", "JPG") +
                        Source("Odd", "TIF"));
