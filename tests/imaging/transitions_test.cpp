@@ -189,3 +189,104 @@ TEST_F(TransitionsTest, AnotherWindowsDueTimerDoesNotStallThePauses) {
     EXPECT_EQ(count(RECT{0, 0, 200, 150}, kPicture), 200 * 150);
     DestroyWindow(other);
 }
+
+namespace {
+
+// Stops an effect part-way: a timer of the window asks it to close, which every pause honours.
+class TransitionPatternTest : public TransitionsTest {
+protected:
+    void SetUp() override {
+        TransitionsTest::SetUp();
+        DestroyWindow(window_);
+        window_ = CreateWindowEx(0, "T", "t", WS_POPUP | WS_VISIBLE, 0, 0, 200, 150, nullptr, 0,
+                                 [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                                     if (message == WM_TIMER) {
+                                         KillTimer(hwnd, wParam);
+                                         PostMessage(hwnd, WM_CLOSE, 0, 0);
+                                         return 0;
+                                     }
+                                     return DefWindowProc(hwnd, message, wParam, lParam);
+                                 });
+        testing_support::DrainQueue();
+        view_.window = window_;
+    }
+    void stopAfter(UINT ms) {
+        view_.abort = false;
+        SetTimer(window_, 1, ms);
+    }
+    void revealPart(int effect, UINT ms) {
+        paintWindow(kBlack);
+        stopAfter(ms);
+        WindowDC dc(window_);
+        RevealPicture(view_, dc, effect);
+        ASSERT_TRUE(view_.abort) << "effect " << effect << " ended before the close";
+        testing_support::DrainQueue();
+    }
+    // Which pixels of the window show the picture.
+    std::vector<std::vector<bool>> shown() {
+        WindowDC dc(window_);
+        std::vector<std::vector<bool>> rows(150, std::vector<bool>(200));
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x) rows[size_t(y)][size_t(x)] = GetPixel(dc, x, y) == kPicture;
+        return rows;
+    }
+    // The step count s (0 < s < last) for which the screen shows exactly the pattern, or 0.
+    template <typename Pattern>
+    int matchingStep(int last, Pattern pattern) {
+        const auto screen = shown();
+        for (int step = 1; step < last; ++step) {
+            bool same = true;
+            for (int y = 0; y < 150 && same; ++y)
+                for (int x = 0; x < 200 && same; ++x) same = screen[size_t(y)][size_t(x)] == pattern(x, y, step);
+            if (same) return step;
+        }
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST_F(TransitionPatternTest, PartWayEachEffectShowsItsOwnPattern) {
+    revealPart(1, 100);  // rows from the top
+    EXPECT_GT(matchingStep(150, [](int, int y, int s) { return y < s; }), 0);
+    revealPart(2, 100);  // columns from the left
+    EXPECT_GT(matchingStep(200, [](int x, int, int s) { return x < s; }), 0);
+    // The patterns below keep a one-pixel margin at the top and left (the two-pixel allowance
+    // split either side) until the final copy.
+    revealPart(3, 100);  // the top rows of eight bands of 150 / 8 rows
+    EXPECT_GT(matchingStep(18, [](int x, int y, int s) { return x >= 1 && y >= 1 && (y - 1) % 18 < s && y - 1 < 144; }), 0);
+    revealPart(4, 100);  // the left columns of eight bands of 200 / 8 + 1 columns
+    EXPECT_GT(matchingStep(26, [](int x, int, int s) { return x % 26 < s; }), 0);
+    revealPart(5, 100);  // a rectangle growing from the middle: 25 + s wide each side, 1 + s high
+    EXPECT_GT(matchingStep(74, [](int x, int y, int s) { return std::abs(2 * x + 1 - 200) < 2 * (25 + s) &&
+                                                               std::abs(2 * y + 1 - 150) < 2 * (1 + s); }), 0);
+    revealPart(6, 100);  // a frame growing from the edges of the 198 x 148 inside
+    EXPECT_GT(matchingStep(74, [](int x, int y, int s) {
+                  const bool across = x >= 1 && x < 199, down = y >= 1 && y < 149;
+                  return (across && ((y >= 1 && y <= s) || (y <= 149 && y > 149 - s))) ||
+                         (down && ((x >= 1 && x <= s) || (x <= 199 && x > 199 - s)));
+              }),
+              0);
+    revealPart(7, 100);  // first the even stripes of 200 / 15 + 1 columns, from the top
+    EXPECT_GT(matchingStep(150, [](int x, int y, int s) { return (x / 14) % 2 == 0 && y < s; }), 0);
+}
+
+TEST_F(TransitionPatternTest, APictureOverhangingTheAreaKeepsItsPatternInside) {
+    // 300 x 200 on the 200 x 150 area: 102 and 52 pixels hang over, split either side.
+    UniqueBitmap large(CreateCompatibleBitmap(memory_.get(), 300, 200));
+    SelectObject(memory_.get(), large.get());
+    fill(memory_.get(), RECT{0, 0, 300, 200}, kPicture);
+    view_.width = 300;
+    view_.height = 200;
+    revealPart(3, 100);  // bands of 150 / 8 rows, 26 rows down and 51 columns in
+    EXPECT_GT(matchingStep(18, [](int x, int y, int s) { return x >= 51 && y >= 26 && (y - 26) % 18 < s; }), 0);
+    revealPart(5, 100);  // the middle of the whole picture, (150, 100), is off the area's centre
+    EXPECT_GT(matchingStep(74, [](int x, int y, int s) { return x >= 125 - s && x < 175 + s && y >= 99 - s && y < 101 + s; }),
+              0);
+    revealPart(6, 100);  // the frame starts at the visible part's top and left edges
+    EXPECT_GT(matchingStep(74, [](int x, int y, int s) {
+                  return (y >= 26 && y < 27 + s && x >= 51) || (x >= 51 && x < 52 + s && y >= 26);
+              }),
+              0);
+    SelectObject(memory_.get(), picture_.get());
+}
