@@ -24,6 +24,26 @@ int Expected(const TruePicture& picture, int width, int height, int i, int j, in
                tx * ty * c(ix + 1, iy + 1));
 }
 
+// The described 16-bit value at target (i, j): each 5-6-5 channel interpolated in place, in the
+// display word's own bit position, truncated and masked again.
+std::uint16_t Expected565(const TruePicture& picture, int width, int height, int i, int j) {
+    const double sx = double(width) / picture.width, sy = double(height) / picture.height;
+    const double fx = i / sx, fy = j / sy;
+    const int ix = int(fx), iy = int(fy);
+    const double tx = fx - ix, ty = fy - iy;
+    const auto word = [&](int x, int y) {
+        const Rgb& p = picture.pixels[size_t(std::min(y, picture.height - 1) * picture.width + std::min(x, picture.width - 1))];
+        return unsigned(((p.r >> 3) << 11) | ((p.g >> 2) << 5) | (p.b >> 3));
+    };
+    unsigned result = 0;
+    for (unsigned mask : {0xF800u, 0x07E0u, 0x001Fu}) {
+        const double value = (1 - tx) * (1 - ty) * (word(ix, iy) & mask) + tx * (1 - ty) * (word(ix + 1, iy) & mask) +
+                             (1 - tx) * ty * (word(ix, iy + 1) & mask) + tx * ty * (word(ix + 1, iy + 1) & mask);
+        result |= unsigned(value) & mask;
+    }
+    return std::uint16_t(result);
+}
+
 }  // namespace
 
 TEST_F(ImagingTest, QualityStretchComputesEveryPixelOnEachTrueColourDisplay) {
@@ -41,7 +61,15 @@ TEST_F(ImagingTest, QualityStretchComputesEveryPixelOnEachTrueColourDisplay) {
             // No black edge: the last columns and rows are computed too.
             for (int y = 0; y < height; ++y) EXPECT_NE(GetPixel(dc.get(), width - 1, y), RGB(0, 0, 0)) << depth;
             for (int x = 0; x < width; ++x) EXPECT_NE(GetPixel(dc.get(), x, height - 1), RGB(0, 0, 0)) << depth;
-            if (depth != 16) {
+            if (depth == 16) {
+                // Every pixel of the device bitmap, word for word.
+                for (int j = 0; j < height; ++j)
+                    for (int i = 0; i < width; ++i) {
+                        const BYTE* at = target->surface->row(j) + 2 * i;
+                        ASSERT_EQ(std::uint16_t(at[0] | (at[1] << 8)), Expected565(picture, width, height, i, j))
+                            << i << "," << j << " of " << width << "x" << height;
+                    }
+            } else {
                 for (auto [i, j] : {std::pair{0, 0}, {13, 9}, {width / 2, height / 3}, {width - 1, height - 1}}) {
                     const COLORREF got = GetPixel(dc.get(), i, j);
                     EXPECT_EQ(GetBValue(got), Expected(picture, width, height, i, j, 0)) << depth << " " << i << "," << j;
