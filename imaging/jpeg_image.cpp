@@ -25,6 +25,7 @@ struct ErrorManager {
 void ErrorExit(j_common_ptr info) {
     auto* errors = reinterpret_cast<ErrorManager*>(info->err);
     (*info->err->format_message)(info, errors->message);
+    DebugTrace("JPEG error: %s", errors->message);
     std::longjmp(errors->jump, 1);
 }
 

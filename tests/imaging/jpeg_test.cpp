@@ -87,4 +87,16 @@ TEST_F(ImagingTest, NotAJpegFailsQuietlyAndALateErrorKeepsThePartialPicture) {
     int lit = 0;
     for (int x = 0; x < 160; ++x) lit += rgbAt(*image, x, 0).r > 0;
     EXPECT_GT(lit, 100);  // the top rows were decoded
+
+    // A second scan where a single-scan file may have none is the library's hard error, after
+    // the rows were read: the picture keeps its size and the rows decoded before it.
+    const size_t scan = jpeg.find("\xFF\xDA", 0, 2);
+    ASSERT_NE(scan, std::string::npos);
+    const size_t scanHeader = 2 + ((size_t(std::uint8_t(jpeg[scan + 2])) << 8) | std::uint8_t(jpeg[scan + 3]));
+    const std::string secondScan = jpeg.substr(scan, scanHeader) + std::string(64, '\x11') + "\xFF\xD9";
+    auto broken = load(file("broken.jpg", jpeg.substr(0, jpeg.size() / 2) + secondScan));
+    ASSERT_EQ(broken->GetWidth(), 160);
+    lit = 0;
+    for (int x = 0; x < 160; ++x) lit += rgbAt(*broken, x, 0).r > 0;
+    EXPECT_GT(lit, 100);
 }
