@@ -236,6 +236,30 @@ BOOL DdeFreeDataHandle(HDDEDATA data) {
     return instance && Release(instance->data, data) ? TRUE : FALSE;
 }
 
+bool ServeDdeFrame(int fd, DdeServerSession& session, const std::vector<std::string>& topics,
+                   const DdeServer::Answer& answer) {
+    char kind = 0;
+    if (!ReadExactly(fd, &kind, 1, kFrameTimeoutMs)) return false;
+    if (kind == kConnect && !session.connected) {
+        std::string topic;
+        if (!ReadText(fd, topic, kMaxText, kFrameTimeoutMs)) return false;
+        const bool known =
+            std::any_of(topics.begin(), topics.end(), [&](const std::string& t) { return EqualsNoCase(t, topic); });
+        const char reply = known ? 1 : 0;
+        session.connected = known;
+        session.topic = topic;
+        return WriteExactly(fd, &reply, 1) && known;
+    }
+    if (kind != kRequest || !session.connected) return false;
+    std::uint32_t format = 0;
+    std::string item;
+    if (!ReadExactly(fd, &format, sizeof format, kFrameTimeoutMs) || !ReadText(fd, item, kMaxText, kFrameTimeoutMs))
+        return false;
+    const std::optional<std::string> text = answer(session.topic, item);
+    const char found = text ? 1 : 0;
+    return WriteExactly(fd, &found, 1) && (!text || WriteText(fd, *text));
+}
+
 struct DdeServer::Impl {
     std::vector<std::string> topics;
     Answer answer;
@@ -246,8 +270,7 @@ struct DdeServer::Impl {
 
     struct Client {
         int fd;
-        std::string topic;  // empty until a topic was accepted
-        bool connected = false;
+        DdeServerSession session;
     };
 
     void run() {
@@ -259,12 +282,12 @@ struct DdeServer::Impl {
             if (fds[0].revents) break;
             if (fds[1].revents & POLLIN) {
                 const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-                if (fd >= 0) clients.push_back(Client{fd, {}, false});
+                if (fd >= 0) clients.push_back(Client{fd, {}});
             }
             for (size_t i = 2; i < fds.size(); ++i) {
                 if (!fds[i].revents) continue;
                 Client& client = clients[i - 2];
-                if (!serve(client)) {
+                if (!ServeDdeFrame(client.fd, client.session, topics, answer)) {
                     ::close(client.fd);
                     client.fd = -1;
                 }
@@ -272,31 +295,6 @@ struct DdeServer::Impl {
             std::erase_if(clients, [](const Client& client) { return client.fd < 0; });
         }
         for (const Client& client : clients) ::close(client.fd);
-    }
-
-    // One frame of a conversation; false ends it.
-    bool serve(Client& client) {
-        char kind = 0;
-        if (!ReadExactly(client.fd, &kind, 1, kFrameTimeoutMs)) return false;
-        if (kind == kConnect && !client.connected) {
-            std::string topic;
-            if (!ReadText(client.fd, topic, kMaxText, kFrameTimeoutMs)) return false;
-            const bool known = std::any_of(topics.begin(), topics.end(),
-                                           [&](const std::string& t) { return EqualsNoCase(t, topic); });
-            const char reply = known ? 1 : 0;
-            client.connected = known;
-            client.topic = topic;
-            return WriteExactly(client.fd, &reply, 1) && known;
-        }
-        if (kind != kRequest || !client.connected) return false;
-        std::uint32_t format = 0;
-        std::string item;
-        if (!ReadExactly(client.fd, &format, sizeof format, kFrameTimeoutMs) ||
-            !ReadText(client.fd, item, kMaxText, kFrameTimeoutMs))
-            return false;
-        const std::optional<std::string> text = answer(client.topic, item);
-        const char found = text ? 1 : 0;
-        return WriteExactly(client.fd, &found, 1) && (!text || WriteText(client.fd, *text));
     }
 };
 

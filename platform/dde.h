@@ -73,4 +73,14 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// What the server side knows of one conversation.
+struct DdeServerSession {
+    std::string topic;  // empty until a topic was accepted
+    bool connected = false;
+};
+// Reads and answers one frame a client sent on fd; false when the conversation must end (its
+// end, a malformed or unexpected frame, an unknown topic).
+bool ServeDdeFrame(int fd, DdeServerSession& session, const std::vector<std::string>& topics,
+                   const DdeServer::Answer& answer);
+
 }  // namespace platform

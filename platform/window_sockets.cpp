@@ -129,20 +129,9 @@ private:
                 }
                 const int client = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
                 if (client < 0) continue;
-                serve(client, windows[i]);
+                ServeWindowRequest(client, windows[i]);
                 ::close(client);
             }
-        }
-    }
-
-    static void serve(int client, HWND window) {
-        Request request{};
-        if (!ReadExactly(client, &request, sizeof request, 1000) || request.magic != kMagic) return;
-        if (request.kind == kPost) {
-            PostMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
-        } else if (request.kind == kSend) {
-            const std::int64_t result = SendMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
-            WriteExactly(client, &result, sizeof result);
         }
     }
 
@@ -163,6 +152,17 @@ bool Deliver(const std::string& socketPath, const Request& request) {
 }
 
 }  // namespace
+
+void ServeWindowRequest(int fd, HWND window) {
+    Request request{};
+    if (!ReadExactly(fd, &request, sizeof request, 1000) || request.magic != kMagic) return;
+    if (request.kind == kPost) {
+        PostMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
+    } else if (request.kind == kSend) {
+        const std::int64_t result = SendMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
+        WriteExactly(fd, &result, sizeof result);
+    }
+}
 
 void PublishWindow(HWND window, const std::string& className, const std::string& title) {
     Listener::instance().publish(window, className, title);

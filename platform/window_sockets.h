@@ -25,6 +25,10 @@ void WithdrawWindow(HWND window);
 std::vector<RemoteWindowInfo> ListRemoteWindows();
 bool IsRemoteWindowAlive(const std::string& socketPath);
 
+// Reads one request another program sent on fd and hands it to the window (a posted message,
+// or a sent one whose result goes back); anything malformed is dropped.
+void ServeWindowRequest(int fd, HWND window);
+
 bool RemotePostMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam);
 // Nothing when the other program does not answer within the timeout.
 std::optional<LRESULT> RemoteSendMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam,
