@@ -10,35 +10,36 @@ using namespace picture_writers;
 
 namespace {
 
-// The described formula for one channel at target (i, j), rows counted from the top.
-int Expected(const TruePicture& picture, int width, int height, int i, int j, int channel) {
+// The described bilinear formula at target (i, j), rows counted from the top, over any value of
+// the source pixels (the last column and row stand in for their missing neighbours).
+template <typename Value>
+double Bilinear(const TruePicture& picture, int width, int height, int i, int j, Value value) {
     const double sx = double(width) / picture.width, sy = double(height) / picture.height;
     const double fx = i / sx, fy = j / sy;
     const int ix = int(fx), iy = int(fy);
     const double tx = fx - ix, ty = fy - iy;
     const auto c = [&](int x, int y) {
-        const Rgb& p = picture.pixels[size_t(std::min(y, picture.height - 1) * picture.width + std::min(x, picture.width - 1))];
-        return double(channel == 0 ? p.b : channel == 1 ? p.g : p.r);
+        return double(value(picture.pixels[size_t(std::min(y, picture.height - 1) * picture.width +
+                                                  std::min(x, picture.width - 1))]));
     };
-    return int((1 - tx) * (1 - ty) * c(ix, iy) + tx * (1 - ty) * c(ix + 1, iy) + (1 - tx) * ty * c(ix, iy + 1) +
-               tx * ty * c(ix + 1, iy + 1));
+    return (1 - tx) * (1 - ty) * c(ix, iy) + tx * (1 - ty) * c(ix + 1, iy) + (1 - tx) * ty * c(ix, iy + 1) +
+           tx * ty * c(ix + 1, iy + 1);
 }
 
-// The described 16-bit value at target (i, j): each 5-6-5 channel interpolated in place, in the
-// display word's own bit position, truncated and masked again.
+// One channel (0 blue, 1 green, 2 red) at 24 and 32 bits.
+int Expected(const TruePicture& picture, int width, int height, int i, int j, int channel) {
+    return int(Bilinear(picture, width, height, i, j,
+                        [channel](const Rgb& p) { return channel == 0 ? p.b : channel == 1 ? p.g : p.r; }));
+}
+
+// The 16-bit word: each 5-6-5 channel interpolated in place, in the display word's own bit
+// position, truncated and masked again.
 std::uint16_t Expected565(const TruePicture& picture, int width, int height, int i, int j) {
-    const double sx = double(width) / picture.width, sy = double(height) / picture.height;
-    const double fx = i / sx, fy = j / sy;
-    const int ix = int(fx), iy = int(fy);
-    const double tx = fx - ix, ty = fy - iy;
-    const auto word = [&](int x, int y) {
-        const Rgb& p = picture.pixels[size_t(std::min(y, picture.height - 1) * picture.width + std::min(x, picture.width - 1))];
-        return unsigned(((p.r >> 3) << 11) | ((p.g >> 2) << 5) | (p.b >> 3));
-    };
     unsigned result = 0;
     for (unsigned mask : {0xF800u, 0x07E0u, 0x001Fu}) {
-        const double value = (1 - tx) * (1 - ty) * (word(ix, iy) & mask) + tx * (1 - ty) * (word(ix + 1, iy) & mask) +
-                             (1 - tx) * ty * (word(ix, iy + 1) & mask) + tx * ty * (word(ix + 1, iy + 1) & mask);
+        const double value = Bilinear(picture, width, height, i, j, [mask](const Rgb& p) {
+            return unsigned(((p.r >> 3) << 11) | ((p.g >> 2) << 5) | (p.b >> 3)) & mask;
+        });
         result |= unsigned(value) & mask;
     }
     return std::uint16_t(result);
