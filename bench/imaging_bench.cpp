@@ -194,7 +194,8 @@ void CoreScale(benchmark::State& state) {
     std::vector<unsigned char> source(640 * 480 * 4, 100), target(1920 * 1080 * 4);
     for (size_t i = 0; i < source.size(); ++i) source[i] = (unsigned char)(i * 2654435761u >> 24);
     for (auto _ : state) {
-        imaging::BilinearScale32(source.data(), 640, 480, 640 * 4, target.data(), 1920, 1080, 1920 * 4);
+        imaging::MemoryRows rows(source.data(), 640, 480, 640 * 4);
+        imaging::BilinearScale32(rows, target.data(), 1920, 1080, 1920 * 4);
         benchmark::DoNotOptimize(target.data());
     }
 }

@@ -98,21 +98,4 @@ BOOL CImageFile::SetPalette(int count, const BYTE* rgbTriples) { return impl_ ? 
 
 BOOL CImageFile::SetPalette(HPALETTE palette) { return impl_ ? impl_->SetPalette(palette) : FALSE; }
 
-HBITMAP CImageFile::MakeBitmap() const {
-    if (!impl_ || !impl_->dib) return nullptr;
-    UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
-    HDC screen = GetDC(nullptr);
-    UniqueBitmap temporary(CreateCompatibleBitmap(screen, impl_->width, impl_->height));
-    ReleaseDC(nullptr, screen);
-    if (!temporary) return nullptr;
-    HGDIOBJ previous = SelectObject(memory.get(), temporary.get());
-    if (impl_->palette) {
-        SelectPalette(memory.get(), impl_->palette.get(), FALSE);
-        RealizePalette(memory.get());
-    }
-    HBITMAP result = CreateDIBitmap(memory.get(), &impl_->dib->bmiHeader, CBM_INIT, impl_->bits, impl_->dib, DIB_RGB_COLORS);
-    SelectObject(memory.get(), previous);
-    return result;
-}
-
 }  // namespace imaging

@@ -53,9 +53,6 @@ public:
     virtual CImageImpl* GetImpl() const { return impl_.get(); }
     virtual BYTE* GetBits() const { return impl_ ? impl_->bits : nullptr; }
 
-    // A device-dependent bitmap of the picture (true-colour pictures); null on failure.
-    HBITMAP MakeBitmap() const;
-
     int type() const { return type_; }
     const std::string& fileName() const { return fileName_; }
 

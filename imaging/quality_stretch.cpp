@@ -31,23 +31,25 @@ std::vector<Sample> Samples(int targetLength, int sourceLength) {
 }
 
 // Runs the described per-channel formula for every target pixel. Pixel reads and writes are
-// left to the format: channels(p) gives the channel values of a source pixel, store writes one.
+// left to the format: read(row, x, c) gives the channel values of a source pixel, store writes one.
 template <int Channels, typename Read, typename Store>
-void Bilinear(int sourceWidth, int sourceHeight, int width, int height, Read read, Store store) {
-    const std::vector<Sample> columns = Samples(width, sourceWidth);
-    const std::vector<Sample> rows = Samples(height, sourceHeight);
+void Bilinear(SourceRows& source, int width, int height, Read read, Store store) {
+    const std::vector<Sample> columns = Samples(width, source.width());
+    const std::vector<Sample> rows = Samples(height, source.height());
     for (int j = 0; j < height; ++j) {
         const Sample& row = rows[size_t(j)];
+        const BYTE* upper = source.row(row.first);
+        const BYTE* lower = source.row(row.second);
         const double ty = row.fraction;
         for (int i = 0; i < width; ++i) {
             const Sample& column = columns[size_t(i)];
             const double tx = column.fraction;
             const double w00 = (1 - tx) * (1 - ty), w01 = tx * (1 - ty), w10 = (1 - tx) * ty, w11 = tx * ty;
             double c00[Channels], c01[Channels], c10[Channels], c11[Channels];
-            read(column.first, row.first, c00);
-            read(column.second, row.first, c01);
-            read(column.first, row.second, c10);
-            read(column.second, row.second, c11);
+            read(upper, column.first, c00);
+            read(upper, column.second, c01);
+            read(lower, column.first, c10);
+            read(lower, column.second, c11);
             double result[Channels];
             for (int c = 0; c < Channels; ++c) result[c] = w00 * c00[c] + w01 * c01[c] + w10 * c10[c] + w11 * c11[c];
             store(i, j, result);
@@ -146,10 +148,9 @@ bool HasAvx512() {
 
 }  // namespace
 
-void BilinearScale32(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,
-                     int height, int targetStride) {
-    const std::vector<Sample> columns = Samples(width, sourceWidth);
-    const std::vector<Sample> rows = Samples(height, sourceHeight);
+void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
+    const std::vector<Sample> columns = Samples(width, source.width());
+    const std::vector<Sample> rows = Samples(height, source.height());
     const int vectorWidth = HasAvx512() ? width / 8 * 8 : 0;
     const size_t count = static_cast<size_t>(width);
     // Per column, once: the weights' horizontal factors and the byte offsets of both neighbours.
@@ -163,36 +164,34 @@ void BilinearScale32(const BYTE* source, int sourceWidth, int sourceHeight, int 
     }
     // Two spread rows serve consecutive target rows, which walk the source rows downwards.
     SpreadRow spread[2];
-    const auto spreadRow = [&](int sourceRow, const SpreadRow* keep) -> const SpreadRow& {
+    const auto spreadRow = [&](int sourceRow, const BYTE* pixels, const SpreadRow* keep) -> const SpreadRow& {
         for (SpreadRow& candidate : spread)
             if (candidate.sourceRow == sourceRow) return candidate;
         SpreadRow& slot = &spread[0] == keep ? spread[1] : spread[0];
         slot.values.resize(6 * count);
-        Spread(source + size_t(sourceRow) * size_t(sourceStride), offset0.data(), offset1.data(), vectorWidth, count,
-               slot.values.data());
+        Spread(pixels, offset0.data(), offset1.data(), vectorWidth, count, slot.values.data());
         slot.sourceRow = sourceRow;
         return slot;
     };
     for (int j = 0; j < height; ++j) {
         const Sample& row = rows[size_t(j)];
-        const BYTE* row0 = source + size_t(row.first) * size_t(sourceStride);
-        const BYTE* row1 = source + size_t(row.second) * size_t(sourceStride);
+        const BYTE* row0 = source.row(row.first);
+        const BYTE* row1 = source.row(row.second);
         BYTE* out = target + size_t(j) * size_t(targetStride);
         if (vectorWidth) {
-            const SpreadRow& upperRow = spreadRow(row.first, nullptr);
-            const SpreadRow& lowerRow = spreadRow(row.second, &upperRow);
+            const SpreadRow& upperRow = spreadRow(row.first, row0, nullptr);
+            const SpreadRow& lowerRow = spreadRow(row.second, row1, &upperRow);
             Row32Avx512(upperRow, lowerRow, ax.data(), bx.data(), row.fraction, vectorWidth, count, out);
         }
         for (int i = vectorWidth; i < width; ++i) ExactPixel32(row0, row1, columns[size_t(i)], row.fraction, out + size_t(i) * 4);
     }
 }
 
-void BilinearScale24(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,
-                     int height, int targetStride) {
+void BilinearScale24(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
     Bilinear<3>(
-        sourceWidth, sourceHeight, width, height,
-        [&](int x, int y, double* c) {
-            const BYTE* p = source + size_t(y) * size_t(sourceStride) + size_t(x) * 3;
+        source, width, height,
+        [&](const BYTE* row, int x, double* c) {
+            const BYTE* p = row + size_t(x) * 3;
             c[0] = p[0];
             c[1] = p[1];
             c[2] = p[2];
@@ -205,14 +204,13 @@ void BilinearScale24(const BYTE* source, int sourceWidth, int sourceHeight, int 
         });
 }
 
-void BilinearScale16(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target, int width,
-                     int height, int targetStride, DisplayMasks masks) {
+void BilinearScale16(SourceRows& source, BYTE* target, int width, int height, int targetStride, DisplayMasks masks) {
     // Each channel is interpolated where it sits in the word, not shifted down.
     Bilinear<3>(
-        sourceWidth, sourceHeight, width, height,
-        [&](int x, int y, double* c) {
+        source, width, height,
+        [&](const BYTE* row, int x, double* c) {
             std::uint16_t word;
-            std::memcpy(&word, source + size_t(y) * size_t(sourceStride) + size_t(x) * 2, 2);
+            std::memcpy(&word, row + size_t(x) * 2, 2);
             c[0] = word & masks.red;
             c[1] = word & masks.green;
             c[2] = word & masks.blue;
@@ -256,20 +254,21 @@ int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int wi
     if ((depth != 16 && depth != 24 && depth != 32) || !targetBitmap || width <= 0 || height <= 0) {
         image.Stretch(targetDC, 0, 0, width, height, 0, 0, -1, -1);
     } else {
-        UniqueBitmap source(image.MakeBitmap());
-        if (!source) return 1;
+        // The picture's rows are turned into the display's format as the scaler reaches them,
+        // so a large picture is never held a second time.
+        DeviceRows source(image);
+        if (!source.valid()) return 1;
         const DisplayMasks masks = depth == 16 ? GetDisplayColorMasks(targetDC) : DisplayMasks{};
-        const Surface& from = *source->surface;
         Surface& to = *targetBitmap->surface;
         // Every pixel is computed, so the result goes straight into the bitmap the caller made,
         // in its own rows (an odd width at 24 bits keeps its padding).
         const int rows = std::min(height, to.height()), columns = std::min(width, to.width());
-        if (from.depth() != to.depth() || to.depth() != depth) return 1;
+        if (to.depth() != depth) return 1;
         BYTE* result = to.bytes().data();
         switch (depth) {
-        case 32: BilinearScale32(from.row(0), from.width(), from.height(), from.stride(), result, columns, rows, to.stride()); break;
-        case 24: BilinearScale24(from.row(0), from.width(), from.height(), from.stride(), result, columns, rows, to.stride()); break;
-        default: BilinearScale16(from.row(0), from.width(), from.height(), from.stride(), result, columns, rows, to.stride(), masks);
+        case 32: BilinearScale32(source, result, columns, rows, to.stride()); break;
+        case 24: BilinearScale24(source, result, columns, rows, to.stride()); break;
+        default: BilinearScale16(source, result, columns, rows, to.stride(), masks);
         }
     }
     if (!savePath.empty()) WriteBitmapFile(targetDC, targetBitmap, savePath);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "image_file.h"
+#include "source_rows.h"
 
 namespace imaging {
 
@@ -21,13 +22,10 @@ DisplayMasks GetDisplayColorMasks(HDC dc);
 int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int width, int height,
                    const std::string& savePath = {});
 
-// The bilinear pass on device-format rows (exposed for the benchmark). Every target pixel is
-// computed; the second neighbour is clamped to the source's last column and row.
-void BilinearScale32(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target,
-                     int width, int height, int targetStride);
-void BilinearScale24(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target,
-                     int width, int height, int targetStride);
-void BilinearScale16(const BYTE* source, int sourceWidth, int sourceHeight, int sourceStride, BYTE* target,
-                     int width, int height, int targetStride, DisplayMasks masks);
+// The bilinear pass on device-format rows (exposed for the tests and the benchmark). Every
+// target pixel is computed; the second neighbour is clamped to the source's last column and row.
+void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, int targetStride);
+void BilinearScale24(SourceRows& source, BYTE* target, int width, int height, int targetStride);
+void BilinearScale16(SourceRows& source, BYTE* target, int width, int height, int targetStride, DisplayMasks masks);
 
 }  // namespace imaging

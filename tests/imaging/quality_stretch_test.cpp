@@ -136,7 +136,8 @@ TEST_F(ImagingTest, TheVectorisedScalerMatchesTheFormulaBitForBit) {
     }
     for (auto [width, height] : {std::pair{133, 91}, {111, 69}, {16, 9}, {37, 23}}) {
         std::vector<BYTE> target(size_t(width) * size_t(height) * 4, 0xEE);
-        BilinearScale32(source.data(), 37, 23, 37 * 4, target.data(), width, height, width * 4);
+        MemoryRows rows(source.data(), 37, 23, 37 * 4);
+        BilinearScale32(rows, target.data(), width, height, width * 4);
         for (int j = 0; j < height; ++j)
             for (int i = 0; i < width; ++i)
                 for (int c = 0; c < 3; ++c)

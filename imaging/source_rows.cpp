@@ -1,0 +1,61 @@
+#include "source_rows.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dib.h"
+#include "image_impl.h"
+
+namespace imaging {
+
+using namespace platform;
+
+DeviceRows::DeviceRows(const CImageFile& image)
+    : SourceRows(image.GetWidth(), image.GetHeight()), image_(image) {
+    const CImageImpl* impl = image.GetImpl();
+    if (!impl || !impl->dib || !impl->bits || width() <= 0 || height() <= 0) return;
+    dc_.reset(CreateCompatibleDC(nullptr));
+    HDC screen = GetDC(nullptr);
+    format_.reset(CreateCompatibleBitmap(screen, 1, 1));
+    ReleaseDC(nullptr, screen);
+    if (!dc_ || !format_) return;
+    replaced_ = SelectObject(dc_.get(), format_.get());
+    if (impl->palette) {
+        SelectPalette(dc_.get(), impl->palette.get(), FALSE);
+        RealizePalette(dc_.get());
+    }
+    // The header with its masks and colour table, describing a single row.
+    const BITMAPINFOHEADER& header = impl->dib->bmiHeader;
+    const std::size_t table = (header.biCompression == BI_BITFIELDS ? 12 : 0) + 4 * std::size_t(DibColourCount(header));
+    oneRowInfo_.assign(reinterpret_cast<const BYTE*>(impl->dib), reinterpret_cast<const BYTE*>(impl->dib) + 40 + table);
+    auto* oneRow = reinterpret_cast<BITMAPINFOHEADER*>(oneRowInfo_.data());
+    oneRow->biHeight = 1;
+    oneRow->biSizeImage = DWORD(impl->effWidth);
+    valid_ = true;
+}
+
+DeviceRows::~DeviceRows() {
+    if (dc_ && replaced_) SelectObject(dc_.get(), replaced_);
+}
+
+const BYTE* DeviceRows::row(int y) {
+    y = std::clamp(y, 0, height() - 1);
+    for (int i = 0; i < 2; ++i)
+        if (slots_[size_t(i)].y == y) {
+            lastUsed_ = i;
+            return slots_[size_t(i)].bitmap->surface->row(0);
+        }
+    // The slot not asked for last takes the new row.
+    lastUsed_ = 1 - lastUsed_;
+    Slot& slot = slots_[size_t(lastUsed_)];
+    if (!slot.bitmap) slot.bitmap.reset(CreateCompatibleBitmap(dc_.get(), width(), 1));
+    const CImageImpl* impl = image_.GetImpl();
+    const bool bottomUp = impl->dib->bmiHeader.biHeight > 0;
+    const BYTE* bits = impl->bits + std::size_t(bottomUp ? height() - 1 - y : y) * std::size_t(impl->effWidth);
+    SetDIBits(dc_.get(), slot.bitmap.get(), 0, 1, bits, reinterpret_cast<const BITMAPINFO*>(oneRowInfo_.data()),
+              DIB_RGB_COLORS);
+    slot.y = y;
+    return slot.bitmap->surface->row(0);
+}
+
+}  // namespace imaging
