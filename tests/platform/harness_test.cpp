@@ -58,7 +58,7 @@ TEST(HarnessTest, ScriptsAreParsedWithEveryAction) {
     EXPECT_EQ(script.actions[4].kind, ScriptAction::Kind::State);
     EXPECT_EQ(script.actions[6].atMs, 500u);
 
-    for (const char* bad : {"at x key F1", "key F1", "at 10 key F13", "at 10 key Hyper", "at 10 mouse 1", "at 10 dance",
+    for (const char* bad : {"at x key F1", "key F1", "at 10 key F25", "at 10 key Hyper", "at 10 mouse 1", "at 10 dance",
                             "at -5 quit", "at 10 quit now"}) {
         const ParsedScript parsed = ParseScript(std::string("at 0 quit\n") + bad + "\n");
         EXPECT_NE(parsed.error.find("line 2"), std::string::npos) << bad << ": " << parsed.error;
