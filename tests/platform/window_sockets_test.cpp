@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <thread>
+
 #include <csignal>
 #include <filesystem>
 
@@ -29,6 +32,14 @@ size_t SocketFiles(const std::filesystem::path& folder) {
         ++count;
     }
     return count;
+}
+
+// The state letter of /proc/PID/stat is T for a stopped process.
+bool IsStopped(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'T';
 }
 
 }  // namespace
@@ -77,6 +88,9 @@ TEST(WindowSocketsTest, ASendToAProgramThatNeverAnswersTimesOut) {
     HWND remote = FindWindow(nullptr, "Frozen");
     ASSERT_NE(remote, nullptr);
     peer->kill(SIGSTOP);
+    // The stop is delivered asynchronously: wait until the kernel reports the peer stopped.
+    for (int i = 0; i < 200 && !IsStopped(peer->pid()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(IsStopped(peer->pid()));
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(SendMessage(remote, WM_USER + 1, 21, 0), 0);
     const auto waited = std::chrono::steady_clock::now() - started;
