@@ -12,6 +12,7 @@
 #include "image_file.h"
 #include "picture_writers.h"
 #include "quality_stretch.h"
+#include "scaler_path.h"
 #include "photo_like.h"
 #include "ratio_reporter.h"
 
@@ -66,8 +67,8 @@ std::string WriteJpeg(const TruePicture& picture, const std::string& name) {
     return path.string();
 }
 
-void UseDisplay(int width, int height) {
-    platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>(width, height, 32));
+void UseDisplay(int width, int height, int depth = 32) {
+    platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>(width, height, depth));
 }
 
 const std::string& Gif1080() {
@@ -141,14 +142,17 @@ void BareLibjpeg(benchmark::State& state, const std::string& path) {
     }
 }
 
-void OursQualityStretch(benchmark::State& state) {
-    UseDisplay(1920, 1080);
+// The quality stretch on one instruction-set path and display depth.
+void OursQualityStretch(benchmark::State& state, imaging::ScalerPath path, int depth) {
+    UseDisplay(1920, 1080, depth);
+    imaging::SelectScalerPath(path);
     imaging::CImageFile image(Jpeg480(), imaging::kImageTypeJpeg);
     platform::UniqueMemoryDC dc(platform::CreateCompatibleDC(nullptr));
     platform::UniqueBitmap target(platform::CreateCompatibleBitmap(dc.get(), 1920, 1080));
     platform::HGDIOBJ previous = platform::SelectObject(dc.get(), target.get());
     for (auto _ : state) imaging::QualityStretch(image, dc.get(), target.get(), 1920, 1080);
     platform::SelectObject(dc.get(), previous);
+    imaging::SelectScalerPath(imaging::BestScalerPath());
 }
 
 void PixmanBilinear(benchmark::State& state) {
@@ -179,10 +183,17 @@ BENCHMARK_CAPTURE(OursGif, gif_webcam_640x480, Gif480())->Name("ours/gif_webcam_
 BENCHMARK_CAPTURE(GiflibSlurp, gif_webcam_640x480, Gif480())->Name("reference/gif_webcam_640x480")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(OursJpeg, jpeg_1920x1080, Jpeg1080())->Name("ours/jpeg_1920x1080")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BareLibjpeg, jpeg_1920x1080, Jpeg1080())->Name("reference/jpeg_1920x1080")->Unit(benchmark::kMillisecond);
-BENCHMARK(OursQualityStretch)->Name("ours/stretch_640x480_to_1920x1080")->Unit(benchmark::kMillisecond);
 BENCHMARK(PixmanBilinear)->Name("reference/stretch_640x480_to_1920x1080")->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
+    // Every scaler path this processor runs, at each true-colour depth, against the same reference.
+    for (const imaging::ScalerPath path : imaging::AvailableScalerPaths())
+        for (int depth : {32, 24, 16})
+            benchmark::RegisterBenchmark(("ours/stretch_640x480_to_1920x1080@" + imaging::ScalerPathName(path) + "_" +
+                                          std::to_string(depth) + "bit")
+                                             .c_str(),
+                                         OursQualityStretch, path, depth)
+                ->Unit(benchmark::kMillisecond);
     const int result = bench::RunWithRatios(argc, argv);
     std::error_code error;
     fs::remove_all(Folder(), error);

@@ -25,10 +25,11 @@ public:
         std::printf("\nRatios (ours / reference time; below 1 means ours is faster):\n");
         for (const auto& [name, time] : times_) {
             if (name.rfind("ours/", 0) != 0) continue;
+            // "ours/NAME@VARIANT" is measured against "reference/NAME" too.
             const std::string rest = name.substr(5);
-            auto reference = times_.find("reference/" + rest);
+            auto reference = times_.find("reference/" + rest.substr(0, rest.find('@')));
             if (reference == times_.end() || reference->second <= 0) continue;
-            std::printf("  %-40s %.3f\n", rest.c_str(), time / reference->second);
+            std::printf("  %-52s %.3f\n", rest.c_str(), time / reference->second);
         }
     }
 

@@ -1,10 +1,13 @@
 #include "quality_stretch.h"
 
+#include <array>
 #include <cmath>
-#include <immintrin.h>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <vector>
 
+#include "bilinear_rows.h"
 #include "bitmap_file.h"
 
 namespace imaging {
@@ -30,33 +33,6 @@ std::vector<Sample> Samples(int targetLength, int sourceLength) {
     return samples;
 }
 
-// Runs the described per-channel formula for every target pixel. Pixel reads and writes are
-// left to the format: read(row, x, c) gives the channel values of a source pixel, store writes one.
-template <int Channels, typename Read, typename Store>
-void Bilinear(SourceRows& source, int width, int height, Read read, Store store) {
-    const std::vector<Sample> columns = Samples(width, source.width());
-    const std::vector<Sample> rows = Samples(height, source.height());
-    for (int j = 0; j < height; ++j) {
-        const Sample& row = rows[size_t(j)];
-        const BYTE* upper = source.row(row.first);
-        const BYTE* lower = source.row(row.second);
-        const double ty = row.fraction;
-        for (int i = 0; i < width; ++i) {
-            const Sample& column = columns[size_t(i)];
-            const double tx = column.fraction;
-            const double w00 = (1 - tx) * (1 - ty), w01 = tx * (1 - ty), w10 = (1 - tx) * ty, w11 = tx * ty;
-            double c00[Channels], c01[Channels], c10[Channels], c11[Channels];
-            read(upper, column.first, c00);
-            read(upper, column.second, c01);
-            read(lower, column.first, c10);
-            read(lower, column.second, c11);
-            double result[Channels];
-            for (int c = 0; c < Channels; ++c) result[c] = w00 * c00[c] + w01 * c01[c] + w10 * c10[c] + w11 * c11[c];
-            store(i, j, result);
-        }
-    }
-}
-
 }  // namespace
 
 namespace {
@@ -73,85 +49,14 @@ void ExactPixel32(const BYTE* row0, const BYTE* row1, const Sample& column, doub
     out[3] = 0;
 }
 
-}  // namespace
-
-namespace {
-
-// GCC 12's own AVX-512 headers trip its uninitialised-use analysis; the code here is not at fault.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-// A source row spread out for the target's columns: for every target column the blue, green
-// and red of its first and of its second neighbour, as doubles, channel by channel.
-struct SpreadRow {
-    int sourceRow = -1;
-    std::vector<double> values;  // [channel][neighbour][column]
-    const double* at(int channel, int neighbour, size_t width) const {
-        return values.data() + (size_t(channel) * 2 + size_t(neighbour)) * width;
-    }
-};
-
-__attribute__((target("avx512f,avx2"))) void Spread(const BYTE* row, const std::int32_t* offset0,
-                                                    const std::int32_t* offset1, int width, size_t stride,
-                                                    double* values) {
-    const auto* base = reinterpret_cast<const int*>(row);
-    const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    for (int i = 0; i + 8 <= width; i += 8) {
-        const __m256i neighbours[2] = {
-            _mm256_i32gather_epi32(base, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offset0 + i)), 1),
-            _mm256_i32gather_epi32(base, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offset1 + i)), 1)};
-        for (int channel = 0; channel < 3; ++channel)
-            for (int neighbour = 0; neighbour < 2; ++neighbour) {
-                const __m256i bytes =
-                    _mm256_and_si256(_mm256_srl_epi32(neighbours[neighbour], _mm_cvtsi32_si128(8 * channel)), byteMask);
-                _mm512_storeu_pd(values + (size_t(channel) * 2 + size_t(neighbour)) * stride + size_t(i),
-                                 _mm512_cvtepi32_pd(bytes));
-            }
-    }
-}
-
-// Eight target pixels at a time in double precision: the same multiplications and additions in
-// the same order as the described formula, so every value is bit for bit the scalar one.
-__attribute__((target("avx512f,avx2"))) void Row32Avx512(const SpreadRow& upperRow, const SpreadRow& lowerRow,
-                                                          const double* ax, const double* bx, double ty, int width,
-                                                          size_t stride, BYTE* out) {
-    const __m512d upper = _mm512_set1_pd(1 - ty), lower = _mm512_set1_pd(ty);
-    for (int i = 0; i + 8 <= width; i += 8) {
-        const __m512d left = _mm512_loadu_pd(ax + i), right = _mm512_loadu_pd(bx + i);
-        const __m512d w00 = _mm512_mul_pd(left, upper), w01 = _mm512_mul_pd(right, upper);
-        const __m512d w10 = _mm512_mul_pd(left, lower), w11 = _mm512_mul_pd(right, lower);
-        __m256i result = _mm256_setzero_si256();
-        for (int channel = 0; channel < 3; ++channel) {
-            const __m512d c00 = _mm512_loadu_pd(upperRow.at(channel, 0, stride) + i);
-            const __m512d c01 = _mm512_loadu_pd(upperRow.at(channel, 1, stride) + i);
-            const __m512d c10 = _mm512_loadu_pd(lowerRow.at(channel, 0, stride) + i);
-            const __m512d c11 = _mm512_loadu_pd(lowerRow.at(channel, 1, stride) + i);
-            const __m512d value = _mm512_add_pd(
-                _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(w00, c00), _mm512_mul_pd(w01, c01)), _mm512_mul_pd(w10, c10)),
-                _mm512_mul_pd(w11, c11));
-            result = _mm256_or_si256(result, _mm256_sll_epi32(_mm512_cvttpd_epi32(value), _mm_cvtsi32_si128(8 * channel)));
-        }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + size_t(i) * 4), result);
-    }
-}
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-
-bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx2");
-    return has;
-}
-
-}  // namespace
-
-void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
+// The bilinear pass over rows of four bytes a pixel (three channels and a spare): rowFor(j) is
+// where target row j goes, done(j) is told when it is complete.
+template <typename RowFor, typename Done>
+void Scale32(SourceRows& source, int width, int height, RowFor rowFor, Done done) {
     const std::vector<Sample> columns = Samples(width, source.width());
     const std::vector<Sample> rows = Samples(height, source.height());
-    const int vectorWidth = HasAvx512() ? width / 8 * 8 : 0;
+    const ScalerPath path = ActiveScalerPath();
+    const int vectorColumns = VectorColumns(path, width);
     const size_t count = static_cast<size_t>(width);
     // Per column, once: the weights' horizontal factors and the byte offsets of both neighbours.
     std::vector<double> ax(count), bx(count);
@@ -169,7 +74,7 @@ void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, in
             if (candidate.sourceRow == sourceRow) return candidate;
         SpreadRow& slot = &spread[0] == keep ? spread[1] : spread[0];
         slot.values.resize(6 * count);
-        Spread(pixels, offset0.data(), offset1.data(), vectorWidth, count, slot.values.data());
+        SpreadSourceRow(path, pixels, offset0.data(), offset1.data(), vectorColumns, count, slot.values.data());
         slot.sourceRow = sourceRow;
         return slot;
     };
@@ -177,49 +82,132 @@ void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, in
         const Sample& row = rows[size_t(j)];
         const BYTE* row0 = source.row(row.first);
         const BYTE* row1 = source.row(row.second);
-        BYTE* out = target + size_t(j) * size_t(targetStride);
-        if (vectorWidth) {
+        BYTE* out = rowFor(j);
+        if (vectorColumns) {
             const SpreadRow& upperRow = spreadRow(row.first, row0, nullptr);
             const SpreadRow& lowerRow = spreadRow(row.second, row1, &upperRow);
-            Row32Avx512(upperRow, lowerRow, ax.data(), bx.data(), row.fraction, vectorWidth, count, out);
+            BlendSpreadRows(path, upperRow, lowerRow, ax.data(), bx.data(), row.fraction, vectorColumns, count, out);
         }
-        for (int i = vectorWidth; i < width; ++i) ExactPixel32(row0, row1, columns[size_t(i)], row.fraction, out + size_t(i) * 4);
+        for (int i = vectorColumns; i < width; ++i) ExactPixel32(row0, row1, columns[size_t(i)], row.fraction, out + size_t(i) * 4);
+        done(j);
     }
 }
 
-void BilinearScale24(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
-    Bilinear<3>(
-        source, width, height,
-        [&](const BYTE* row, int x, double* c) {
-            const BYTE* p = row + size_t(x) * 3;
-            c[0] = p[0];
-            c[1] = p[1];
-            c[2] = p[2];
-        },
-        [&](int x, int y, const double* c) {
-            BYTE* p = target + size_t(y) * size_t(targetStride) + size_t(x) * 3;
-            p[0] = BYTE(c[0]);
-            p[1] = BYTE(c[1]);
-            p[2] = BYTE(c[2]);
-        });
+// Another source's rows turned into four bytes a pixel as they are asked for (two are kept).
+class FourByteRows final : public SourceRows {
+public:
+    using Convert = std::function<void(const BYTE* from, BYTE* to, int width)>;
+    FourByteRows(SourceRows& from, Convert convert)
+        : SourceRows(from.width(), from.height()), from_(from), convert_(std::move(convert)) {
+        for (auto& slot : slots_) slot.pixels.resize(size_t(width()) * 4);
+    }
+    const BYTE* row(int y) override {
+        for (int i = 0; i < 2; ++i)
+            if (slots_[size_t(i)].y == y) {
+                lastUsed_ = i;
+                return slots_[size_t(i)].pixels.data();
+            }
+        lastUsed_ = 1 - lastUsed_;
+        Slot& slot = slots_[size_t(lastUsed_)];
+        convert_(from_.row(y), slot.pixels.data(), width());
+        slot.y = y;
+        return slot.pixels.data();
+    }
+
+private:
+    struct Slot {
+        int y = -1;
+        std::vector<BYTE> pixels;
+    };
+    SourceRows& from_;
+    Convert convert_;
+    std::array<Slot, 2> slots_;
+    int lastUsed_ = 0;
+};
+
+// Where a contiguous mask's channel sits in a 16-bit word.
+struct ChannelBits {
+    int shift = 0;
+    std::uint32_t mask = 0;
+};
+std::optional<ChannelBits> Contiguous(std::uint16_t mask) {
+    if (!mask) return std::nullopt;
+    const int shift = __builtin_ctz(mask);
+    const std::uint32_t run = std::uint32_t(mask) >> shift;
+    if ((run & (run + 1)) != 0 || run > 0xFF) return std::nullopt;  // not one run of at most 8 bits
+    return ChannelBits{shift, mask};
 }
 
-void BilinearScale16(SourceRows& source, BYTE* target, int width, int height, int targetStride, DisplayMasks masks) {
-    // Each channel is interpolated where it sits in the word, not shifted down.
-    Bilinear<3>(
-        source, width, height,
-        [&](const BYTE* row, int x, double* c) {
-            std::uint16_t word;
-            std::memcpy(&word, row + size_t(x) * 2, 2);
-            c[0] = word & masks.red;
-            c[1] = word & masks.green;
-            c[2] = word & masks.blue;
-        },
-        [&](int x, int y, const double* c) {
-            const std::uint16_t word = std::uint16_t((std::uint32_t(c[0]) & masks.red) | (std::uint32_t(c[1]) & masks.green) |
-                                                     (std::uint32_t(c[2]) & masks.blue));
-            std::memcpy(target + size_t(y) * size_t(targetStride) + size_t(x) * 2, &word, 2);
-        });
+// Four-byte pixels (blue, green, red, spare) into three-byte ones: each pixel is stored whole
+// (little-endian, as the rows are) and its spare byte overwritten by the next; the last is cut.
+void PackRow24(const std::uint32_t* pixels, BYTE* out, int width) {
+    if (width <= 0) return;
+    for (int x = 0; x + 1 < width; ++x) std::memcpy(out + size_t(x) * 3, &pixels[x], 4);
+    std::memcpy(out + size_t(width - 1) * 3, &pixels[width - 1], 3);
+}
+
+// Channel bytes back into their places of the 16-bit word.
+void PackRow16(const std::uint32_t* pixels, BYTE* out, int width, const ChannelBits (&channels)[3]) {
+    if (channels[0].shift == 0 && channels[1].shift == 5 && channels[2].shift == 11 && channels[2].mask == 0xF800) {
+        // The common 5-6-5 layout with constant shifts, which the compiler vectorises; the
+        // channel values never exceed their fields, being blends of values that fit.
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = pixels[x];
+            const auto word = std::uint16_t((p & 0xFF) | (((p >> 8) & 0xFF) << 5) | (((p >> 16) & 0xFF) << 11));
+            std::memcpy(out + size_t(x) * 2, &word, 2);
+        }
+        return;
+    }
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t p = pixels[x];
+        const std::uint16_t word = std::uint16_t((((p & 0xFF) << channels[0].shift) & channels[0].mask) |
+                                                 ((((p >> 8) & 0xFF) << channels[1].shift) & channels[1].mask) |
+                                                 ((((p >> 16) & 0xFF) << channels[2].shift) & channels[2].mask));
+        std::memcpy(out + size_t(x) * 2, &word, 2);
+    }
+}
+
+}  // namespace
+
+void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
+    Scale32(
+        source, width, height, [&](int j) { return target + size_t(j) * size_t(targetStride); }, [](int) {});
+}
+
+void BilinearScale24(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
+    FourByteRows wide(source, [](const BYTE* from, BYTE* to, int count) {
+        for (int x = 0; x < count; ++x) {
+            to[4 * x] = from[3 * x];
+            to[4 * x + 1] = from[3 * x + 1];
+            to[4 * x + 2] = from[3 * x + 2];
+            to[4 * x + 3] = 0;
+        }
+    });
+    std::vector<std::uint32_t> scratch(static_cast<size_t>(width));
+    Scale32(
+        wide, width, height, [&](int) { return reinterpret_cast<BYTE*>(scratch.data()); },
+        [&](int j) { PackRow24(scratch.data(), target + size_t(j) * size_t(targetStride), width); });
+}
+
+bool BilinearScale16(SourceRows& source, BYTE* target, int width, int height, int targetStride, DisplayMasks masks) {
+    // Each channel is interpolated where it sits in the word. Scaling by a power of two is exact
+    // in floating point, so interpolating the channel shifted down to a byte and shifting the
+    // truncated result back up gives the same bits.
+    const auto blue = Contiguous(masks.blue), green = Contiguous(masks.green), red = Contiguous(masks.red);
+    if (!blue || !green || !red) return false;
+    const ChannelBits channels[3] = {*blue, *green, *red};
+    FourByteRows wide(source, [&](const BYTE* from, BYTE* to, int count) {
+        for (int x = 0; x < count; ++x) {
+            const std::uint32_t word = std::uint32_t(from[2 * x] | (from[2 * x + 1] << 8));
+            for (int c = 0; c < 3; ++c) to[4 * x + c] = BYTE((word & channels[c].mask) >> channels[c].shift);
+            to[4 * x + 3] = 0;
+        }
+    });
+    std::vector<std::uint32_t> scratch(static_cast<size_t>(width));
+    Scale32(
+        wide, width, height, [&](int) { return reinterpret_cast<BYTE*>(scratch.data()); },
+        [&](int j) { PackRow16(scratch.data(), target + size_t(j) * size_t(targetStride), width, channels); });
+    return true;
 }
 
 int GetDisplayBitDepth() {
@@ -268,7 +256,10 @@ int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int wi
         switch (depth) {
         case 32: BilinearScale32(source, result, columns, rows, to.stride()); break;
         case 24: BilinearScale24(source, result, columns, rows, to.stride()); break;
-        default: BilinearScale16(source, result, columns, rows, to.stride(), masks);
+        default:
+            // Masks that are not one run of bits each are no format this scaler knows.
+            if (!BilinearScale16(source, result, columns, rows, to.stride(), masks))
+                image.Stretch(targetDC, 0, 0, width, height, 0, 0, -1, -1);
         }
     }
     if (!savePath.empty()) WriteBitmapFile(targetDC, targetBitmap, savePath);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device_pixels.h"
 #include "dib.h"
 #include "image_impl.h"
 
@@ -31,8 +32,37 @@ DeviceRows::DeviceRows(const CImageFile& image)
     auto* oneRow = reinterpret_cast<BITMAPINFOHEADER*>(oneRowInfo_.data());
     oneRow->biHeight = 1;
     oneRow->biSizeImage = DWORD(impl->effWidth);
+    // The pictures the readers make most, plain 24-bit rows, are turned into the display's format
+    // here directly; every other layout goes through the platform's own conversion.
+    const int displayDepth = format_->surface->depth();
+    plainTrueColour_ = header.biBitCount == 24 && header.biCompression == BI_RGB &&
+                       (displayDepth == 16 || displayDepth == 24 || displayDepth == 32);
     valid_ = true;
 }
+
+namespace {
+
+void ConvertTrueColourRow(const BYTE* bgr, BYTE* out, int width, int displayDepth) {
+    switch (displayDepth) {
+    case 32:
+        for (int x = 0; x < width; ++x) {
+            out[4 * x] = bgr[3 * x];
+            out[4 * x + 1] = bgr[3 * x + 1];
+            out[4 * x + 2] = bgr[3 * x + 2];
+            out[4 * x + 3] = 0;
+        }
+        break;
+    case 24: std::memcpy(out, bgr, std::size_t(width) * 3); break;
+    default:
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t value = DeviceValue(RGB(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]), 16);
+            out[2 * x] = BYTE(value);
+            out[2 * x + 1] = BYTE(value >> 8);
+        }
+    }
+}
+
+}  // namespace
 
 DeviceRows::~DeviceRows() {
     if (dc_ && replaced_) SelectObject(dc_.get(), replaced_);
@@ -52,8 +82,11 @@ const BYTE* DeviceRows::row(int y) {
     const CImageImpl* impl = image_.GetImpl();
     const bool bottomUp = impl->dib->bmiHeader.biHeight > 0;
     const BYTE* bits = impl->bits + std::size_t(bottomUp ? height() - 1 - y : y) * std::size_t(impl->effWidth);
-    SetDIBits(dc_.get(), slot.bitmap.get(), 0, 1, bits, reinterpret_cast<const BITMAPINFO*>(oneRowInfo_.data()),
-              DIB_RGB_COLORS);
+    if (plainTrueColour_)
+        ConvertTrueColourRow(bits, slot.bitmap->surface->row(0), width(), slot.bitmap->surface->depth());
+    else
+        SetDIBits(dc_.get(), slot.bitmap.get(), 0, 1, bits, reinterpret_cast<const BITMAPINFO*>(oneRowInfo_.data()),
+                  DIB_RGB_COLORS);
     slot.y = y;
     return slot.bitmap->surface->row(0);
 }

@@ -58,6 +58,7 @@ private:
     std::vector<BYTE> oneRowInfo_;  // the picture's header and colour table, for one row
     std::array<Slot, 2> slots_;
     int lastUsed_ = 0;
+    bool plainTrueColour_ = false;
     bool valid_ = false;
 
 public:

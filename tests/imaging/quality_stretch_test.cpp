@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "quality_stretch.h"
+#include "scaler_path.h"
 
 using namespace imaging;
 using namespace platform;
@@ -45,12 +46,22 @@ std::uint16_t Expected565(const TruePicture& picture, int width, int height, int
     return std::uint16_t(result);
 }
 
+// Runs the scaler on one instruction-set path while it lives.
+class OnScalerPath {
+public:
+    explicit OnScalerPath(ScalerPath path) { SelectScalerPath(path); }
+    ~OnScalerPath() { SelectScalerPath(BestScalerPath()); }
+};
+
 }  // namespace
 
 TEST_F(ImagingTest, QualityStretchComputesEveryPixelOnEachTrueColourDisplay) {
     TruePicture picture = Gradient(32, 24);
     for (auto& p : picture.pixels) p = {std::uint8_t(p.r | 0x40), std::uint8_t(p.g | 0x40), std::uint8_t(p.b | 0x40)};
+    for (const ScalerPath path : AvailableScalerPaths())
     for (int depth : {16, 24, 32}) {
+        SCOPED_TRACE("path " + ScalerPathName(path) + ", depth " + std::to_string(depth));
+        const OnScalerPath chosen(path);
         useDisplayDepth(depth);
         EXPECT_EQ(GetDisplayBitDepth(), depth);
         auto image = load(file("s.bmp", BmpFile(picture)));
@@ -71,12 +82,13 @@ TEST_F(ImagingTest, QualityStretchComputesEveryPixelOnEachTrueColourDisplay) {
                             << i << "," << j << " of " << width << "x" << height;
                     }
             } else {
-                for (auto [i, j] : {std::pair{0, 0}, {13, 9}, {width / 2, height / 3}, {width - 1, height - 1}}) {
-                    const COLORREF got = GetPixel(dc.get(), i, j);
-                    EXPECT_EQ(GetBValue(got), Expected(picture, width, height, i, j, 0)) << depth << " " << i << "," << j;
-                    EXPECT_EQ(GetGValue(got), Expected(picture, width, height, i, j, 1));
-                    EXPECT_EQ(GetRValue(got), Expected(picture, width, height, i, j, 2));
-                }
+                for (int j = 0; j < height; ++j)
+                    for (int i = 0; i < width; ++i) {
+                        const COLORREF got = GetPixel(dc.get(), i, j);
+                        ASSERT_EQ(GetBValue(got), Expected(picture, width, height, i, j, 0)) << i << "," << j;
+                        ASSERT_EQ(GetGValue(got), Expected(picture, width, height, i, j, 1)) << i << "," << j;
+                        ASSERT_EQ(GetRValue(got), Expected(picture, width, height, i, j, 2)) << i << "," << j;
+                    }
             }
             SelectObject(dc.get(), previous);
         }
@@ -134,7 +146,10 @@ TEST_F(ImagingTest, TheVectorisedScalerMatchesTheFormulaBitForBit) {
         source[size_t(4 * i + 1)] = picture.pixels[size_t(i)].g;
         source[size_t(4 * i + 2)] = picture.pixels[size_t(i)].r;
     }
+    for (const ScalerPath path : AvailableScalerPaths())
     for (auto [width, height] : {std::pair{133, 91}, {111, 69}, {16, 9}, {37, 23}}) {
+        SCOPED_TRACE("path " + ScalerPathName(path));
+        const OnScalerPath chosen(path);
         std::vector<BYTE> target(size_t(width) * size_t(height) * 4, 0xEE);
         MemoryRows rows(source.data(), 37, 23, 37 * 4);
         BilinearScale32(rows, target.data(), width, height, width * 4);
