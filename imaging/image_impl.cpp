@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "system_services.h"
+#include "message_box.h"
 
 namespace imaging {
 

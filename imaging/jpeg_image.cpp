@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "system_services.h"
+#include "trace.h"
 #include "unique_file.h"
 
 // jpeglib.h needs FILE and size_t declared first.

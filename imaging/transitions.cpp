@@ -4,7 +4,7 @@
 #include <array>
 
 #include "clock.h"
-#include "system_services.h"
+#include "trace.h"
 #include "text_compare.h"
 #include "windows.h"
 

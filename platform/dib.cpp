@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "display_backend.h"
 
 namespace platform {
 namespace {

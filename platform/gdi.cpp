@@ -1,15 +1,14 @@
 #include "gdi.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <mutex>
 #include <utility>
 
-#include "display_backend.h"
 #include "text.h"
-#include "window_record.h"
-#include "windows.h"
 
 namespace platform {
 
@@ -81,12 +80,45 @@ std::uint32_t ApplyRop(DWORD rop, std::uint32_t target, std::uint32_t source, st
     }
 }
 
+namespace {
+std::atomic<WindowSurfaces*> gWindowSurfaces{nullptr};
+}  // namespace
+
+void SetWindowSurfaces(WindowSurfaces* windows) { gWindowSurfaces = windows; }
+
+namespace {
+// Made on first use: the display code installs its source during static initialisation.
+struct ScreenFormatSlot {
+    std::mutex mutex;
+    std::function<ScreenFormat()> source;
+};
+ScreenFormatSlot& ScreenFormatSource() {
+    static ScreenFormatSlot slot;
+    return slot;
+}
+}  // namespace
+
+void SetScreenFormatSource(std::function<ScreenFormat()> source) {
+    std::lock_guard lock(ScreenFormatSource().mutex);
+    ScreenFormatSource().source = std::move(source);
+}
+
+ScreenFormat CurrentScreenFormat() {
+    std::function<ScreenFormat()> source;
+    {
+        std::lock_guard lock(ScreenFormatSource().mutex);
+        source = ScreenFormatSource().source;
+    }
+    return source ? source() : ScreenFormat{};
+}
+
 HDC GetDC(HWND window) {
     if (!window) {
         // The screen: a context of the display's format that nothing is drawn through.
-        return NewContext(false, std::make_shared<Surface>(0, 0, Display().depth()));
+        return NewContext(false, std::make_shared<Surface>(0, 0, CurrentScreenFormat().depth));
     }
-    const SurfaceTarget target = SurfaceFor(window);
+    WindowSurfaces* windows = gWindowSurfaces;
+    const SurfaceTarget target = windows ? windows->surfaceFor(window) : SurfaceTarget{};
     if (!target.surface) return nullptr;
     HDC dc = NewContext(false, target.surface);
     dc->window = window;
@@ -98,37 +130,16 @@ HDC GetDC(HWND window) {
 
 int ReleaseDC(HWND, HDC dc) {
     if (!dc || dc->memory) return 0;
-    if (!IsRectEmpty(dc->touched) && IsWindow(dc->surfaceOwner)) Display().surfaceChanged(dc->surfaceOwner, dc->touched);
+    WindowSurfaces* windows = gWindowSurfaces;
+    if (!IsRectEmpty(dc->touched) && windows) windows->changed(dc->surfaceOwner, dc->touched);
     delete dc;
     return 1;
-}
-
-HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
-    if (!paint) return nullptr;
-    HDC dc = GetDC(window);
-    paint->hdc = dc;
-    paint->fErase = FALSE;
-    GetClientRect(window, &paint->rcPaint);
-    ValidateRect(window, nullptr);
-    auto record = FindWindowRecord(window);
-    if (dc && record && record->eraseNeeded) {
-        record->eraseNeeded = false;
-        // The window erases its own background; when it does not, the paint handler must.
-        paint->fErase = SendMessage(window, WM_ERASEBKGND, WPARAM(dc), 0) == 0;
-    }
-    return dc;
-}
-
-BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
-    if (!paint) return FALSE;
-    ReleaseDC(window, paint->hdc);
-    return TRUE;
 }
 
 HDC CreateCompatibleDC(HDC) {
     // A memory context starts with a one-pixel bitmap of the display's format (never monochrome
     // here, so a bitmap made compatible with it is always a colour bitmap).
-    return NewContext(true, std::make_shared<Surface>(1, 1, Display().depth()));
+    return NewContext(true, std::make_shared<Surface>(1, 1, CurrentScreenFormat().depth));
 }
 
 HDC CreateDC(const char* driver, const char*, const char*, const void*) {
@@ -145,7 +156,7 @@ BOOL DeleteDC(HDC dc) {
 
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
     if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return nullptr;
-    return new Bitmap(width, height, dc ? dc->depth() : Display().depth());
+    return new Bitmap(width, height, dc ? dc->depth() : CurrentScreenFormat().depth);
 }
 
 LONG GetBitmapBits(HBITMAP bitmap, LONG bytes, void* bits) {
@@ -165,8 +176,8 @@ LONG SetBitmapBits(HBITMAP bitmap, DWORD bytes, const void* bits) {
 }
 
 int GetDeviceCaps(HDC dc, int index) {
-    const int depth = dc ? dc->depth() : Display().depth();
-    const RECT screen = Display().screenRect();
+    const int depth = dc ? dc->depth() : CurrentScreenFormat().depth;
+    const RECT screen = CurrentScreenFormat().rect;
     switch (index) {
     case PLANES: return 1;
     case BITSPIXEL: return depth;
@@ -188,7 +199,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
         static Bitmap* defaultBitmap = MakeStock(new Bitmap(1, 1, 32));
         HBITMAP previous = dc->bitmap ? dc->bitmap : defaultBitmap;
         dc->bitmap = bitmap == defaultBitmap ? nullptr : bitmap;
-        dc->surface = bitmap == defaultBitmap ? std::make_shared<Surface>(1, 1, Display().depth()) : bitmap->surface;
+        dc->surface = bitmap == defaultBitmap ? std::make_shared<Surface>(1, 1, CurrentScreenFormat().depth) : bitmap->surface;
         dc->clip = RECT{0, 0, dc->surface->width(), dc->surface->height()};
         return previous;
     }

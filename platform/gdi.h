@@ -2,6 +2,7 @@
 // pens, palettes and the raster operations the saver uses.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -134,17 +135,35 @@ public:
 };
 using HDC = DeviceContext*;
 
-struct PAINTSTRUCT {
-    HDC hdc = nullptr;
-    BOOL fErase = FALSE;
-    RECT rcPaint;
+// Where a window's pixels are: the window that holds them, and the window's offset inside it.
+struct SurfaceTarget {
+    HWND owner = nullptr;
+    std::shared_ptr<Surface> surface;
+    POINT offset;
+    RECT clip;  // the window's client area in surface coordinates
 };
+// The windows' side of window contexts, installed by the window manager: where a window's pixels
+// are, and the news that some of them changed.
+class WindowSurfaces {
+public:
+    virtual ~WindowSurfaces() = default;
+    virtual SurfaceTarget surfaceFor(HWND window) = 0;
+    virtual void changed(HWND owner, const RECT& area) = 0;
+};
+void SetWindowSurfaces(WindowSurfaces* windows);
+
+// The screen's pixel format and size, as the display in use reports them (installed with it;
+// 1024 x 768 at 32 bits until then).
+struct ScreenFormat {
+    int depth = 32;
+    RECT rect{0, 0, 1024, 768};
+};
+void SetScreenFormatSource(std::function<ScreenFormat()> source);
+ScreenFormat CurrentScreenFormat();
 
 // Window contexts.
 HDC GetDC(HWND window);  // null window: the whole screen
 int ReleaseDC(HWND window, HDC dc);
-HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
-BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 // Memory contexts and their bitmaps.
 HDC CreateCompatibleDC(HDC dc);
 // The display context ("DISPLAY"); other drivers are not known.

@@ -16,6 +16,7 @@
 #include "input_keys.h"
 #include "message_queue.h"
 #include "qt_display.h"
+#include "system_services.h"
 #include "termination.h"
 #include "window_record.h"
 #include "windows.h"
@@ -279,6 +280,7 @@ ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowR
     else
         SetDisplay(std::make_unique<QtDisplay>());
     Display().attachQueue(MessageQueue::current());
+    UseDesktopMessageBoxes();
     EndOnTerminationSignals();
 
     if (const std::string scriptFile = Getenv("KELVANE_SCRIPT"); !scriptFile.empty()) {

@@ -1,5 +1,7 @@
 #include "headless_display.h"
 
+#include "gdi.h"
+
 #include <mutex>
 
 #include "window_record.h"
@@ -36,5 +38,14 @@ void SetDisplay(std::unique_ptr<DisplayBackend> backend) {
     std::lock_guard lock(gDisplayMutex);
     gDisplay = std::move(backend);
 }
+
+namespace {
+// Drawing asks the display in use for the screen's format.
+const bool gScreenFormatInstalled = (SetScreenFormatSource([] {
+                                         DisplayBackend& display = Display();
+                                         return ScreenFormat{display.depth(), display.screenRect()};
+                                     }),
+                                     true);
+}  // namespace
 
 }  // namespace platform

@@ -262,10 +262,6 @@ bool HasControlCharacters(std::string_view text) {
 
 }  // namespace
 
-bool CaseInsensitiveLess::operator()(std::string_view a, std::string_view b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return FoldCase(x) < FoldCase(y); });
-}
 
 std::string NormaliseKeyPath(std::string_view path) {
     std::string out;

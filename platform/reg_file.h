@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text_compare.h"
 #include "win_types.h"
 
 namespace platform {
@@ -24,11 +25,6 @@ struct RegValue {
     // REG_SZ: the UTF-8 text without terminator; other types: the raw bytes.
     std::string data;
     bool operator==(const RegValue&) const = default;
-};
-
-// Keys and value names compare without regard to letter case, as on the original platform.
-struct CaseInsensitiveLess {
-    bool operator()(std::string_view a, std::string_view b) const;
 };
 
 struct RegKeyData {

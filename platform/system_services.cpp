@@ -2,13 +2,12 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
 #include "display_backend.h"
+#include "message_box.h"
 
 namespace platform {
 
@@ -22,7 +21,6 @@ namespace {
 std::mutex gMutex;
 std::optional<DWORD> gSelectedFamily;
 std::map<std::string, LibraryExports> gLibraries;
-std::function<int(const std::string&, const std::string&, UINT)> gMessageBoxHook;
 
 DWORD FamilyFromEnvironment() {
     const char* family = std::getenv("KELVANE_PLATFORM_FAMILY");
@@ -78,41 +76,14 @@ const std::any* FindLibraryExport(HMODULE module, const char* name) {
     return it == module->exports.end() ? nullptr : &it->second;
 }
 
-int MessageBox(HWND, const char* text, const char* caption, UINT type) {
-    const std::string message = text ? text : "";
-    const std::string title = caption ? caption : "";
-    std::function<int(const std::string&, const std::string&, UINT)> hook;
-    {
-        std::lock_guard lock(gMutex);
-        hook = gMessageBoxHook;
-    }
-    if (hook) return hook(message, title, type);
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) && !Display().isHeadless()) {
+void UseDesktopMessageBoxes() {
+    SetMessageBoxPresenter([](const std::string& text, const std::string& caption, UINT type) -> std::optional<int> {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || Display().isHeadless()) return std::nullopt;
         const auto icon = (type & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::Information;
-        QMessageBox box(icon, QString::fromStdString(title), QString::fromStdString(message), QMessageBox::Ok);
+        QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
         box.exec();
         return IDOK;
-    }
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
-    return IDOK;
-}
-
-void SetMessageBoxHook(std::function<int(const std::string&, const std::string&, UINT)> hook) {
-    std::lock_guard lock(gMutex);
-    gMessageBoxHook = std::move(hook);
-}
-
-void DebugTrace(const char* format, ...) {
-    static const bool enabled = [] {
-        const char* value = std::getenv("KELVANE_DEBUG");
-        return value && std::strcmp(value, "1") == 0;
-    }();
-    if (!enabled) return;
-    va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(stderr, format, arguments);
-    va_end(arguments);
-    std::fputc('\n', stderr);
+    });
 }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// Platform family, loadable platform libraries (the password services) and message boxes.
+// Platform family, loadable platform libraries (the password services) and desktop message boxes.
 #pragma once
 
 #include <any>
@@ -43,16 +43,7 @@ std::function<Signature> GetProcAddress(HMODULE module, const char* name) {
     return {};
 }
 
-// Message boxes: a dialog where a display is, else a line on stderr.
-constexpr UINT MB_OK = 0x0;
-constexpr UINT MB_ICONEXCLAMATION = 0x30;
-constexpr UINT MB_ICONINFORMATION = 0x40;
-constexpr int IDOK = 1;
-int MessageBox(HWND owner, const char* text, const char* caption, UINT type);
-// Tests watch message boxes instead of showing them.
-void SetMessageBoxHook(std::function<int(const std::string& text, const std::string& caption, UINT type)> hook);
-
-// Debug traces print only with KELVANE_DEBUG=1.
-void DebugTrace(const char* format, ...);
+// Message boxes become Qt dialogs on a real display from here on (message_box.h).
+void UseDesktopMessageBoxes();
 
 }  // namespace platform

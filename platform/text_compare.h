@@ -9,4 +9,9 @@ char FoldCase(char c);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
+// An ordering of names without regard to letter case, for maps keyed by them.
+struct CaseInsensitiveLess {
+    bool operator()(std::string_view a, std::string_view b) const;
+};
+
 }  // namespace platform

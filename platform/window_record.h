@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "gdi.h"
 #include "message_queue.h"
 #include "surface.h"
 #include "win_types.h"
@@ -37,12 +38,6 @@ struct WindowRecord {
 std::shared_ptr<WindowRecord> FindWindowRecord(HWND window);
 
 // The window that holds the pixels of the given window, and the window's offset inside it.
-struct SurfaceTarget {
-    HWND owner = nullptr;
-    std::shared_ptr<Surface> surface;
-    POINT offset;
-    RECT clip;  // the window's client area in surface coordinates
-};
 SurfaceTarget SurfaceFor(HWND window);
 
 // All local windows that own a surface, bottom to top.

@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include "local_sockets.h"
-#include "windows.h"
 
 namespace platform {
 namespace fs = std::filesystem;
@@ -153,15 +152,36 @@ bool Deliver(const std::string& socketPath, const Request& request) {
 
 }  // namespace
 
+namespace {
+// Made on first use: the window manager installs its handler during static initialisation.
+struct HandlerSlot {
+    std::mutex mutex;
+    WindowRequestHandler handler;
+};
+HandlerSlot& Handler() {
+    static HandlerSlot slot;
+    return slot;
+}
+}  // namespace
+
+void SetWindowRequestHandler(WindowRequestHandler handler) {
+    std::lock_guard lock(Handler().mutex);
+    Handler().handler = std::move(handler);
+}
+
 void ServeWindowRequest(int fd, HWND window) {
     Request request{};
     if (!ReadExactly(fd, &request, sizeof request, 1000) || request.magic != kMagic) return;
-    if (request.kind == kPost) {
-        PostMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
-    } else if (request.kind == kSend) {
-        const std::int64_t result = SendMessage(window, request.message, WPARAM(request.wParam), LPARAM(request.lParam));
-        WriteExactly(fd, &result, sizeof result);
+    if (request.kind != kPost && request.kind != kSend) return;
+    WindowRequestHandler handler;
+    {
+        std::lock_guard lock(Handler().mutex);
+        handler = Handler().handler;
     }
+    const bool send = request.kind == kSend;
+    const std::int64_t result =
+        handler ? handler(window, send, request.message, WPARAM(request.wParam), LPARAM(request.lParam)) : 0;
+    if (send) WriteExactly(fd, &result, sizeof result);
 }
 
 void PublishWindow(HWND window, const std::string& className, const std::string& title) {

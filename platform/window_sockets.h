@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,8 +26,12 @@ void WithdrawWindow(HWND window);
 std::vector<RemoteWindowInfo> ListRemoteWindows();
 bool IsRemoteWindowAlive(const std::string& socketPath);
 
-// Reads one request another program sent on fd and hands it to the window (a posted message,
-// or a sent one whose result goes back); anything malformed is dropped.
+// How a request from another program reaches a window of this one (installed by the window
+// manager): posted, or sent with its result going back.
+using WindowRequestHandler = std::function<LRESULT(HWND window, bool send, UINT message, WPARAM wParam, LPARAM lParam)>;
+void SetWindowRequestHandler(WindowRequestHandler handler);
+// Reads one request another program sent on fd and hands it to the window; anything malformed
+// is dropped.
 void ServeWindowRequest(int fd, HWND window);
 
 bool RemotePostMessage(const std::string& socketPath, UINT message, WPARAM wParam, LPARAM lParam);

@@ -8,7 +8,6 @@
 #include "display_backend.h"
 #include "gdi.h"
 #include "message_queue.h"
-#include "reg_file.h"
 #include "text_compare.h"
 #include "window_record.h"
 #include "window_sockets.h"
@@ -124,6 +123,51 @@ std::vector<std::shared_ptr<WindowRecord>> SurfaceWindows() {
         return (a->exStyle & WS_EX_TOPMOST) < (b->exStyle & WS_EX_TOPMOST);
     });
     return windows;
+}
+
+namespace {
+
+// Window contexts reach the windows' pixels through this.
+class WindowSurfacesOfRecords final : public WindowSurfaces {
+public:
+    SurfaceTarget surfaceFor(HWND window) override { return SurfaceFor(window); }
+    void changed(HWND owner, const RECT& area) override {
+        if (IsWindow(owner)) Display().surfaceChanged(owner, area);
+    }
+};
+WindowSurfacesOfRecords gWindowSurfaceRecords;
+const bool gWindowSurfacesInstalled = (SetWindowSurfaces(&gWindowSurfaceRecords), true);
+// Messages from the suite's other programs arrive as if posted or sent here.
+const bool gRemoteRequestsInstalled = (SetWindowRequestHandler([](HWND window, bool send, UINT message, WPARAM wParam,
+                                                                  LPARAM lParam) -> LRESULT {
+                                           if (send) return SendMessage(window, message, wParam, lParam);
+                                           PostMessage(window, message, wParam, lParam);
+                                           return 0;
+                                       }),
+                                       true);
+
+}  // namespace
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+    if (!paint) return nullptr;
+    HDC dc = GetDC(window);
+    paint->hdc = dc;
+    paint->fErase = FALSE;
+    GetClientRect(window, &paint->rcPaint);
+    ValidateRect(window, nullptr);
+    auto record = FindWindowRecord(window);
+    if (dc && record && record->eraseNeeded) {
+        record->eraseNeeded = false;
+        // The window erases its own background; when it does not, the paint handler must.
+        paint->fErase = SendMessage(window, WM_ERASEBKGND, WPARAM(dc), 0) == 0;
+    }
+    return dc;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
+    if (!paint) return FALSE;
+    ReleaseDC(window, paint->hdc);
+    return TRUE;
 }
 
 BOOL RegisterClass(const char* className, UINT classStyle) {

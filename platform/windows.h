@@ -4,12 +4,22 @@
 #include <cstdint>
 #include <string>
 
+#include "gdi.h"
 #include "win_types.h"
 
 namespace platform {
 
 struct HCURSOR__;
 using HCURSOR = HCURSOR__*;
+
+// Painting a window: a context of its pixels, with the erase the window still owes.
+struct PAINTSTRUCT {
+    HDC hdc = nullptr;
+    BOOL fErase = FALSE;
+    RECT rcPaint;
+};
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 
 BOOL RegisterClass(const char* className, UINT classStyle);
 // Sends WM_CREATE; a result of -1 destroys the window again and returns null.

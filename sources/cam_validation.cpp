@@ -1,6 +1,6 @@
 #include "cam_validation.h"
 
-#include "system_services.h"
+#include "message_box.h"
 #include "text_compare.h"
 
 namespace sources {

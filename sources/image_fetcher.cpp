@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "saver_messages.h"
-#include "system_services.h"
+#include "trace.h"
 #include "text_compare.h"
 #include "windows.h"
 

@@ -1,7 +1,7 @@
 #include "imaging_fixture.h"
 
 #include "dib.h"
-#include "system_services.h"
+#include "message_box.h"
 
 using namespace imaging;
 using namespace platform;

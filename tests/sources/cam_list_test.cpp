@@ -7,7 +7,7 @@
 #include "local_time.h"
 #include "cam_validation.h"
 #include "headless_display.h"
-#include "system_services.h"
+#include "message_box.h"
 #include "temp_root.h"
 
 using namespace sources;
