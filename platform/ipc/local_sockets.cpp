@@ -86,13 +86,20 @@ bool ReadExactly(int fd, void* buffer, std::size_t size, int timeoutMs) {
     return true;
 }
 
-bool WriteExactly(int fd, const void* buffer, std::size_t size) {
+bool WriteExactly(int fd, const void* buffer, std::size_t size, int timeoutMs) {
     const auto* bytes = static_cast<const char*>(buffer);
     while (size > 0) {
-        const ssize_t count = ::send(fd, bytes, size, MSG_NOSIGNAL);
+        const ssize_t count = ::send(fd, bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (count < 0) {
             if (errno == EINTR) continue;
-            return false;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+            // A peer that does not read what it asked for is given its time, then left.
+            pollfd entry{fd, POLLOUT, 0};
+            int ready;
+            do ready = ::poll(&entry, 1, timeoutMs);
+            while (ready < 0 && errno == EINTR);
+            if (ready <= 0) return false;
+            continue;
         }
         bytes += count;
         size -= std::size_t(count);

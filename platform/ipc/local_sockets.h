@@ -19,9 +19,11 @@ int ConnectTo(const std::string& path);
 
 // Waits up to timeoutMs (-1: for ever) for data or the peer's end.
 bool WaitReadable(int fd, int timeoutMs);
-// Both false when the peer ends or, for reading, nothing arrives within timeoutMs between bytes.
+// Both false when the peer ends or nothing moves within timeoutMs: no byte arrives, or the peer
+// reads nothing while the socket is full.
+constexpr int kSocketWriteTimeoutMs = 2000;
 bool ReadExactly(int fd, void* buffer, std::size_t size, int timeoutMs);
-bool WriteExactly(int fd, const void* buffer, std::size_t size);
+bool WriteExactly(int fd, const void* buffer, std::size_t size, int timeoutMs = kSocketWriteTimeoutMs);
 
 // A length-prefixed text; reading refuses texts longer than maxSize.
 bool WriteText(int fd, const std::string& text);

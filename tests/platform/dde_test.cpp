@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <unistd.h>
 #include <thread>
 
 #include "dde.h"
+#include "local_sockets.h"
 #include "temp_root.h"
 
 using namespace platform;
@@ -114,4 +117,34 @@ TEST(DdeTest, HandlesBelongToTheirInstanceAndDieWithIt) {
 
     DWORD serverStyle = 0;
     EXPECT_NE(DdeInitialize(&serverStyle, nullptr, 0, 0), DMLERR_NO_ERROR);  // only clients register here
+}
+
+TEST(DdeTest, AClientThatNeverReadsItsAnswersCannotStopTheServer) {
+    testing_support::TempRoot root;
+    const std::string big(200000, 'x');
+    DdeServer server("GetRight", {"DownloadInfo"},
+                     [&](const std::string&, const std::string&) -> std::optional<std::string> { return big; });
+    ASSERT_TRUE(server.listening());
+    // A hostile client: connects, asks again and again, reads nothing.
+    std::string socketPath;
+    for (const auto& entry : std::filesystem::directory_iterator(*RuntimeFolder()))
+        if (entry.path().filename().string().rfind("dde-getright-", 0) == 0) socketPath = entry.path().string();
+    ASSERT_FALSE(socketPath.empty());
+    const int hostile = ConnectTo(socketPath);
+    ASSERT_GE(hostile, 0);
+    const std::unique_ptr<const int, void (*)(const int*)> closer(&hostile, [](const int* fd) { ::close(*fd); });
+    const std::string topic = "DownloadInfo";
+    const std::uint32_t topicSize = std::uint32_t(topic.size()), format = CF_TEXT, itemSize = 1;
+    ASSERT_TRUE(WriteExactly(hostile, "C", 1) && WriteExactly(hostile, &topicSize, 4) &&
+                WriteExactly(hostile, topic.data(), topic.size()));
+    for (int i = 0; i < 50; ++i)
+        WriteExactly(hostile, "R", 1) && WriteExactly(hostile, &format, 4) && WriteExactly(hostile, &itemSize, 4) &&
+            WriteExactly(hostile, "1", 1);
+    // Another client is answered again once the server has given up on the first (a connection
+    // tried meanwhile may be refused, as a busy server's is).
+    Client client;
+    HCONV conversation = nullptr;
+    for (int attempt = 0; attempt < 5 && !conversation; ++attempt) conversation = client.connect("GetRight", "DownloadInfo");
+    ASSERT_NE(conversation, nullptr);
+    EXPECT_EQ(client.request(conversation, "1", 8000), big);
 }
