@@ -137,10 +137,12 @@ bool ReplaceCamField(std::string& list, std::string_view name, int field, std::s
     const auto record = view.find(name);
     if (!record) return false;
     const size_t index = *record * kCamRecordFields + size_t(StoredPosition(field));
-    if (index >= view.spans.size()) {
-        // A hand-edited record cut short (only the last one can be): completed with the initial
-        // values, or its result would never be kept and it would be fetched again and again.
-        CompleteLastRecord(list, view.spans.size() - *record * kCamRecordFields);
+    const size_t present = view.spans.size() - *record * kCamRecordFields;
+    if (present < size_t(kCamRecordFields)) {
+        // A hand-edited record cut short (only the last one can be) is completed with the initial
+        // values when first written, or its result would never be kept and it would be fetched
+        // again and again.
+        CompleteLastRecord(list, present);
         view = View(list);
     }
     const FieldSpan span = view.spans[index];
