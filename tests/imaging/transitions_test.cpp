@@ -193,6 +193,20 @@ TEST_F(TransitionsTest, AnotherWindowsDueTimerDoesNotStallThePauses) {
 namespace {
 
 // Stops an effect part-way: a timer of the window asks it to close, which every pause honours.
+// Which pixels of the window have the colour.
+std::vector<std::vector<bool>> PixelsOf(HWND window, COLORREF colour) {
+    WindowDC dc(window);
+    std::vector<std::vector<bool>> rows(150, std::vector<bool>(200));
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x) rows[size_t(y)][size_t(x)] = GetPixel(dc, x, y) == colour;
+    return rows;
+}
+
+// Timer 1 asks the window to close, which every pause honours; timer 2 notes the pixels the
+// erase has filled so far and lets it go on (an aborted erase fills the rest at once).
+constexpr std::uintptr_t kCloseTimer = 1, kLookTimer = 2;
+std::vector<std::vector<bool>> gErasedSoFar;
+
 class TransitionPatternTest : public TransitionsTest {
 protected:
     void SetUp() override {
@@ -202,7 +216,8 @@ protected:
                                  [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
                                      if (message == WM_TIMER) {
                                          KillTimer(hwnd, wParam);
-                                         PostMessage(hwnd, WM_CLOSE, 0, 0);
+                                         if (wParam == kCloseTimer) PostMessage(hwnd, WM_CLOSE, 0, 0);
+                                         else gErasedSoFar = PixelsOf(hwnd, kBackground);
                                          return 0;
                                      }
                                      return DefWindowProc(hwnd, message, wParam, lParam);
@@ -210,9 +225,17 @@ protected:
         testing_support::DrainQueue();
         view_.window = window_;
     }
+    void erasePart(int effect, UINT ms) {
+        paintWindow(kPicture);
+        view_.abort = false;
+        gErasedSoFar.clear();
+        SetTimer(window_, kLookTimer, ms);
+        ErasePicture(view_, effect, 0);
+        ASSERT_FALSE(gErasedSoFar.empty()) << "effect " << effect << " ended before the look";
+    }
     void stopAfter(UINT ms) {
         view_.abort = false;
-        SetTimer(window_, 1, ms);
+        SetTimer(window_, kCloseTimer, ms);
     }
     void revealPart(int effect, UINT ms) {
         paintWindow(kBlack);
@@ -222,18 +245,14 @@ protected:
         ASSERT_TRUE(view_.abort) << "effect " << effect << " ended before the close";
         testing_support::DrainQueue();
     }
-    // Which pixels of the window show the picture.
-    std::vector<std::vector<bool>> shown() {
-        WindowDC dc(window_);
-        std::vector<std::vector<bool>> rows(150, std::vector<bool>(200));
-        for (int y = 0; y < 150; ++y)
-            for (int x = 0; x < 200; ++x) rows[size_t(y)][size_t(x)] = GetPixel(dc, x, y) == kPicture;
-        return rows;
-    }
-    // The step count s (0 < s < last) for which the screen shows exactly the pattern, or 0.
+    // The step count s (0 < s < last) for which the pixels (by default those showing the
+    // picture) are exactly the pattern, or 0.
     template <typename Pattern>
     int matchingStep(int last, Pattern pattern) {
-        const auto screen = shown();
+        return matchingStep(PixelsOf(window_, kPicture), last, pattern);
+    }
+    template <typename Pattern>
+    static int matchingStep(const std::vector<std::vector<bool>>& screen, int last, Pattern pattern) {
         for (int step = 1; step < last; ++step) {
             bool same = true;
             for (int y = 0; y < 150 && same; ++y)
@@ -289,4 +308,32 @@ TEST_F(TransitionPatternTest, APictureOverhangingTheAreaKeepsItsPatternInside) {
               }),
               0);
     SelectObject(memory_.get(), picture_.get());
+}
+
+TEST_F(TransitionPatternTest, PartWayEachEraseShowsItsOwnPattern) {
+    // The previous picture's rectangle is (20, 10) to (140, 100): 120 x 90.
+    const auto inside = [](int x, int y) { return x >= 20 && x < 140 && y >= 10 && y < 100; };
+    erasePart(1, 100);  // rows from the top
+    EXPECT_GT(matchingStep(gErasedSoFar, 90, [&](int x, int y, int s) { return inside(x, y) && y - 10 < s; }), 0);
+    erasePart(2, 100);  // columns from the left
+    EXPECT_GT(matchingStep(gErasedSoFar, 120, [&](int x, int y, int s) { return inside(x, y) && x - 20 < s; }), 0);
+    erasePart(3, 100);  // the top rows of bands of 90 / 8 + 1 rows
+    EXPECT_GT(matchingStep(gErasedSoFar, 12, [&](int x, int y, int s) { return inside(x, y) && (y - 10) % 12 < s; }), 0);
+    erasePart(4, 100);  // the left columns of bands of 120 / 8 + 1 columns
+    EXPECT_GT(matchingStep(gErasedSoFar, 16, [&](int x, int y, int s) { return inside(x, y) && (x - 20) % 16 < s; }), 0);
+    erasePart(5, 100);  // a frame closing in from the rectangle's edges
+    EXPECT_GT(matchingStep(gErasedSoFar, 46, [&](int x, int y, int s) {
+                  return inside(x, y) && (x - 20 < s || 139 - x < s || y - 10 < s || 99 - y < s);
+              }),
+              0);
+    erasePart(6, 100);  // a rectangle growing from the middle, 15 wider than high each side
+    EXPECT_GT(matchingStep(gErasedSoFar, 45, [&](int x, int y, int s) {
+                  return inside(x, y) && x >= 66 - s && x < 95 + s && y >= 55 - s && y < 56 + s;
+              }),
+              0);
+    erasePart(7, 40);  // first the even stripes of 120 / 15 + 1 columns, from the top
+    EXPECT_GT(matchingStep(gErasedSoFar, 90, [&](int x, int y, int s) {
+                  return inside(x, y) && ((x - 20) / 9) % 2 == 0 && y - 10 < s;
+              }),
+              0);
 }
