@@ -18,6 +18,7 @@
 #include "qt_display.h"
 #include "system_services.h"
 #include "termination.h"
+#include "trace.h"
 #include "window_record.h"
 #include "windows.h"
 #include "x11_host_display.h"
@@ -252,6 +253,19 @@ struct ProgramSession::Script {
     }
 };
 
+namespace {
+
+// Qt's notes (a runtime folder it made itself, size hints an offscreen window ignores) are
+// traces; its errors still reach stderr.
+void RouteQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    const std::string text = message.toStdString();
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", text.c_str());
+    else DebugTrace("Qt: %s", text.c_str());
+    if (type == QtFatalMsg) std::abort();
+}
+
+}  // namespace
+
 ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowRequest> host) {
     auto display = ParseDisplaySetting(Getenv("KELVANE_DISPLAY"));
     if (!display) Fail(std::string("KELVANE_DISPLAY must be headless, headless:WxH or headless:WxH:DEPTH, not '") +
@@ -264,6 +278,7 @@ ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowR
     else if (*Getenv("DISPLAY") && !*Getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "xcb", 1);  // host windows of previews and hacks are X11 windows
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+    qInstallMessageHandler(RouteQtMessage);
     application_ = std::make_unique<QApplication>(argc, argv);
 
     const std::string clock = Getenv("KELVANE_CLOCK");

@@ -58,6 +58,24 @@ TEST(RunModeTest, AHandEditedChangeTimeBeyondTheTimerRuns) {
     EXPECT_EQ(saver->wait(30000), 0);
 }
 
+TEST(RunModeTest, ANormalRunSaysNothingOnStderrAndDebugRunsDo) {
+    TempRoot root;
+    const auto script = root.path() / "quiet-script";
+    std::ofstream(script) << "at 500 quit\n";
+    const auto run = [&](const std::string& debug) {
+        const auto errors = root.path() / ("stderr" + debug);
+        testing_support::ChildProcess saver(
+            "/bin/sh",
+            {"-c", "unset XDG_RUNTIME_DIR; exec \"$0\" /s 2>\"$1\"", KELVANE_SAVER_PATH, errors.string()},
+            {"KELVANE_DISPLAY=headless", "KELVANE_CLOCK=virtual", "KELVANE_DEBUG=" + debug, "KELVANE_SCRIPT=" + script.string()});
+        EXPECT_EQ(saver.wait(30000), 0);
+        std::ifstream in(errors);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(run("0"), "");
+    EXPECT_NE(run("1").find("Qt: "), std::string::npos);  // Qt's notes become traces
+}
+
 TEST(RunModeTest, AMistakeInTheHarnessVariablesIsReported) {
     TempRoot root;
     auto saver = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless:huge"}});
