@@ -99,30 +99,19 @@ public:
     using Convert = std::function<void(const BYTE* from, BYTE* to, int width)>;
     FourByteRows(SourceRows& from, Convert convert)
         : SourceRows(from.width(), from.height()), from_(from), convert_(std::move(convert)) {
-        for (auto& slot : slots_) slot.pixels.resize(size_t(width()) * 4);
+        for (auto& pixels : rows_) pixels.resize(size_t(width()) * 4);
     }
     const BYTE* row(int y) override {
-        for (int i = 0; i < 2; ++i)
-            if (slots_[size_t(i)].y == y) {
-                lastUsed_ = i;
-                return slots_[size_t(i)].pixels.data();
-            }
-        lastUsed_ = 1 - lastUsed_;
-        Slot& slot = slots_[size_t(lastUsed_)];
-        convert_(from_.row(y), slot.pixels.data(), width());
-        slot.y = y;
-        return slot.pixels.data();
+        const auto [slot, kept] = slots_.slotFor(y);
+        if (!kept) convert_(from_.row(y), rows_[slot].data(), width());
+        return rows_[slot].data();
     }
 
 private:
-    struct Slot {
-        int y = -1;
-        std::vector<BYTE> pixels;
-    };
     SourceRows& from_;
     Convert convert_;
-    std::array<Slot, 2> slots_;
-    int lastUsed_ = 0;
+    std::array<std::vector<BYTE>, 2> rows_;
+    TwoRowSlots slots_;
 };
 
 // Where a contiguous mask's channel sits in a 16-bit word.

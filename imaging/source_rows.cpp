@@ -70,25 +70,19 @@ DeviceRows::~DeviceRows() {
 
 const BYTE* DeviceRows::row(int y) {
     y = std::clamp(y, 0, height() - 1);
-    for (int i = 0; i < 2; ++i)
-        if (slots_[size_t(i)].y == y) {
-            lastUsed_ = i;
-            return slots_[size_t(i)].bitmap->surface->row(0);
-        }
-    // The slot not asked for last takes the new row.
-    lastUsed_ = 1 - lastUsed_;
-    Slot& slot = slots_[size_t(lastUsed_)];
-    if (!slot.bitmap) slot.bitmap.reset(CreateCompatibleBitmap(dc_.get(), width(), 1));
+    const auto [slot, kept] = slots_.slotFor(y);
+    UniqueBitmap& bitmap = rows_[slot];
+    if (kept) return bitmap->surface->row(0);
+    if (!bitmap) bitmap.reset(CreateCompatibleBitmap(dc_.get(), width(), 1));
     const CImageImpl* impl = image_.GetImpl();
     const bool bottomUp = impl->dib->bmiHeader.biHeight > 0;
     const BYTE* bits = impl->bits + std::size_t(bottomUp ? height() - 1 - y : y) * std::size_t(impl->effWidth);
     if (plainTrueColour_)
-        ConvertTrueColourRow(bits, slot.bitmap->surface->row(0), width(), slot.bitmap->surface->depth());
+        ConvertTrueColourRow(bits, bitmap->surface->row(0), width(), bitmap->surface->depth());
     else
-        SetDIBits(dc_.get(), slot.bitmap.get(), 0, 1, bits, reinterpret_cast<const BITMAPINFO*>(oneRowInfo_.data()),
+        SetDIBits(dc_.get(), bitmap.get(), 0, 1, bits, reinterpret_cast<const BITMAPINFO*>(oneRowInfo_.data()),
                   DIB_RGB_COLORS);
-    slot.y = y;
-    return slot.bitmap->surface->row(0);
+    return bitmap->surface->row(0);
 }
 
 }  // namespace imaging

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 #include "gdi.h"
 #include "image_file.h"
@@ -23,6 +25,27 @@ public:
 
 private:
     int width_, height_;
+};
+
+// Which of two kept rows holds a row: consecutive target rows walk the source rows downwards,
+// so two suffice, and the one asked for last is never the one given up.
+class TwoRowSlots {
+public:
+    // The slot holding row y and true; or the slot to fill with it and false.
+    std::pair<std::size_t, bool> slotFor(int y) {
+        for (std::size_t i = 0; i < 2; ++i)
+            if (rows_[i] == y) {
+                lastUsed_ = i;
+                return {i, true};
+            }
+        lastUsed_ = 1 - lastUsed_;
+        rows_[lastUsed_] = y;
+        return {lastUsed_, false};
+    }
+
+private:
+    int rows_[2] = {-1, -1};
+    std::size_t lastUsed_ = 0;
 };
 
 // Rows already in memory, stride bytes apart.
@@ -47,17 +70,13 @@ public:
     const BYTE* row(int y) override;
 
 private:
-    struct Slot {
-        int y = -1;
-        platform::UniqueBitmap bitmap;
-    };
     const CImageFile& image_;
     platform::UniqueMemoryDC dc_;
     platform::UniqueBitmap format_;  // a 1 x 1 bitmap that gives the context the display's format
     platform::HGDIOBJ replaced_ = nullptr;
     std::vector<BYTE> oneRowInfo_;  // the picture's header and colour table, for one row
-    std::array<Slot, 2> slots_;
-    int lastUsed_ = 0;
+    std::array<platform::UniqueBitmap, 2> rows_;
+    TwoRowSlots slots_;
     bool plainTrueColour_ = false;
     bool valid_ = false;
 
