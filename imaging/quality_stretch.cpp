@@ -37,26 +37,24 @@ std::vector<Sample> Samples(int targetLength, int sourceLength) {
 
 namespace {
 
-// The described value of one 32-bit target pixel, computed exactly as the formula says.
-void ExactPixel32(const BYTE* row0, const BYTE* row1, const Sample& column, double ty, BYTE* out) {
+// The described value of one target pixel's channels, computed exactly as the formula says.
+void ExactPixel(const BYTE* row0, const BYTE* row1, const Sample& column, double ty, std::uint32_t (&channels)[3]) {
     const double tx = column.fraction;
     const double w00 = (1 - tx) * (1 - ty), w01 = tx * (1 - ty), w10 = (1 - tx) * ty, w11 = tx * ty;
     const BYTE* p00 = row0 + size_t(column.first) * 4;
     const BYTE* p01 = row0 + size_t(column.second) * 4;
     const BYTE* p10 = row1 + size_t(column.first) * 4;
     const BYTE* p11 = row1 + size_t(column.second) * 4;
-    for (int c = 0; c < 3; ++c) out[c] = BYTE(w00 * p00[c] + w01 * p01[c] + w10 * p10[c] + w11 * p11[c]);
-    out[3] = 0;
+    for (int c = 0; c < 3; ++c) channels[c] = BYTE(w00 * p00[c] + w01 * p01[c] + w10 * p10[c] + w11 * p11[c]);
 }
 
-// The bilinear pass over rows of four bytes a pixel (three channels and a spare): rowFor(j) is
-// where target row j goes, done(j) is told when it is complete.
-template <typename RowFor, typename Done>
-void Scale32(SourceRows& source, int width, int height, RowFor rowFor, Done done) {
+// The bilinear pass over source rows of four bytes a pixel (three channels and a spare), into
+// target rows stride bytes apart in the given format.
+void Scale(SourceRows& source, BYTE* target, int width, int height, int targetStride, const TargetFormat& format) {
     const std::vector<Sample> columns = Samples(width, source.width());
     const std::vector<Sample> rows = Samples(height, source.height());
     const ScalerPath path = ActiveScalerPath();
-    const int vectorColumns = VectorColumns(path, width);
+    const int blendedColumns = BlendedColumns(path, width);
     const size_t count = static_cast<size_t>(width);
     // Per column, once: the weights' horizontal factors and the byte offsets of both neighbours.
     std::vector<double> ax(count), bx(count);
@@ -74,22 +72,27 @@ void Scale32(SourceRows& source, int width, int height, RowFor rowFor, Done done
             if (candidate.sourceRow == sourceRow) return candidate;
         SpreadRow& slot = &spread[0] == keep ? spread[1] : spread[0];
         slot.values.resize(6 * count);
-        SpreadSourceRow(path, pixels, offset0.data(), offset1.data(), vectorColumns, count, slot.values.data());
+        SpreadSourceRow(path, pixels, offset0.data(), offset1.data(), blendedColumns, count, slot.values.data());
         slot.sourceRow = sourceRow;
         return slot;
     };
+    const size_t step = size_t(format.bytesPerPixel);
     for (int j = 0; j < height; ++j) {
         const Sample& row = rows[size_t(j)];
         const BYTE* row0 = source.row(row.first);
         const BYTE* row1 = source.row(row.second);
-        BYTE* out = rowFor(j);
-        if (vectorColumns) {
+        BYTE* out = target + size_t(j) * size_t(targetStride);
+        if (blendedColumns) {
             const SpreadRow& upperRow = spreadRow(row.first, row0, nullptr);
             const SpreadRow& lowerRow = spreadRow(row.second, row1, &upperRow);
-            BlendSpreadRows(path, upperRow, lowerRow, ax.data(), bx.data(), row.fraction, vectorColumns, count, out);
+            BlendSpreadRows(path, upperRow, lowerRow, ax.data(), bx.data(), row.fraction, blendedColumns, count, format,
+                            out);
         }
-        for (int i = vectorColumns; i < width; ++i) ExactPixel32(row0, row1, columns[size_t(i)], row.fraction, out + size_t(i) * 4);
-        done(j);
+        for (int i = blendedColumns; i < width; ++i) {
+            std::uint32_t channels[3];
+            ExactPixel(row0, row1, columns[size_t(i)], row.fraction, channels);
+            StorePixel(format, channels, out + size_t(i) * step);
+        }
     }
 }
 
@@ -127,55 +130,15 @@ std::optional<ChannelBits> Contiguous(std::uint16_t mask) {
     return ChannelBits{shift, mask};
 }
 
-// Four-byte pixels (blue, green, red, spare) into three-byte ones: each pixel is stored whole
-// (little-endian, as the rows are) and its spare byte overwritten by the next; the last is cut.
-void PackRow24(const std::uint32_t* pixels, BYTE* out, int width) {
-    if (width <= 0) return;
-    for (int x = 0; x + 1 < width; ++x) std::memcpy(out + size_t(x) * 3, &pixels[x], 4);
-    std::memcpy(out + size_t(width - 1) * 3, &pixels[width - 1], 3);
-}
-
-// Channel bytes back into their places of the 16-bit word.
-void PackRow16(const std::uint32_t* pixels, BYTE* out, int width, const ChannelBits (&channels)[3]) {
-    if (channels[0].shift == 0 && channels[1].shift == 5 && channels[2].shift == 11 && channels[2].mask == 0xF800) {
-        // The common 5-6-5 layout with constant shifts, which the compiler vectorises; the
-        // channel values never exceed their fields, being blends of values that fit.
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = pixels[x];
-            const auto word = std::uint16_t((p & 0xFF) | (((p >> 8) & 0xFF) << 5) | (((p >> 16) & 0xFF) << 11));
-            std::memcpy(out + size_t(x) * 2, &word, 2);
-        }
-        return;
-    }
-    for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = pixels[x];
-        const std::uint16_t word = std::uint16_t((((p & 0xFF) << channels[0].shift) & channels[0].mask) |
-                                                 ((((p >> 8) & 0xFF) << channels[1].shift) & channels[1].mask) |
-                                                 ((((p >> 16) & 0xFF) << channels[2].shift) & channels[2].mask));
-        std::memcpy(out + size_t(x) * 2, &word, 2);
-    }
-}
-
 }  // namespace
 
 void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
-    Scale32(
-        source, width, height, [&](int j) { return target + size_t(j) * size_t(targetStride); }, [](int) {});
+    Scale(source, target, width, height, targetStride, TargetFormat{});
 }
 
 void BilinearScale24(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
-    FourByteRows wide(source, [](const BYTE* from, BYTE* to, int count) {
-        for (int x = 0; x < count; ++x) {
-            to[4 * x] = from[3 * x];
-            to[4 * x + 1] = from[3 * x + 1];
-            to[4 * x + 2] = from[3 * x + 2];
-            to[4 * x + 3] = 0;
-        }
-    });
-    std::vector<std::uint32_t> scratch(static_cast<size_t>(width));
-    Scale32(
-        wide, width, height, [&](int) { return reinterpret_cast<BYTE*>(scratch.data()); },
-        [&](int j) { PackRow24(scratch.data(), target + size_t(j) * size_t(targetStride), width); });
+    FourByteRows wide(source, WidenBgrRow);
+    Scale(wide, target, width, height, targetStride, TargetFormat{3, {0, 8, 16}});
 }
 
 bool BilinearScale16(SourceRows& source, BYTE* target, int width, int height, int targetStride, DisplayMasks masks) {
@@ -186,16 +149,16 @@ bool BilinearScale16(SourceRows& source, BYTE* target, int width, int height, in
     if (!blue || !green || !red) return false;
     const ChannelBits channels[3] = {*blue, *green, *red};
     FourByteRows wide(source, [&](const BYTE* from, BYTE* to, int count) {
+        // Whole words with shifts fixed for the row, which the compiler vectorises.
+        const ChannelBits b = channels[0], g = channels[1], r = channels[2];
         for (int x = 0; x < count; ++x) {
             const std::uint32_t word = std::uint32_t(from[2 * x] | (from[2 * x + 1] << 8));
-            for (int c = 0; c < 3; ++c) to[4 * x + c] = BYTE((word & channels[c].mask) >> channels[c].shift);
-            to[4 * x + 3] = 0;
+            const std::uint32_t pixel = ((word & b.mask) >> b.shift) | (((word & g.mask) >> g.shift) << 8) |
+                                       (((word & r.mask) >> r.shift) << 16);
+            std::memcpy(to + size_t(x) * 4, &pixel, 4);
         }
     });
-    std::vector<std::uint32_t> scratch(static_cast<size_t>(width));
-    Scale32(
-        wide, width, height, [&](int) { return reinterpret_cast<BYTE*>(scratch.data()); },
-        [&](int j) { PackRow16(scratch.data(), target + size_t(j) * size_t(targetStride), width, channels); });
+    Scale(wide, target, width, height, targetStride, TargetFormat{2, {blue->shift, green->shift, red->shift}});
     return true;
 }
 

@@ -40,22 +40,24 @@ DeviceRows::DeviceRows(const CImageFile& image)
     valid_ = true;
 }
 
+void WidenBgrRow(const BYTE* bgr, BYTE* out, int width) {
+    // Whole 32-bit pixels (blue, green, red, 0 in memory order), which the compiler vectorises.
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t pixel =
+            std::uint32_t(bgr[3 * x]) | (std::uint32_t(bgr[3 * x + 1]) << 8) | (std::uint32_t(bgr[3 * x + 2]) << 16);
+        std::memcpy(out + std::size_t(x) * 4, &pixel, 4);
+    }
+}
+
 namespace {
 
 void ConvertTrueColourRow(const BYTE* bgr, BYTE* out, int width, int displayDepth) {
     switch (displayDepth) {
-    case 32:
-        // Whole 32-bit pixels (blue, green, red, 0 in memory order), which the compiler vectorises.
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t pixel = std::uint32_t(bgr[3 * x]) | (std::uint32_t(bgr[3 * x + 1]) << 8) |
-                                        (std::uint32_t(bgr[3 * x + 2]) << 16);
-            std::memcpy(out + std::size_t(x) * 4, &pixel, 4);
-        }
-        break;
+    case 32: WidenBgrRow(bgr, out, width); break;
     case 24: std::memcpy(out, bgr, std::size_t(width) * 3); break;
     default:
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t value = DeviceValue(RGB(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]), 16);
+            const std::uint32_t value = Word565(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
             out[2 * x] = BYTE(value);
             out[2 * x + 1] = BYTE(value >> 8);
         }

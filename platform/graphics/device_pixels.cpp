@@ -110,7 +110,7 @@ std::uint32_t DeviceValue(COLORREF color, int depth) {
     const std::uint32_t r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
     switch (depth) {
     case 8: return SystemPalette::instance().nearest(color);
-    case 16: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+    case 16: return Word565(r, g, b);
     default: return (r << 16) | (g << 8) | b;
     }
 }

@@ -50,6 +50,10 @@ private:
 const std::array<PALETTEENTRY, 20>& StaticColours();
 
 std::uint32_t DeviceValue(COLORREF color, int depth);
+// The 16-bit display's word for a colour: 5 bits of red, 6 of green, 5 of blue.
+constexpr std::uint32_t Word565(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+    return ((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3);
+}
 // 0x00RRGGBB of a device value.
 std::uint32_t RgbFromDevice(std::uint32_t value, int depth);
 constexpr COLORREF ColorFromRgb(std::uint32_t rgb) { return RGB(BYTE(rgb >> 16), BYTE(rgb >> 8), BYTE(rgb)); }
