@@ -1,72 +1,155 @@
 #include "main_dialog.h"
 
-#include <QCheckBox>
-#include <QDialog>
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include "connectivity.h"
+#include "icon_text_companion.h"
+#include "images_page.h"
 #include "link_bitmap_button.h"
+#include "programs.h"
 #include "string_table.h"
 
 namespace config {
 
-CMainDialog::CMainDialog() : dialog_(std::make_unique<QDialog>()) {
+using namespace platform;
+
+namespace {
+
+constexpr const char* kOnlineCaption = "Kelvane Screen Saver - Status: Online";
+constexpr const char* kOfflineCaption = "Kelvane Screen Saver - Status: Offline";
+
+// The sheet's window: OK and Cancel go through the sheet's own handlers.
+class SheetDialog : public QDialog {
+public:
+    std::function<void()> onOk;
+    void accept() override {
+        if (onOk) onOk();
+    }
+    void finishWithOk() { QDialog::accept(); }
+};
+
+}  // namespace
+
+CMainDialog::CMainDialog(saver::SaverApp& app) : app_(app) {
+    auto* dialog = new SheetDialog;
+    dialog_.reset(dialog);
+    dialog->onOk = [this] { OnOk(); };
     dialog_->setWindowTitle(QString::fromStdString(saver::LoadResourceString(saver::IDS_DESCRIPTION)));
+    const SheetServices services{[this](const std::string& text) { SetCaption(text); },
+                                 [this] { apply_->setEnabled(true); }};
+
     auto* layout = new QVBoxLayout(dialog_.get());
-    auto* tabs = new QTabWidget;
-    auto* imageOptions = new QWidget;
-    auto* form = new QFormLayout(imageOptions);
-    changeOnTime_ = new QCheckBox("Change the picture source on time");
-    changeTime_ = new QSpinBox;
-    changeTime_->setRange(1, 86400);
-    changeTime_->setSuffix(" s");
-    form->addRow(changeOnTime_);
-    form->addRow("Change every", changeTime_);
-    tabs->addTab(imageOptions, "Image Options");
-    auto* misc = new QWidget;
-    auto* miscForm = new QFormLayout(misc);
-    ignoreMouse_ = new QCheckBox("Ignore mouse movement");
-    miscForm->addRow(ignoreMouse_);
-    tabs->addTab(misc, "Misc.");
-    layout->addWidget(tabs);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    tabs_ = new QTabWidget;
+    tabs_->setObjectName("tabs");
+    imagesPage_ = new CFilesPropPage(app_, services);
+    pages_.push_back(imagesPage_);
+    // The pages still to be filled in carry their titles.
+    for (size_t i = 1; i < std::size(kTabTitles); ++i) pages_.push_back(new SheetPage(kTabTitles[i], services));
+    for (SheetPage* page : pages_) tabs_->addTab(page, page->title());
+    soundPage_ = std::make_unique<SheetPage>("Sound", services);
+    layout->addWidget(tabs_);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setObjectName(desktop::LinkBitmapButton::kOkButtonName);
+    ok->setDefault(true);
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("IDCANCEL");
+    apply_ = buttons->button(QDialogButtonBox::Apply);
+    apply_->setObjectName("ID_APPLY_NOW");
+    apply_->setText("&Apply");
+    apply_->setEnabled(false);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog_.get(), &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog_.get(), &QDialog::reject);
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(desktop::LinkBitmapButton::kOkButtonName);
-    // The foot: the link to the maker's site, then OK and Cancel.
+    QObject::connect(apply_, &QPushButton::clicked, dialog_.get(), [this] { OnApply(); });
+    auto* preview = new QPushButton("&Preview");
+    preview->setObjectName("102");
+    preview->setAutoDefault(false);
+    QObject::connect(preview, &QPushButton::clicked, dialog_.get(), [this] { OnPreview(); });
+
+    // The foot: Preview, the link to the maker's site, then OK, Cancel and Apply.
     auto* foot = new QHBoxLayout;
+    foot->addWidget(preview);
+    foot->addSpacing(12);
     foot->addWidget(new desktop::LinkBitmapButton(dialog_.get()));
     foot->addStretch();
     foot->addWidget(buttons);
     layout->addLayout(foot);
+
+    statusTimer_ = std::make_unique<QTimer>();
+    statusTimer_->setInterval(1000);
+    QObject::connect(statusTimer_.get(), &QTimer::timeout, [this] { OnStatusTimer(); });
+    const UINT webcamUpdate = RegisterWindowMessage("WebcamUpdate");
+    messages_ = std::make_unique<MessageWindow>("KelvaneSheet", [this, webcamUpdate](UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == webcamUpdate) imagesPage_->Reload();
+        return 0;
+    });
 }
 
 CMainDialog::~CMainDialog() = default;
 
 void CMainDialog::SettingsToSheet(const saver::SaverSettings& settings) {
-    changeOnTime_->setChecked(settings.Change == 1);
-    changeTime_->setValue(settings.ChangeTime);
-    ignoreMouse_->setChecked(settings.IgnoreMouse != 0);
+    for (SheetPage* page : pages_) page->SettingsToPage(settings);
 }
 
 void CMainDialog::SettingsFromSheet(saver::SaverSettings& settings) {
-    // Only a change between "never" and "on time" is made here; "after each run" stays as it is.
-    if (changeOnTime_->isChecked()) settings.Change = 1;
-    else if (settings.Change == 1) settings.Change = 0;
-    settings.ChangeTime = changeTime_->value();
-    settings.IgnoreMouse = ignoreMouse_->isChecked() ? 1 : 0;
+    for (SheetPage* page : pages_) page->SettingsFromPage(settings);
 }
 
-bool CMainDialog::DoModal() { return dialog_->exec() == QDialog::Accepted; }
+bool CMainDialog::DoModal() {
+    imagesPage_->Initialise();
+    apply_->setEnabled(false);
+    statusTimer_->start();
+    const bool ok = dialog_->exec() == QDialog::Accepted;
+    statusTimer_->stop();
+    return ok;
+}
 
-std::unique_ptr<saver::ConfigurationSheet> MakeConfigurationSheet(saver::SaverApp&) {
-    return std::make_unique<CMainDialog>();
+bool CMainDialog::ApplyChanges() {
+    for (SheetPage* page : pages_)
+        if (!page->Validate()) {
+            tabs_->setCurrentWidget(page);
+            return false;
+        }
+    SettingsFromSheet(app_.settings);
+    saver::SaveSettings(app_.settings);
+    desktop::ApplyIconTextSetting(app_.settings.WallMode, app_.settings.CheckTransIcon);
+    return true;
+}
+
+void CMainDialog::OnOk() {
+    app_.fetch.CancelRequested = 1;  // an update started from the Images page stops
+    if (!ApplyChanges()) {
+        app_.fetch.CancelRequested = 0;
+        return;
+    }
+    static_cast<SheetDialog*>(dialog_.get())->finishWithOk();
+}
+
+void CMainDialog::OnApply() {
+    if (!ApplyChanges()) return;
+    apply_->setEnabled(false);
+}
+
+void CMainDialog::OnPreview() {
+    if (!ApplyChanges()) return;
+    apply_->setEnabled(false);
+    WinExec("Kelvane Screen Saver.scr /s", SW_SHOWNORMAL);
+}
+
+void CMainDialog::OnStatusTimer() {
+    if (app_.fetch.FetchBusy) return;  // the fetch's own texts stay
+    SetCaption(IsOnline() ? kOnlineCaption : kOfflineCaption);
+}
+
+void CMainDialog::SetCaption(const std::string& text) { dialog_->setWindowTitle(QString::fromStdString(text)); }
+
+std::unique_ptr<saver::ConfigurationSheet> MakeConfigurationSheet(saver::SaverApp& app) {
+    return std::make_unique<CMainDialog>(app);
 }
 
 }  // namespace config

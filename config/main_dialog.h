@@ -1,32 +1,59 @@
-// The configuration sheet shown in configure mode.
+// The configuration sheet shown in configure mode: eight tabbed pages, "Preview", the link button,
+// OK / Cancel / Apply, and the connection state in its caption.
 #pragma once
 
+#include <QDialog>
 #include <memory>
+#include <vector>
 
+#include "message_window.h"
 #include "saver_app.h"
+#include "sheet_page.h"
 
-class QDialog;
-class QSpinBox;
-class QCheckBox;
+class QPushButton;
+class QTabWidget;
+class QTimer;
 
 namespace config {
 
-// For now the sheet offers the settings of the running saver that exist so far; the tabbed pages
-// join it page by page.
+class CFilesPropPage;
+
+// The tab titles, in their order.
+constexpr const char* kTabTitles[] = {"Images", "Image Options", "Marquee", "Transitions",
+                                      "Wallpaper", "Audio",         "Misc.",   "About"};
+
 class CMainDialog : public saver::ConfigurationSheet {
 public:
-    CMainDialog();
+    explicit CMainDialog(saver::SaverApp& app);
     ~CMainDialog() override;
 
     void SettingsToSheet(const saver::SaverSettings& settings) override;
     void SettingsFromSheet(saver::SaverSettings& settings) override;
     bool DoModal() override;
 
+    // The handlers of the sheet's buttons and of its one-second timer.
+    void OnOk();
+    void OnApply();
+    void OnPreview();
+    void OnStatusTimer();
+
+    QDialog& dialog() { return *dialog_; }
+    CFilesPropPage& imagesPage() { return *imagesPage_; }
+
 private:
+    bool ApplyChanges();
+    void SetCaption(const std::string& text);
+
+    saver::SaverApp& app_;
     std::unique_ptr<QDialog> dialog_;
-    QSpinBox* changeTime_ = nullptr;
-    QCheckBox* changeOnTime_ = nullptr;
-    QCheckBox* ignoreMouse_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    QPushButton* apply_ = nullptr;
+    CFilesPropPage* imagesPage_ = nullptr;
+    std::vector<SheetPage*> pages_;  // in tab order
+    // The Sound page exists but is never part of the sheet.
+    std::unique_ptr<SheetPage> soundPage_;
+    std::unique_ptr<QTimer> statusTimer_;
+    std::unique_ptr<MessageWindow> messages_;
 };
 
 std::unique_ptr<saver::ConfigurationSheet> MakeConfigurationSheet(saver::SaverApp& app);

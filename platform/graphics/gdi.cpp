@@ -211,6 +211,7 @@ HGDIOBJ GetStockObject(int which) {
     static HGDIOBJ objects[16] = {};
     std::call_once(made, [] {
         objects[WHITE_BRUSH] = MakeStock(new Brush(RGB(255, 255, 255)));
+        objects[LTGRAY_BRUSH] = MakeStock(new Brush(RGB(192, 192, 192)));
         objects[BLACK_BRUSH] = MakeStock(new Brush(RGB(0, 0, 0)));
         objects[NULL_BRUSH] = MakeStock(new Brush(0, true));
         objects[WHITE_PEN] = MakeStock(new Pen(RGB(255, 255, 255)));

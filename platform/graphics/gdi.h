@@ -93,6 +93,7 @@ constexpr int SIZEPALETTE = 104;
 
 // Stock objects.
 constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
 constexpr int BLACK_BRUSH = 4;
 constexpr int NULL_BRUSH = 5;
 constexpr int WHITE_PEN = 6;

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <sstream>
 
 #include "clock.h"
+#include "dialog_actions.h"
 #include "headless_display.h"
 #include "input_keys.h"
 #include "message_queue.h"
@@ -46,6 +48,23 @@ std::vector<std::string_view> Words(std::string_view line) {
         pos = end;
     }
     return words;
+}
+
+// The text after a word of the line and the blanks that follow it, without the line's end.
+std::string RestOfLine(std::string_view line, std::string_view word) {
+    size_t start = size_t(word.data() - line.data()) + word.size();
+    while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
+    std::string rest(line.substr(std::min(start, line.size())));
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\r')) rest.pop_back();
+    return rest;
+}
+
+// A dialog action that cannot be done ends the run: a script must not drift from the dialogs.
+void EndOnScriptError(const ScriptAction& action, const std::string& why) {
+    if (why.empty()) return;
+    std::fprintf(stderr, "kelvane: script line %d: %s\n", action.line, why.c_str());
+    std::fflush(stderr);
+    std::_Exit(3);
 }
 
 std::string DefaultState() {
@@ -111,6 +130,7 @@ ParsedScript ParseScript(std::string_view text) {
             return fail("expected 'at MS ACTION'");
         ScriptAction action;
         action.atMs = std::uint32_t(at);
+        action.line = lineNumber;
         const std::string_view verb = words[2];
         if (verb == "key" && words.size() == 4) {
             if (!VirtualKeyFromName(words[3])) return fail("unknown key");
@@ -121,12 +141,32 @@ ParsedScript ParseScript(std::string_view text) {
             action.kind = ScriptAction::Kind::Mouse;
         } else if (verb == "click" && words.size() == 3) {
             action.kind = ScriptAction::Kind::Click;
-        } else if ((verb == "screenshot" || verb == "state") && words.size() >= 4) {
-            action.kind = verb == "state" ? ScriptAction::Kind::State : ScriptAction::Kind::Screenshot;
+        } else if ((verb == "screenshot" || verb == "state" || verb == "dump") && words.size() >= 4) {
+            action.kind = verb == "state"  ? ScriptAction::Kind::State
+                          : verb == "dump" ? ScriptAction::Kind::Dump
+                                           : ScriptAction::Kind::Screenshot;
             // The path is the rest of the line, so it may hold blanks.
-            const size_t pathStart = size_t(words[3].data() - line.data());
-            action.path = std::string(line.substr(pathStart));
-            while (!action.path.empty() && (action.path.back() == ' ' || action.path.back() == '\r')) action.path.pop_back();
+            action.path = RestOfLine(line, words[2]);
+        } else if (verb == "press" && words.size() == 4) {
+            action.kind = ScriptAction::Kind::Press;
+            action.name = std::string(words[3]);
+        } else if (verb == "set" && words.size() >= 4) {
+            action.kind = ScriptAction::Kind::Set;
+            action.name = std::string(words[3]);
+            action.text = RestOfLine(line, words[3]);
+        } else if (verb == "row" && words.size() == 5) {
+            if (!ParseNumber(words[4], action.row) || action.row < 0) return fail("bad row");
+            action.kind = ScriptAction::Kind::Row;
+            action.name = std::string(words[3]);
+        } else if (verb == "check" && words.size() == 6) {
+            if (!ParseNumber(words[4], action.row) || action.row < 0 || (words[5] != "0" && words[5] != "1"))
+                return fail("expected 'check NAME ROW 0|1'");
+            action.kind = ScriptAction::Kind::Check;
+            action.name = std::string(words[3]);
+            action.checked = words[5] == "1";
+        } else if ((verb == "tab" || verb == "answer") && words.size() >= 4) {
+            action.kind = verb == "tab" ? ScriptAction::Kind::Tab : ScriptAction::Kind::Answer;
+            action.text = RestOfLine(line, words[2]);
         } else if (verb == "quit" && words.size() == 3) {
             action.kind = ScriptAction::Kind::Quit;
         } else {
@@ -153,13 +193,11 @@ void SetStateReporter(std::function<std::string()> reporter) {
 }
 
 // Runs the script's actions at their times, from the saver's message loop or, while a Qt dialog
-// runs its own loop, from a Qt timer.
+// runs its own loop, from the session's dialog pump.
 struct ProgramSession::Script {
     std::vector<ScriptAction> actions;
     size_t next = 0;
     std::uint64_t startMicros = 0;
-    std::uint64_t realStartMicros = 0;
-    QTimer dialogTimer;
 
     std::uint64_t dueMicros(const ScriptAction& action) const { return startMicros + std::uint64_t(action.atMs) * 1000; }
 
@@ -171,24 +209,6 @@ struct ProgramSession::Script {
     void scheduleOnQueue() {
         for (const ScriptAction& action : actions)
             MessageQueue::current().schedule(dueMicros(action), [this] { runDue(); });
-    }
-
-    void startDialogTimer() {
-        dialogTimer.setInterval(10);
-        QObject::connect(&dialogTimer, &QTimer::timeout, [this] {
-            if (!QApplication::activeModalWidget()) return;  // the saver's own loop runs the script
-            Clock& clock = Clock::instance();
-            if (clock.isVirtual()) {
-                // A Qt dialog does not wait on the virtual clock: let it follow real time.
-                const std::uint64_t realNow =
-                    std::uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
-                                      std::chrono::steady_clock::now().time_since_epoch())
-                                      .count());
-                clock.advanceTo(startMicros + (realNow - realStartMicros));
-            }
-            runDue();
-        });
-        dialogTimer.start();
     }
 
     static HWND target() {
@@ -249,6 +269,20 @@ struct ProgramSession::Script {
             break;
         }
         case ScriptAction::Kind::Quit: RequestProgramEnd(); break;
+        case ScriptAction::Kind::Dump: {
+            std::ofstream out(action.path, std::ios::trunc);
+            out << DumpDialog(dialog);
+            if (!out) std::fprintf(stderr, "kelvane: could not write the dump %s\n", action.path.c_str());
+            break;
+        }
+        case ScriptAction::Kind::Press: EndOnScriptError(action, PressControl(dialog, action.name)); break;
+        case ScriptAction::Kind::Set: EndOnScriptError(action, SetControlText(dialog, action.name, action.text)); break;
+        case ScriptAction::Kind::Row: EndOnScriptError(action, SelectListRow(dialog, action.name, action.row)); break;
+        case ScriptAction::Kind::Check:
+            EndOnScriptError(action, CheckListRow(dialog, action.name, action.row, action.checked));
+            break;
+        case ScriptAction::Kind::Tab: EndOnScriptError(action, ShowTab(dialog, action.text)); break;
+        case ScriptAction::Kind::Answer: EndOnScriptError(action, AnswerDialog(dialog, action.text)); break;
         }
     }
 };
@@ -308,15 +342,44 @@ ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowR
         script_ = std::make_unique<Script>();
         script_->actions = std::move(parsed.actions);
         script_->startMicros = Clock::instance().nowMicros();
-        script_->realStartMicros = std::uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
-                                                     std::chrono::steady_clock::now().time_since_epoch())
-                                                     .count());
         script_->scheduleOnQueue();
-        script_->startDialogTimer();
     }
+    startDialogPump();
+}
+
+namespace {
+
+std::uint64_t RealMicros() {
+    return std::uint64_t(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
+}  // namespace
+
+// While a Qt dialog runs its own loop (the configuration sheet, its dialogs, a message box), the
+// program's own messages, timers and script still have to move: a short Qt timer delivers them.
+void ProgramSession::startDialogPump() {
+    const std::uint64_t virtualStart = Clock::instance().nowMicros(), realStart = RealMicros();
+    dialogPump_ = std::make_unique<QTimer>();
+    dialogPump_->setInterval(10);
+    QObject::connect(dialogPump_.get(), &QTimer::timeout, [this, virtualStart, realStart] {
+        if (!QApplication::activeModalWidget()) return;  // the program's own loop runs
+        // The work runs in a timer event of its own: an action or a message that opens a dialog
+        // blocks only that event, and the pump keeps going inside the dialog's loop.
+        QTimer::singleShot(0, dialogPump_.get(), [this, virtualStart, realStart] {
+            Clock& clock = Clock::instance();
+            // A Qt dialog does not wait on the virtual clock: let it follow real time.
+            if (clock.isVirtual()) clock.advanceTo(virtualStart + (RealMicros() - realStart));
+            if (script_) script_->runDue();
+            DeliverPendingMessages();
+        });
+    });
+    dialogPump_->start();
 }
 
 ProgramSession::~ProgramSession() {
+    dialogPump_.reset();
     script_.reset();
     SetDisplay(nullptr);
 }

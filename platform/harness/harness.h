@@ -11,6 +11,7 @@
 #include <vector>
 
 class QApplication;
+class QTimer;
 
 namespace platform {
 
@@ -26,12 +27,17 @@ struct DisplaySetting {
 std::optional<DisplaySetting> ParseDisplaySetting(std::string_view text);
 
 struct ScriptAction {
-    enum class Kind { Key, Mouse, Click, Screenshot, State, Quit };
+    enum class Kind { Key, Mouse, Click, Screenshot, State, Quit, Dump, Press, Set, Row, Check, Tab, Answer };
     std::uint32_t atMs = 0;
+    int line = 0;  // in the script file, for reports
     Kind kind = Kind::Quit;
     std::string key;   // Key: the key name
     int x = 0, y = 0;  // Mouse
-    std::string path;  // Screenshot, State
+    std::string path;  // Screenshot, State, Dump
+    std::string name;  // Press, Set, Row, Check: the control's object name
+    std::string text;  // Set, Tab, Answer: the rest of the line
+    int row = 0;       // Row, Check
+    bool checked = false;  // Check
 };
 
 struct ParsedScript {
@@ -67,10 +73,13 @@ public:
     bool headless() const { return display_.headless; }
 
 private:
+    void startDialogPump();
+
     DisplaySetting display_;
     std::unique_ptr<QApplication> application_;
     struct Script;
     std::unique_ptr<Script> script_;
+    std::unique_ptr<QTimer> dialogPump_;
 };
 
 }  // namespace platform

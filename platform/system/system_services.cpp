@@ -78,11 +78,33 @@ const std::any* FindLibraryExport(HMODULE module, const char* name) {
 
 void UseDesktopMessageBoxes() {
     SetMessageBoxPresenter([](const std::string& text, const std::string& caption, UINT type) -> std::optional<int> {
-        if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || Display().isHeadless()) return std::nullopt;
-        const auto icon = (type & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::Information;
-        QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
-        box.exec();
-        return IDOK;
+        // Headless, only the configuration sheet shows boxes (offscreen, for its scripts).
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+            (Display().isHeadless() && !QApplication::activeModalWidget()))
+            return std::nullopt;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        switch (type & 0xF0) {
+        case MB_ICONSTOP: icon = QMessageBox::Critical; break;
+        case MB_ICONQUESTION: icon = QMessageBox::Question; break;
+        case MB_ICONEXCLAMATION: icon = QMessageBox::Warning; break;
+        case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+        default: break;
+        }
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+        switch (type & 0x0F) {
+        case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+        case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+        case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
+        default: break;
+        }
+        QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), buttons,
+                        QApplication::activeModalWidget());
+        switch (box.exec()) {
+        case QMessageBox::Cancel: return IDCANCEL;
+        case QMessageBox::Yes: return IDYES;
+        case QMessageBox::No: return IDNO;
+        default: return IDOK;
+        }
     });
 }
 

@@ -466,6 +466,21 @@ LRESULT DispatchMessage(const MSG* message) {
 
 void PostQuitMessage(int exitCode) { MessageQueue::current().postQuit(exitCode); }
 
+void DeliverPendingMessages() {
+    static thread_local bool delivering = false;
+    if (delivering) return;
+    delivering = true;
+    MSG message;
+    while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(int(message.wParam));  // the program's own loop ends on it later
+            break;
+        }
+        DispatchMessage(&message);
+    }
+    delivering = false;
+}
+
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM, LPARAM) {
     switch (message) {
     case WM_CLOSE: DestroyWindow(window); return 0;

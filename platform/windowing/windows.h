@@ -80,5 +80,8 @@ void SetMainWindow(HWND window);
 HWND GetMainWindow();
 // GetMessage/DispatchMessage until WM_QUIT; returns its exit code.
 int RunMessageLoop();
+// Dispatches what is ready now, without waiting, while another loop (a dialog's) runs the
+// thread. A message handled meanwhile that opens its own loop holds the rest back until it ends.
+void DeliverPendingMessages();
 
 }  // namespace platform
