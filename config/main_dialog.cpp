@@ -100,10 +100,14 @@ void CMainDialog::SettingsFromSheet(saver::SaverSettings& settings) {
     for (SheetPage* page : pages_) page->SettingsFromPage(settings);
 }
 
-bool CMainDialog::DoModal() {
+void CMainDialog::InitialisePages() {
     imagesPage_->Initialise();
     apply_->setEnabled(false);
     statusTimer_->start();
+}
+
+bool CMainDialog::DoModal() {
+    InitialisePages();
     const bool ok = dialog_->exec() == QDialog::Accepted;
     statusTimer_->stop();
     return ok;

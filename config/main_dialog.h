@@ -31,6 +31,8 @@ public:
     void SettingsFromSheet(saver::SaverSettings& settings) override;
     bool DoModal() override;
 
+    // What the sheet does before it shows: the pages take their data, the timer starts.
+    void InitialisePages();
     // The handlers of the sheet's buttons and of its one-second timer.
     void OnOk();
     void OnApply();

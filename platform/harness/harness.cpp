@@ -337,6 +337,8 @@ ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowR
         if (!in) Fail("cannot read the script " + scriptFile);
         std::stringstream text;
         text << in.rdbuf();
+        // The script is this program's: programs it starts do not run it again.
+        unsetenv("KELVANE_SCRIPT");
         ParsedScript parsed = ParseScript(text.str());
         if (!parsed.error.empty()) Fail("script " + scriptFile + ", " + parsed.error);
         script_ = std::make_unique<Script>();

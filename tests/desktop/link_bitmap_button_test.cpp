@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "offscreen_app.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -12,14 +14,7 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "desktop_tests";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return testing_support::OffscreenApplication(); }
 
 void Mouse(QWidget& widget, QEvent::Type type) {
     const QPointF at(5, 5);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
+#include <thread>
+
 #include "profile.h"
 #include "saver_process.h"
 
@@ -27,4 +31,75 @@ TEST(ConfigureModeTest, CancelWritesNothing) {
     auto saver = StartSaver(root, {{"/c:4242"}, "at 300 key Escape\n", kHeadless});
     ASSERT_EQ(saver->wait(30000), 0);
     EXPECT_FALSE(std::filesystem::exists(root.userRegistry()));
+}
+
+TEST(ConfigureModeTest, AScriptAddsASourceThroughTheDialogAndOkStoresIt) {
+    TempRoot root;
+    const auto dump = root.path() / "sheet.txt";
+    const std::string script = "at 300 press 1009\n"
+                               "at 500 set 1000 Harbour\n"
+                               "at 550 set 1001 http://127.0.0.1:9/p.jpg\n"
+                               "at 600 answer OK\n"
+                               "at 800 dump " + dump.string() + "\n"
+                               "at 900 press IDOK\n";
+    auto saver = StartSaver(root, {{}, script, {"KELVANE_DISPLAY=headless", "KELVANE_ONLINE=0"}});
+    ASSERT_EQ(saver->wait(30000), 0);
+    EXPECT_EQ(ReadString("CamList"), "Harbour|http://127.0.0.1:9/p.jpg|??:??|Unknown|???|1|||0|");
+    EXPECT_EQ(ReadString("CurrentCam"), "Harbour");
+    std::ifstream in(dump);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Kelvane Screen Saver");
+    EXPECT_NE(text.find("  row 0 1 Harbour | http://127.0.0.1:9/p.jpg | ??:?? | Unknown | ???"), std::string::npos) << text;
+    EXPECT_NE(text.find("1136 label 1 - Harbour"), std::string::npos) << text;
+}
+
+TEST(ConfigureModeTest, AScriptNamingAControlThatDoesNotExistEndsWithStatusThree) {
+    TempRoot root;
+    auto saver = StartSaver(root, {{}, "at 300 dump /dev/null\nat 400 press 4242\nat 5000 press IDOK\n", kHeadless});
+    EXPECT_EQ(saver->wait(30000), 3);
+    EXPECT_FALSE(std::filesystem::exists(root.userRegistry()));
+}
+
+namespace {
+
+// The saver processes of a test's own root.
+std::vector<pid_t> SaversOf(const TempRoot& root) {
+    std::vector<pid_t> found;
+    const std::string marker = "KELVANE_ROOT=" + root.path().string();
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream environment(entry.path() / "environ");
+        std::string variables((std::istreambuf_iterator<char>(environment)), {});
+        std::ifstream command(entry.path() / "cmdline");
+        std::string line((std::istreambuf_iterator<char>(command)), {});
+        if (line.find("kelvane-saver") == std::string::npos) continue;
+        for (size_t start = 0; start < variables.size();) {
+            const size_t end = variables.find('\0', start);
+            if (variables.compare(start, (end == std::string::npos ? variables.size() : end) - start, marker) == 0)
+                found.push_back(pid_t(std::stoi(name)));
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST(ConfigureModeTest, PreviewSavesAndStartsTheSaverAndASecondPressFindsItRunning) {
+    TempRoot root;
+    const std::string script = "at 300 set 1002 30\nat 400 press 102\nat 1500 press 102\nat 4000 press IDCANCEL\n";
+    auto sheet = StartSaver(root, {{}, script, {"KELVANE_DISPLAY=headless", "KELVANE_ONLINE=0"}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    // The sheet and one saver: the second saver found the first by its window and ended.
+    EXPECT_EQ(SaversOf(root).size(), 2u);
+    EXPECT_EQ(ReadSetting("EditSeconds"), 30);  // saved before the saver started
+    EXPECT_EQ(sheet->wait(30000), 0);
+    const auto savers = SaversOf(root);
+    EXPECT_EQ(savers.size(), 1u);
+    for (pid_t saver : savers) ::kill(saver, SIGTERM);
+    for (int waited = 0; waited < 10000 && !SaversOf(root).empty(); waited += 100)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(SaversOf(root).empty());
 }

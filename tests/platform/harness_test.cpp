@@ -58,8 +58,32 @@ TEST(HarnessTest, ScriptsAreParsedWithEveryAction) {
     EXPECT_EQ(script.actions[4].kind, ScriptAction::Kind::State);
     EXPECT_EQ(script.actions[6].atMs, 500u);
 
+    // The dialog actions: names, rows and the rest of the line as text.
+    const ParsedScript dialog = ParseScript(
+        "at 10 dump /tmp/sheet dump.txt\n"
+        "at 20 press IDOK\n"
+        "at 30 set 1001 http://host/a picture.jpg \r\n"
+        "at 40 set 1000\n"
+        "at 50 row 1133 2\n"
+        "at 60 check 1133 0 0\n"
+        "at 70 tab Image Options\n"
+        "at 80 answer Yes\n");
+    ASSERT_EQ(dialog.error, "");
+    ASSERT_EQ(dialog.actions.size(), 8u);
+    EXPECT_EQ(dialog.actions[0].path, "/tmp/sheet dump.txt");
+    EXPECT_EQ(dialog.actions[1].name, "IDOK");
+    EXPECT_EQ(dialog.actions[2].text, "http://host/a picture.jpg");
+    EXPECT_EQ(dialog.actions[3].text, "");
+    EXPECT_EQ(dialog.actions[4].row, 2);
+    EXPECT_EQ(dialog.actions[5].kind, ScriptAction::Kind::Check);
+    EXPECT_FALSE(dialog.actions[5].checked);
+    EXPECT_EQ(dialog.actions[6].text, "Image Options");
+    EXPECT_EQ(dialog.actions[7].kind, ScriptAction::Kind::Answer);
+    EXPECT_EQ(dialog.actions[7].line, 8);
+
     for (const char* bad : {"at x key F1", "key F1", "at 10 key F25", "at 10 key Hyper", "at 10 mouse 1", "at 10 dance",
-                            "at -5 quit", "at 10 quit now"}) {
+                            "at -5 quit", "at 10 quit now", "at 10 press", "at 10 row 1133", "at 10 row 1133 -1",
+                            "at 10 check 1133 0 2", "at 10 tab", "at 10 press 1 2"}) {
         const ParsedScript parsed = ParseScript(std::string("at 0 quit\n") + bad + "\n");
         EXPECT_NE(parsed.error.find("line 2"), std::string::npos) << bad << ": " << parsed.error;
     }

@@ -1,0 +1,289 @@
+// The configuration sheet and its Images page on Qt's offscreen platform, fetching from a real
+// loopback server.
+#include <gtest/gtest.h>
+
+#include "offscreen_app.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "add_camera_dialog.h"
+#include "connectivity.h"
+#include "dialog_actions.h"
+#include "headless_display.h"
+#include "image_preview_widget.h"
+#include "images_page.h"
+#include "main_dialog.h"
+#include "message_box.h"
+#include "message_pump.h"
+#include "picture_server.h"
+#include "profile.h"
+#include "saver_app.h"
+#include "temp_root.h"
+
+using namespace platform;
+
+namespace {
+
+QApplication& App() { return testing_support::OffscreenApplication(); }
+
+std::string Stored(const char* name) {
+    saver::UseSaverRegistryKey();
+    return GetProfileString(saver::kSettingsSection, name, "<none>");
+}
+
+class SheetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        SetDisplay(std::make_unique<HeadlessDisplay>());
+        SetOnlineOverride(true);
+        testing_support::DrainQueue();
+        saver::UseSaverRegistryKey();
+        SetMessageBoxHook([this](const std::string& text, const std::string&, UINT) {
+            boxes_.push_back(text);
+            return IDOK;
+        });
+    }
+    void TearDown() override {
+        sheet_.reset();
+        testing_support::DrainQueue();
+        SetMessageBoxHook({});
+        SetOnlineOverride(std::nullopt);
+        SetDisplay(nullptr);
+    }
+
+    // The sheet as configure mode opens it, over the given list.
+    void open(const std::string& camList, const std::string& currentCam = {}) {
+        saver::LoadSettings(app_.settings);
+        app_.settings.CamList = camList;
+        app_.settings.CurrentCam = currentCam;
+        sheet_ = std::make_unique<config::CMainDialog>(app_);
+        sheet_->SettingsToSheet(app_.settings);
+        sheet_->InitialisePages();
+    }
+    config::CFilesPropPage& page() { return sheet_->imagesPage(); }
+    QWidget* dialog() { return &sheet_->dialog(); }
+    std::string text(const char* id) {
+        auto* widget = dialog()->findChild<QWidget*>(id);
+        if (auto* label = qobject_cast<QLabel*>(widget)) return label->text().toStdString();
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text().toStdString();
+        return "<no " + std::string(id) + ">";
+    }
+    bool enabled(const char* id) { return dialog()->findChild<QWidget*>(id)->isEnabled(); }
+    std::string caption() { return dialog()->windowTitle().toStdString(); }
+
+    // Runs the Add (or Edit) dialog with what a person types, pressing OK once per name given.
+    void addThroughDialog(bool edit, const std::vector<std::string>& names, const std::string& url) {
+        QTimer::singleShot(0, [this, names, url] {
+            QWidget* add = QApplication::activeModalWidget();
+            ASSERT_TRUE(dynamic_cast<config::CAddCameraDlg*>(add));
+            for (const std::string& name : names) {
+                EXPECT_EQ(SetControlText(add, "1000", name), "");
+                EXPECT_EQ(SetControlText(add, "1001", url), "");
+                EXPECT_EQ(AnswerDialog(add, "OK"), "");
+                if (QApplication::activeModalWidget() == add) stillOpenWith_.push_back(name);
+            }
+            if (QApplication::activeModalWidget() == add) AnswerDialog(add, "Cancel");
+        });
+        page().AddOrEdit(edit);
+    }
+    void waitForFetch() {
+        EXPECT_TRUE(testing_support::PumpUntil(page().window(), [this] { return !app_.fetch.FetchBusy; }));
+    }
+
+    testing_support::TempRoot root_;
+    saver::SaverApp app_;
+    picture_server::PictureServer server_;
+    std::unique_ptr<config::CMainDialog> sheet_;
+    std::vector<std::string> boxes_;
+    std::vector<std::string> stillOpenWith_;
+};
+
+}  // namespace
+
+TEST_F(SheetTest, EightTabsInTheirOrderAndTheButtonsByTheirIds) {
+    open("");
+    auto* tabs = dialog()->findChild<QTabWidget*>();
+    ASSERT_TRUE(tabs);
+    ASSERT_EQ(tabs->count(), 8);  // the Sound page is never among them
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(tabs->tabText(i).toStdString(), config::kTabTitles[i]);
+    for (const char* id : {"IDOK", "IDCANCEL", "ID_APPLY_NOW", "102", "1133", "1009", "1010", "1029", "1130", "1131",
+                           "1102", "1103", "1104", "1134", "1136", "1137", "1138", "1139", "1143", "1000", "1001",
+                           "1002", "1140", "1141", "1142"})
+        EXPECT_TRUE(dialog()->findChild<QWidget*>(id)) << id;
+    EXPECT_EQ(caption(), "Kelvane Screen Saver");
+    sheet_->OnStatusTimer();
+    EXPECT_EQ(caption(), "Kelvane Screen Saver - Status: Online");
+    SetOnlineOverride(false);
+    sheet_->OnStatusTimer();
+    EXPECT_EQ(caption(), "Kelvane Screen Saver - Status: Offline");
+}
+
+TEST_F(SheetTest, TheFirstSourceAddedIsSelectedStoredAsCurrentAndFetchedAtOnce) {
+    open("");
+    EXPECT_FALSE(enabled("1010"));
+    EXPECT_EQ(text("1143"), "0 Selected");
+    // A refused name and a refused address keep the dialog open with what was typed.
+    addThroughDialog(false, {"a/b", "Harbour"}, server_.url("/harbour.jpg?lm=Mon,%2001%20Jun%202026"));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0], "A Cam Name cannot contain any of the following characters: \\/:*?\"<>| ");
+    EXPECT_EQ(stillOpenWith_, std::vector<std::string>{"a/b"});
+
+    const config::CamRows& rows = page().list().rows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.selected(), 0);
+    EXPECT_EQ(text("1136"), "Harbour");
+    EXPECT_EQ(text("1143"), "1 Selected");
+    EXPECT_TRUE(enabled("1010"));
+    EXPECT_EQ(Stored("CurrentCam"), "Harbour");  // stored at once
+    EXPECT_EQ(Stored("CamList"), "<none>");       // the list itself only with OK
+
+    // Online, the new source is fetched at once: the page posted itself the update.
+    EXPECT_TRUE(testing_support::PumpUntil(page().window(), [this] { return app_.fetch.FetchBusy != 0; }, 5));
+    EXPECT_EQ(text("1134"), "Cancel");
+    sheet_->OnStatusTimer();  // the fetch's captions stay while it runs
+    EXPECT_NE(caption(), "Kelvane Screen Saver - Status: Online");
+    waitForFetch();
+    EXPECT_EQ(text("1134"), "Update Now");
+    EXPECT_EQ(rows.row(0).LastResult, "Success");
+    EXPECT_EQ(rows.row(0).Type, "JPG");
+    EXPECT_EQ(rows.row(0).ImageDate, "Mon, 01 Jun 2026");
+    EXPECT_NE(rows.row(0).LastUpdate, "??:??");
+    EXPECT_EQ(text("1139"), "Success");
+    EXPECT_TRUE(std::filesystem::exists(root_.path() / "data" / "images" / "Harbour.JPG"));
+    EXPECT_EQ(page().currentPicturePath(), (root_.path() / "data" / "images" / "Harbour.JPG").string());
+    EXPECT_TRUE(page().preview().preview().HasPicture());
+    EXPECT_EQ(text("1137"), std::to_string(page().preview().preview().pictureWidth()) + " x " +
+                                std::to_string(page().preview().preview().pictureHeight()));
+    EXPECT_NE(caption().find("Downloading"), std::string::npos) << caption();
+
+    // OK writes exactly the list the rows show.
+    sheet_->OnOk();
+    EXPECT_EQ(Stored("CamList"), page().list().rows().Save());
+    EXPECT_EQ(Stored("CamList").substr(0, 8), "Harbour|");
+}
+
+TEST_F(SheetTest, UncheckingMarksTheSheetChangedAndReachesTheListOnlyWithOk) {
+    open("Harbour|http://h/p.jpg|??:??|Unknown|???|1|||0|Bridge|http://b/p.jpg|??:??|Unknown|???|1|||0|", "Bridge");
+    EXPECT_EQ(page().list().rows().selected(), 1);
+    EXPECT_FALSE(enabled("ID_APPLY_NOW"));
+    EXPECT_EQ(CheckListRow(dialog(), "1133", 0, false), "");
+    EXPECT_EQ(text("1143"), "1 Selected");
+    EXPECT_TRUE(enabled("ID_APPLY_NOW"));
+    EXPECT_EQ(Stored("CamList"), "<none>");
+    sheet_->OnApply();
+    EXPECT_FALSE(enabled("ID_APPLY_NOW"));
+    EXPECT_EQ(Stored("CamList"), "Harbour|http://h/p.jpg|??:??|Unknown|???|0|||0|Bridge|http://b/p.jpg|??:??|Unknown|???|1|||0|");
+}
+
+TEST_F(SheetTest, MovingPastTheEndsChangesNothingAndRemovingTheOnlyRowDisablesTheButtons) {
+    open("Harbour|http://h/p.jpg|??:??|Unknown|JPG|1|||0|Bridge|http://b/p.jpg|??:??|Unknown|???|1|||0|", "harbour");
+    EXPECT_EQ(page().list().rows().selected(), 0);  // the name matched without regard to case
+    page().Move(true);
+    EXPECT_FALSE(enabled("ID_APPLY_NOW"));
+    EXPECT_EQ(SelectListRow(dialog(), "1133", 1), "");
+    EXPECT_EQ(text("1136"), "Bridge");
+    EXPECT_EQ(Stored("CurrentCam"), "Bridge");
+    page().Move(false);
+    EXPECT_EQ(page().list().rows().Names(), (std::vector<std::string>{"Harbour", "Bridge"}));
+    page().Move(true);
+    EXPECT_EQ(page().list().rows().Names(), (std::vector<std::string>{"Bridge", "Harbour"}));
+    EXPECT_TRUE(enabled("ID_APPLY_NOW"));
+
+    // Removing takes the source's picture file with it.
+    const auto picture = root_.path() / "data" / "images" / "Harbour.JPG";
+    std::filesystem::create_directories(picture.parent_path());
+    std::ofstream(picture) << "jpeg";
+    EXPECT_EQ(SelectListRow(dialog(), "1133", 1), "");
+    page().RemoveSelected();
+    EXPECT_FALSE(std::filesystem::exists(picture));
+    EXPECT_EQ(text("1136"), "Bridge");
+    page().RemoveSelected();
+    EXPECT_EQ(page().list().rows().size(), 0);
+    EXPECT_EQ(page().list().rows().selected(), -1);
+    EXPECT_FALSE(enabled("1010"));
+    EXPECT_FALSE(enabled("1130"));
+    EXPECT_FALSE(enabled("1131"));
+    EXPECT_EQ(text("1143"), "0 Selected");
+}
+
+TEST_F(SheetTest, EditingANameKeepsEveryOtherField) {
+    open("Cam|http://h/p.jpg|3:04:05 PM - 1/2/01|Success|JPG|0|http://ref/|Mon, 01 Jun 2026|7|Other|http://o/p.jpg|??:??|Unknown|???|1|||0|", "Cam");
+    SetOnlineOverride(false);  // no fetch after the edit
+    addThroughDialog(true, {"other", "cam", "Port"}, "http://h/q.jpg");
+    // "other" is taken (letter case aside), "cam" differs from the old name by case only: refused too.
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1], "Camera name already used. Please select another name.");
+    sheet_->OnOk();
+    EXPECT_EQ(Stored("CamList"),
+              "Port|http://h/q.jpg|3:04:05 PM - 1/2/01|Success|JPG|0|http://ref/|Mon, 01 Jun 2026|7|Other|http://o/p.jpg|??:??|Unknown|???|1|||0|");
+}
+
+TEST_F(SheetTest, UpdateNowCancelsAStalledFetchAndAnEmptyBodyIsAnError) {
+    open("Slow|" + server_.url("/slow.jpg?stall=100") + "|??:??|Unknown|???|1|||0|Empty|" +
+             server_.url("/empty.jpg?body=bytes&size=0") + "|??:??|Unknown|???|1|||0|",
+         "Slow");
+    page().UpdateNow();
+    ASSERT_TRUE(app_.fetch.FetchBusy);
+    EXPECT_EQ(text("1134"), "Cancel");
+    page().UpdateNow();  // the button now cancels
+    EXPECT_EQ(caption(), "Ostrel Screen Saver - Status: Canceling...");
+    page().UpdateNow();  // pressed again before the end: nothing happens
+    EXPECT_EQ(caption(), "Ostrel Screen Saver - Status: Canceling...");
+    waitForFetch();
+    EXPECT_EQ(page().list().rows().row(0).LastResult, "Cancelled");
+    EXPECT_EQ(page().list().rows().row(0).LastUpdate, "??:??");  // a failure keeps the time
+    EXPECT_EQ(caption(), "Kelvane Screen Saver - Status: Cancelled");
+    EXPECT_EQ(text("1134"), "Update Now");
+    EXPECT_EQ(app_.fetch.CancelRequested, 0);
+
+    EXPECT_EQ(SelectListRow(dialog(), "1133", 1), "");
+    page().UpdateNow();
+    waitForFetch();
+    EXPECT_EQ(page().list().rows().row(1).LastResult, "Error");
+    EXPECT_EQ(caption(), "Kelvane Screen Saver - Status: Error");
+}
+
+TEST_F(SheetTest, UpdateNowNeedsAConnectionAndASelectedSource) {
+    open("");
+    SetOnlineOverride(false);
+    page().UpdateNow();
+    SetOnlineOverride(true);
+    page().UpdateNow();
+    EXPECT_EQ(boxes_, (std::vector<std::string>{"You must be connected to the Internet to download the image.",
+                                                "No valid camera selected."}));
+    EXPECT_EQ(caption(), "Kelvane Screen Saver - Status: Connecting...");
+    EXPECT_FALSE(app_.fetch.FetchBusy);
+}
+
+TEST_F(SheetTest, AnIntervalOutOfRangeIsRefusedWithItsRangeAndNothingIsSaved) {
+    open("");
+    EXPECT_EQ(SetControlText(dialog(), "1001", "75"), "");
+    sheet_->OnOk();
+    EXPECT_EQ(boxes_, std::vector<std::string>{"Please enter an integer between 0 and 59."});
+    EXPECT_FALSE(std::filesystem::exists(root_.userRegistry()));
+    EXPECT_EQ(SetControlText(dialog(), "1001", "5"), "");
+    EXPECT_EQ(SetControlText(dialog(), "1000", "2"), "");
+    sheet_->OnOk();
+    saver::SaverSettings stored;
+    saver::LoadSettings(stored);
+    EXPECT_EQ(stored.EditHours, 2);
+    EXPECT_EQ(stored.EditMinutes, 5);
+}
+
+TEST_F(SheetTest, GetNewCameraListsSaysSoWhenNoBrowserStarts) {
+    std::vector<std::string> opened;
+    config::CFilesPropPage page(app_, {}, [&](const std::string& address) {
+        opened.push_back(address);
+        return 0;
+    });
+    page.OpenCameraLists();
+    EXPECT_EQ(opened, std::vector<std::string>{config::kCameraListsPage});
+    EXPECT_EQ(boxes_, std::vector<std::string>{"Unable to lauch your default browser."});
+}
