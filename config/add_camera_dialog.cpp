@@ -20,9 +20,9 @@ CAddCameraDlg::CAddCameraDlg(QWidget* parent, std::string initialName, std::stri
     url_ = new QLineEdit(QString::fromStdString(initialUrl));
     url_->setObjectName("1001");
     url_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
-    auto* nameLabel = new QLabel("Cam &Name:");
+    auto* nameLabel = new QLabel("Cam Name:");
     nameLabel->setBuddy(name_);
-    auto* urlLabel = new QLabel("Cam &URL:");
+    auto* urlLabel = new QLabel("Cam URL:");
     urlLabel->setBuddy(url_);
     layout->addWidget(nameLabel);
     layout->addWidget(name_);

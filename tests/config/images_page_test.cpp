@@ -5,6 +5,7 @@
 #include "offscreen_app.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -286,4 +287,20 @@ TEST_F(SheetTest, GetNewCameraListsSaysSoWhenNoBrowserStarts) {
     page.OpenCameraLists();
     EXPECT_EQ(opened, std::vector<std::string>{config::kCameraListsPage});
     EXPECT_EQ(boxes_, std::vector<std::string>{"Unable to lauch your default browser."});
+}
+
+TEST_F(SheetTest, TheListWorksFromTheKeyboard) {
+    open("Harbour|http://h/p.jpg|??:??|Unknown|???|1|||0|Bridge|http://b/p.jpg|??:??|Unknown|???|1|||0|", "Harbour");
+    QWidget* list = dialog()->findChild<QWidget*>("1133");
+    const auto key = [list](int code) {
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, code == Qt::Key_Space ? " " : "");
+        QApplication::sendEvent(list, &press);
+    };
+    key(Qt::Key_Down);
+    EXPECT_EQ(text("1136"), "Bridge");
+    key(Qt::Key_Space);
+    EXPECT_FALSE(page().list().rows().checked(1));
+    EXPECT_EQ(text("1143"), "1 Selected");
+    key(Qt::Key_Up);
+    EXPECT_EQ(text("1136"), "Harbour");
 }
