@@ -20,6 +20,7 @@
 #include "connectivity.h"
 #include "image_preview_widget.h"
 #include "message_box.h"
+#include "page_controls.h"
 #include "picture_store.h"
 #include "saver_app.h"
 #include "saver_messages.h"
@@ -128,40 +129,15 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
     auto* intervalLayout = new QGridLayout(interval);
     for (int i = 0; i < 3; ++i) {
         const IntervalField& field = kIntervalFields[i];
-        auto* edit = new QLineEdit;
-        edit->setObjectName(field.editId);
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,3}"), edit));
-        edit->setMaximumWidth(edit->fontMetrics().averageCharWidth() * 6 + 12);
-        auto* spin = new QSpinBox;
-        spin->setObjectName(field.spinId);
-        spin->setRange(0, field.maximum);
-        spin->setToolTip(QString("%1 to %2").arg(0).arg(field.maximum));
-        // The arrows only: the edit beside them shows the number.
-        if (auto* inner = spin->findChild<QLineEdit*>()) inner->hide();
-        spin->setFixedWidth(spin->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 6);
-        spin->setFocusPolicy(Qt::NoFocus);
-        interval_[i] = edit;
+        interval_[i] = new NumberField(field.editId, field.spinId, 0, field.maximum);
+        interval_[i]->onChanged = [this] { SetModified(); };
         auto* label = new QLabel(field.label);
-        label->setBuddy(edit);
-        intervalLayout->addWidget(label, 0, i * 2, 1, 2);
-        intervalLayout->addWidget(edit, 1, i * 2);
-        intervalLayout->addWidget(spin, 1, i * 2 + 1);
-        connect(spin, qOverload<int>(&QSpinBox::valueChanged), edit, [edit, this](int value) {
-            if (edit->text() != QString::number(value)) edit->setText(QString::number(value));
-            SetModified();
-        });
-        connect(edit, &QLineEdit::textChanged, spin, [spin, this](const QString& text) {
-            bool number = false;
-            const int value = text.toInt(&number);
-            if (number && value >= spin->minimum() && value <= spin->maximum() && value != spin->value()) {
-                const QSignalBlocker quiet(spin);
-                spin->setValue(value);
-            }
-            SetModified();
-        });
+        label->setBuddy(interval_[i]->edit());
+        intervalLayout->addWidget(label, 0, i);
+        intervalLayout->addWidget(interval_[i], 1, i);
     }
     updateNow_ = Button("Update Now", "1134");
-    intervalLayout->addWidget(updateNow_, 1, 6);
+    intervalLayout->addWidget(updateNow_, 1, 3);
     details->addWidget(interval, row, 0, 1, 2);
     lower->addLayout(details, 1);
 
@@ -204,32 +180,21 @@ CFilesPropPage::~CFilesPropPage() {
 
 void CFilesPropPage::SettingsToPage(const SaverSettings& settings) {
     const int values[3] = {settings.EditHours, settings.EditMinutes, settings.EditSeconds};
-    for (int i = 0; i < 3; ++i) interval_[i]->setText(QString::number(values[i]));
+    for (int i = 0; i < 3; ++i) interval_[i]->setValue(values[i]);
     currentName_ = settings.CurrentCam;
 }
 
 void CFilesPropPage::SettingsFromPage(SaverSettings& settings) {
     int* values[3] = {&settings.EditHours, &settings.EditMinutes, &settings.EditSeconds};
-    for (int i = 0; i < 3; ++i) {
-        bool number = false;
-        const int value = interval_[i]->text().toInt(&number);
-        if (number && value >= 0 && value <= kIntervalFields[i].maximum) *values[i] = value;
-    }
+    for (int i = 0; i < 3; ++i)
+        if (const auto value = interval_[i]->value()) *values[i] = *value;
     settings.CamList = list_->rows().Save();
     settings.CurrentCam = currentName_;
 }
 
 bool CFilesPropPage::Validate() {
-    for (int i = 0; i < 3; ++i) {
-        bool number = false;
-        const int value = interval_[i]->text().toInt(&number);
-        if (number && value >= 0 && value <= kIntervalFields[i].maximum) continue;
-        const std::string text = "Please enter an integer between 0 and " + std::to_string(kIntervalFields[i].maximum) + ".";
-        MessageBox(window(), text.c_str(), kAppTitle, MB_ICONEXCLAMATION);
-        interval_[i]->setFocus();
-        interval_[i]->selectAll();
-        return false;
-    }
+    for (NumberField* field : interval_)
+        if (!field->Validate()) return false;
     return true;
 }
 

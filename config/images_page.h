@@ -23,6 +23,7 @@ class SaverApp;
 namespace config {
 
 class ImagePreviewWidget;
+class NumberField;
 
 // Where "Get New Camera Lists" leads: the maker's page of picture addresses.
 constexpr const char* kCameraListsPage = "http://www.vessory.example/camlists.htm";
@@ -41,7 +42,7 @@ public:
 
     // Page initialisation: the list from CamList with the current source selected, the preview,
     // the fetcher's owner. The sheet calls it once, before it shows.
-    void Initialise();
+    void Initialise() override;
     // "WebcamUpdate": the settings and the list read again, the selected row kept.
     void Reload();
 
@@ -89,7 +90,7 @@ private:
     QPushButton* moveDown_ = nullptr;
     QPushButton* cameraLists_ = nullptr;
     QPushButton* updateNow_ = nullptr;
-    QLineEdit* interval_[3] = {};
+    NumberField* interval_[3] = {};
 };
 
 }  // namespace config

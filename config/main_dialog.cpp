@@ -9,7 +9,15 @@
 
 #include "connectivity.h"
 #include "icon_text_companion.h"
+#include "about_page.h"
+#include "audio_page.h"
+#include "browser_launcher.h"
+#include "image_options_page.h"
 #include "images_page.h"
+#include "marquee_page.h"
+#include "misc_page.h"
+#include "transitions_page.h"
+#include "wallpaper_page.h"
 #include "link_bitmap_button.h"
 #include "programs.h"
 #include "string_table.h"
@@ -35,7 +43,14 @@ public:
 
 }  // namespace
 
-CMainDialog::CMainDialog(saver::SaverApp& app) : app_(app) {
+SheetOptions DesktopSheetOptions() {
+    SheetOptions options;
+    options.openUrl = [](const std::string& address) { return desktop::OpenUrlInBrowser(nullptr, address); };
+    options.detectMusicPlayer = DetectMusicPlayer;
+    return options;
+}
+
+CMainDialog::CMainDialog(saver::SaverApp& app, SheetOptions options) : app_(app) {
     auto* dialog = new SheetDialog;
     dialog_.reset(dialog);
     dialog->onOk = [this] { OnOk(); };
@@ -46,10 +61,15 @@ CMainDialog::CMainDialog(saver::SaverApp& app) : app_(app) {
     auto* layout = new QVBoxLayout(dialog_.get());
     tabs_ = new QTabWidget;
     tabs_->setObjectName("tabs");
-    imagesPage_ = new CFilesPropPage(app_, services);
-    pages_.push_back(imagesPage_);
-    // The pages still to be filled in carry their titles.
-    for (size_t i = 1; i < std::size(kTabTitles); ++i) pages_.push_back(new SheetPage(kTabTitles[i], services));
+    imagesPage_ = new CFilesPropPage(app_, services, options.openUrl);
+    pages_ = {imagesPage_,
+              new CImagePropDialog(services),
+              new CTickerPropPage(app_.settings, services),
+              new CTransitions(services),
+              new CWallpaperPropPage(services, options.removeWallpaper),
+              new CBackgroundPP(app_.settings, services, options.openUrl, options.detectMusicPlayer),
+              new CMiscPP(app_.settings, services),
+              new CAboutBox(services, options.openUrl)};
     for (SheetPage* page : pages_) tabs_->addTab(page, page->title());
     soundPage_ = std::make_unique<SheetPage>("Sound", services);
     layout->addWidget(tabs_);
@@ -101,7 +121,7 @@ void CMainDialog::SettingsFromSheet(saver::SaverSettings& settings) {
 }
 
 void CMainDialog::InitialisePages() {
-    imagesPage_->Initialise();
+    for (SheetPage* page : pages_) page->Initialise();
     apply_->setEnabled(false);
     statusTimer_->start();
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -22,9 +24,17 @@ class CFilesPropPage;
 constexpr const char* kTabTitles[] = {"Images", "Image Options", "Marquee", "Transitions",
                                       "Wallpaper", "Audio",         "Misc.",   "About"};
 
+// What the sheet reaches outside the program through; tests put stand-ins here.
+struct SheetOptions {
+    std::function<int(const std::string&)> openUrl;  // 1 when a browser started
+    std::function<int()> removeWallpaper;            // 1 when the saver's wallpaper was removed
+    std::function<bool()> detectMusicPlayer;
+};
+SheetOptions DesktopSheetOptions();
+
 class CMainDialog : public saver::ConfigurationSheet {
 public:
-    explicit CMainDialog(saver::SaverApp& app);
+    explicit CMainDialog(saver::SaverApp& app, SheetOptions options = DesktopSheetOptions());
     ~CMainDialog() override;
 
     void SettingsToSheet(const saver::SaverSettings& settings) override;

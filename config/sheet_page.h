@@ -25,6 +25,8 @@ public:
     virtual void SettingsFromPage(saver::SaverSettings&) {}
     // Before the settings are taken over: false (after telling the user why) keeps the sheet open.
     virtual bool Validate() { return true; }
+    // Once, before the sheet shows: the page's first display.
+    virtual void Initialise() { BeginUserChanges(); }
 
 protected:
     // Changes made while the page fills its controls are not the user's: pages call this after.

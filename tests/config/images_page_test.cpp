@@ -67,6 +67,7 @@ protected:
         sheet_ = std::make_unique<config::CMainDialog>(app_);
         sheet_->SettingsToSheet(app_.settings);
         sheet_->InitialisePages();
+        sheet_->dialog().show();  // as on the screen: only the page in front is visible
     }
     config::CFilesPropPage& page() { return sheet_->imagesPage(); }
     QWidget* dialog() { return &sheet_->dialog(); }

@@ -1,0 +1,65 @@
+#include "misc_page.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "os_platform.h"
+
+namespace config {
+
+CMiscPP::CMiscPP(saver::SaverSettings& live, SheetServices services) : SheetPage("Misc.", std::move(services)), live_(live) {
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(IntroText("You can change miscellaneous settings."));
+    auto* mouse = new QGroupBox("Mouse Movement");
+    auto* mouseLayout = new QVBoxLayout(mouse);
+    mouseLayout->addWidget(IntroText("By default, the screen saver is turned off by a keystroke OR mouse movement. You can "
+                                     "choose to ignore mouse movements and turn the screen saver off by keystroke only."));
+    ignoreMouse_ = CheckBox("Ignore mouse movements.", "1086");
+    notSupported_ = Label("Not supported under Windows NT.", "1122");
+    notSupported_->hide();
+    mouseLayout->addWidget(ignoreMouse_);
+    mouseLayout->addWidget(notSupported_);
+    layout->addWidget(mouse);
+    auto* background = new QGroupBox("Background Color");
+    auto* backgroundLayout = new QGridLayout(background);
+    backgroundLayout->addWidget(IntroText("By default, the background color on the screen saver is black. This can be "
+                                          "changed to any other color."),
+                                0, 0, 1, 3);
+    swatch_ = new ColorSwatch("1051");
+    auto* change = PushButton("&Change", "1052");
+    backgroundLayout->addWidget(swatch_, 1, 0);
+    backgroundLayout->addWidget(change, 1, 1);
+    backgroundLayout->setColumnStretch(2, 1);
+    layout->addWidget(background);
+    layout->addStretch();
+    QObject::connect(ignoreMouse_, &QCheckBox::clicked, this, [this] { SetModified(); });
+    QObject::connect(change, &QPushButton::clicked, this, [this] { ChangeBackColor(); });
+}
+
+void CMiscPP::SettingsToPage(const saver::SaverSettings& settings) { ignoreMouse_->setChecked(settings.IgnoreMouse != 0); }
+
+void CMiscPP::SettingsFromPage(saver::SaverSettings& settings) {
+    settings.IgnoreMouse = ignoreMouse_->isChecked() ? 1 : 0;
+    settings.BackColor = live_.BackColor;
+}
+
+void CMiscPP::Initialise() {
+    swatch_->setColor(platform::COLORREF(live_.BackColor));
+    if (desktop::GetOsPlatform() == 2) {
+        ignoreMouse_->setEnabled(false);
+        notSupported_->show();
+    }
+    BeginUserChanges();
+}
+
+void CMiscPP::ChangeBackColor() {
+    if (const auto color = ChooseColor(this, platform::COLORREF(live_.BackColor))) live_.BackColor = int(*color);
+    SetModified();
+    swatch_->setColor(platform::COLORREF(live_.BackColor));
+}
+
+}  // namespace config

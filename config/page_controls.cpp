@@ -1,0 +1,161 @@
+#include "page_controls.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
+#include <QStyle>
+#include <string>
+
+#include "message_box.h"
+
+namespace config {
+
+using platform::COLORREF;
+
+QLabel* IntroText(const char* text) {
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    return label;
+}
+
+QLabel* Label(const char* text, const char* id) {
+    auto* label = new QLabel(text);
+    if (id) label->setObjectName(id);
+    return label;
+}
+
+QCheckBox* CheckBox(const char* text, const char* id) {
+    auto* box = new QCheckBox(text);
+    box->setObjectName(id);
+    return box;
+}
+
+QRadioButton* RadioButton(const char* text, const char* id) {
+    auto* button = new QRadioButton(text);
+    button->setObjectName(id);
+    return button;
+}
+
+QPushButton* PushButton(const char* text, const char* id) {
+    auto* button = new QPushButton(text);
+    button->setObjectName(id);
+    button->setAutoDefault(false);
+    return button;
+}
+
+RadioChoice::RadioChoice(std::vector<QRadioButton*> buttons) : buttons_(std::move(buttons)) {
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        QObject::connect(buttons_[i], &QRadioButton::toggled, buttons_[i], [this, i](bool on) {
+            if (on) value_ = int(i);
+        });
+}
+
+int RadioChoice::value() const { return value_; }
+
+void RadioChoice::setValue(int value) {
+    value_ = value;
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i]->setAutoExclusive(false);
+        buttons_[i]->setChecked(int(i) == value);
+        buttons_[i]->setAutoExclusive(true);
+    }
+}
+
+void RadioChoice::onClicked(const std::function<void()>& handler) {
+    for (QRadioButton* button : buttons_) QObject::connect(button, &QRadioButton::clicked, button, [handler] { handler(); });
+}
+
+NumberField::NumberField(const char* editId, const char* arrowsId, int minimum, int maximum, QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit), arrows_(new QSpinBox), minimum_(minimum), maximum_(maximum) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    edit_->setObjectName(editId);
+    edit_->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,6}"), edit_));
+    edit_->setMaximumWidth(edit_->fontMetrics().averageCharWidth() * 8 + 12);
+    arrows_->setObjectName(arrowsId);
+    arrows_->setRange(minimum, maximum);
+    // The arrows only: the edit beside them shows the number.
+    if (auto* inner = arrows_->findChild<QLineEdit*>()) inner->hide();
+    arrows_->setFixedWidth(arrows_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 6);
+    arrows_->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(edit_);
+    layout->addWidget(arrows_);
+    setFocusProxy(edit_);
+    QObject::connect(arrows_, qOverload<int>(&QSpinBox::valueChanged), this, [this](int value) {
+        if (edit_->text() != QString::number(value)) edit_->setText(QString::number(value));
+    });
+    QObject::connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        bool number = false;
+        const int value = text.toInt(&number);
+        if (number && value >= arrows_->minimum() && value <= arrows_->maximum() && value != arrows_->value()) {
+            const QSignalBlocker quiet(arrows_);
+            arrows_->setValue(value);
+        }
+        if (onChanged) onChanged();
+    });
+}
+
+void NumberField::setRange(int minimum, int maximum) {
+    minimum_ = minimum;
+    maximum_ = maximum;
+    setArrowRange(minimum, maximum);
+}
+
+void NumberField::setArrowRange(int minimum, int maximum) {
+    const QSignalBlocker quiet(arrows_);
+    arrows_->setRange(minimum, maximum);
+}
+
+std::optional<int> NumberField::value() const {
+    bool number = false;
+    const long long value = edit_->text().toLongLong(&number);
+    if (!number || value < minimum_ || value > maximum_) return std::nullopt;
+    return int(value);
+}
+
+void NumberField::setValue(int value) { edit_->setText(QString::number(value)); }
+
+bool NumberField::Validate() {
+    if (value()) return true;
+    const std::string text =
+        "Please enter an integer between " + std::to_string(minimum_) + " and " + std::to_string(maximum_) + ".";
+    platform::MessageBox(nullptr, text.c_str(), "Kelvane Screen Saver", platform::MB_ICONEXCLAMATION);
+    edit_->setFocus();
+    edit_->selectAll();
+    return false;
+}
+
+ColorSwatch::ColorSwatch(const char* id, QWidget* parent) : QFrame(parent) {
+    setObjectName(id);
+    setFrameShape(QFrame::Box);
+    setMinimumSize(40, 20);
+}
+
+void ColorSwatch::setColor(COLORREF color) {
+    color_ = color;
+    update();
+}
+
+void ColorSwatch::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.fillRect(rect().adjusted(1, 1, -1, -1), QColor(int(color_ & 0xFF), int((color_ >> 8) & 0xFF), int((color_ >> 16) & 0xFF)));
+}
+
+std::optional<COLORREF> ChooseColor(QWidget* parent, COLORREF initial) {
+    QColorDialog dialog(QColor(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF)), parent);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QColor chosen = dialog.selectedColor();
+    return COLORREF(chosen.red()) | (COLORREF(chosen.green()) << 8) | (COLORREF(chosen.blue()) << 16);
+}
+
+}  // namespace config
