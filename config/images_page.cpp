@@ -7,9 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
-#include <QSpinBox>
-#include <QStyle>
 #include <QVBoxLayout>
 #include <ctime>
 #include <filesystem>

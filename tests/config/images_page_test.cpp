@@ -1,113 +1,13 @@
 // The configuration sheet and its Images page on Qt's offscreen platform, fetching from a real
 // loopback server.
-#include <gtest/gtest.h>
-
-#include "offscreen_app.h"
-
-#include <QApplication>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
-#include <filesystem>
 #include <fstream>
 
-#include "add_camera_dialog.h"
-#include "connectivity.h"
-#include "dialog_actions.h"
-#include "headless_display.h"
 #include "image_preview_widget.h"
-#include "images_page.h"
-#include "main_dialog.h"
-#include "message_box.h"
-#include "message_pump.h"
-#include "picture_server.h"
-#include "profile.h"
-#include "saver_app.h"
-#include "temp_root.h"
+#include "sheet_fixture.h"
 
 using namespace platform;
-
-namespace {
-
-QApplication& App() { return testing_support::OffscreenApplication(); }
-
-std::string Stored(const char* name) {
-    saver::UseSaverRegistryKey();
-    return GetProfileString(saver::kSettingsSection, name, "<none>");
-}
-
-class SheetTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        App();
-        SetDisplay(std::make_unique<HeadlessDisplay>());
-        SetOnlineOverride(true);
-        testing_support::DrainQueue();
-        saver::UseSaverRegistryKey();
-        SetMessageBoxHook([this](const std::string& text, const std::string&, UINT) {
-            boxes_.push_back(text);
-            return IDOK;
-        });
-    }
-    void TearDown() override {
-        sheet_.reset();
-        testing_support::DrainQueue();
-        SetMessageBoxHook({});
-        SetOnlineOverride(std::nullopt);
-        SetDisplay(nullptr);
-    }
-
-    // The sheet as configure mode opens it, over the given list.
-    void open(const std::string& camList, const std::string& currentCam = {}) {
-        saver::LoadSettings(app_.settings);
-        app_.settings.CamList = camList;
-        app_.settings.CurrentCam = currentCam;
-        sheet_ = std::make_unique<config::CMainDialog>(app_);
-        sheet_->SettingsToSheet(app_.settings);
-        sheet_->InitialisePages();
-        sheet_->dialog().show();  // as on the screen: only the page in front is visible
-    }
-    config::CFilesPropPage& page() { return sheet_->imagesPage(); }
-    QWidget* dialog() { return &sheet_->dialog(); }
-    std::string text(const char* id) {
-        auto* widget = dialog()->findChild<QWidget*>(id);
-        if (auto* label = qobject_cast<QLabel*>(widget)) return label->text().toStdString();
-        if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text().toStdString();
-        return "<no " + std::string(id) + ">";
-    }
-    bool enabled(const char* id) { return dialog()->findChild<QWidget*>(id)->isEnabled(); }
-    std::string caption() { return dialog()->windowTitle().toStdString(); }
-
-    // Runs the Add (or Edit) dialog with what a person types, pressing OK once per name given.
-    void addThroughDialog(bool edit, const std::vector<std::string>& names, const std::string& url) {
-        QTimer::singleShot(0, [this, names, url] {
-            QWidget* add = QApplication::activeModalWidget();
-            ASSERT_TRUE(dynamic_cast<config::CAddCameraDlg*>(add));
-            for (const std::string& name : names) {
-                EXPECT_EQ(SetControlText(add, "1000", name), "");
-                EXPECT_EQ(SetControlText(add, "1001", url), "");
-                EXPECT_EQ(AnswerDialog(add, "OK"), "");
-                if (QApplication::activeModalWidget() == add) stillOpenWith_.push_back(name);
-            }
-            if (QApplication::activeModalWidget() == add) AnswerDialog(add, "Cancel");
-        });
-        page().AddOrEdit(edit);
-    }
-    void waitForFetch() {
-        EXPECT_TRUE(testing_support::PumpUntil(page().window(), [this] { return !app_.fetch.FetchBusy; }));
-    }
-
-    testing_support::TempRoot root_;
-    saver::SaverApp app_;
-    picture_server::PictureServer server_;
-    std::unique_ptr<config::CMainDialog> sheet_;
-    std::vector<std::string> boxes_;
-    std::vector<std::string> stillOpenWith_;
-};
-
-}  // namespace
 
 TEST_F(SheetTest, EightTabsInTheirOrderAndTheButtonsByTheirIds) {
     open("");
@@ -273,8 +173,7 @@ TEST_F(SheetTest, AnIntervalOutOfRangeIsRefusedWithItsRangeAndNothingIsSaved) {
     EXPECT_EQ(SetControlText(dialog(), "1001", "5"), "");
     EXPECT_EQ(SetControlText(dialog(), "1000", "2"), "");
     sheet_->OnOk();
-    saver::SaverSettings stored;
-    saver::LoadSettings(stored);
+    saver::SaverSettings stored = StoredSettings();
     EXPECT_EQ(stored.EditHours, 2);
     EXPECT_EQ(stored.EditMinutes, 5);
 }
