@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <map>
+#include <set>
 #include <fstream>
 #include <thread>
 
@@ -102,4 +104,45 @@ TEST(ConfigureModeTest, PreviewSavesAndStartsTheSaverAndASecondPressFindsItRunni
     for (int waited = 0; waited < 10000 && !SaversOf(root).empty(); waited += 100)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(SaversOf(root).empty());
+}
+
+namespace {
+
+// The values of the settings file, by name.
+std::map<std::string, std::string> RegistryValues(const TempRoot& root) {
+    std::ifstream in(root.userRegistry());
+    std::map<std::string, std::string> values;
+    for (std::string line; std::getline(in, line);) {
+        const size_t equals = line.find("\"=");
+        if (line.empty() || line[0] != '"' || equals == std::string::npos) continue;
+        values[line.substr(1, equals - 1)] = line.substr(equals + 2);
+    }
+    return values;
+}
+
+}  // namespace
+
+TEST(ConfigureModeTest, AChangeOnEveryPageReachesTheSettingsAndNothingElseChanges) {
+    TempRoot root;
+    const std::vector<std::string> environment{"KELVANE_DISPLAY=headless", "KELVANE_ONLINE=0"};
+    ASSERT_EQ(StartSaver(root, {{}, "at 300 press IDOK\n", environment})->wait(30000), 0);
+    const auto before = RegistryValues(root);
+    ASSERT_FALSE(before.empty());
+    const std::string script = "at 300 set 1002 30\n"
+                               "at 350 tab Image Options\nat 400 press 1037\n"
+                               "at 450 tab Marquee\nat 500 press 1062\n"
+                               "at 550 tab Transitions\nat 600 press 1039\n"
+                               "at 650 tab Wallpaper\nat 700 press 1098\n"
+                               "at 750 tab Misc.\nat 800 press 1086\n"
+                               "at 900 press IDOK\n";
+    ASSERT_EQ(StartSaver(root, {{}, script, environment})->wait(30000), 0);
+    const auto after = RegistryValues(root);
+    std::set<std::string> changed;
+    for (const auto& [name, value] : after)
+        if (!before.count(name) || before.at(name) != value) changed.insert(name);
+    EXPECT_EQ(changed, (std::set<std::string>{"EditSeconds", "Change", "ShowElapsedTime", "EnableTransitionEffect",
+                                              "WallMode", "IgnoreMouse"}));
+    EXPECT_EQ(after.at("EditSeconds"), "dword:0000001e");
+    EXPECT_EQ(after.at("Change"), "dword:00000002");
+    EXPECT_EQ(after.at("WallMode"), "dword:00000001");
 }
