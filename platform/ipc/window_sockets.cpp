@@ -32,12 +32,13 @@ struct Request {
     std::int64_t lParam;
 };
 
-// Socket names of this program start with its process id.
-std::string OwnPrefix() {
+// Socket names of a program start with its process id.
+std::string PrefixOf(long processId) {
     std::string prefix(1, 'w');
-    prefix.append(std::to_string(::getpid())).push_back('-');
+    prefix.append(std::to_string(processId)).push_back('-');
     return prefix;
 }
+std::string OwnPrefix() { return PrefixOf(::getpid()); }
 
 struct Published {
     int fd = -1;
@@ -182,6 +183,16 @@ void ServeWindowRequest(int fd, HWND window) {
     const std::int64_t result =
         handler ? handler(window, send, request.message, WPARAM(request.wParam), LPARAM(request.lParam)) : 0;
     if (send) WriteExactly(fd, &result, sizeof result);
+}
+
+bool ProgramHasPublishedWindow(long processId) {
+    const auto folder = RuntimeFolder();
+    if (!folder) return false;
+    const std::string prefix = PrefixOf(processId);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(*folder, error))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+    return false;
 }
 
 void PublishWindow(HWND window, const std::string& className, const std::string& title) {

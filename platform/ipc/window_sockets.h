@@ -22,6 +22,9 @@ struct RemoteWindowInfo {
 void PublishWindow(HWND window, const std::string& className, const std::string& title);
 void WithdrawWindow(HWND window);
 
+// Whether the program with that process id has made a window reachable yet.
+bool ProgramHasPublishedWindow(long processId);
+
 // Live windows of the other programs; the sockets of programs that died are removed on the way.
 std::vector<RemoteWindowInfo> ListRemoteWindows();
 bool IsRemoteWindowAlive(const std::string& socketPath);

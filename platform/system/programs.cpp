@@ -1,8 +1,13 @@
 #include "programs.h"
 
 #include "text_compare.h"
+#include "window_sockets.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
 #include <cstdlib>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -89,7 +94,11 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     return parts;
 }
 
-bool StartDetached(const fs::path& path, std::vector<std::string> arguments, const std::string& folder) {
+namespace {
+
+// Starts the program; its process id, or nothing. `ended` turns true when it has ended.
+std::optional<pid_t> Spawn(const fs::path& path, std::vector<std::string> arguments, const std::string& folder,
+                           std::shared_ptr<std::atomic<bool>> ended) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
@@ -99,8 +108,18 @@ bool StartDetached(const fs::path& path, std::vector<std::string> arguments, con
     pid_t child = 0;
     const bool started = ::posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
-    if (started) std::thread([child] { ::waitpid(child, nullptr, 0); }).detach();  // no zombie left behind
-    return started;
+    if (!started) return std::nullopt;
+    std::thread([child, ended] {  // no zombie left behind
+        ::waitpid(child, nullptr, 0);
+        ended->store(true);
+    }).detach();
+    return child;
+}
+
+}  // namespace
+
+bool StartDetached(const fs::path& path, std::vector<std::string> arguments, const std::string& folder) {
+    return Spawn(path, std::move(arguments), folder, std::make_shared<std::atomic<bool>>(false)).has_value();
 }
 
 UINT WinExec(const char* commandLine, int) {
@@ -110,7 +129,15 @@ UINT WinExec(const char* commandLine, int) {
     auto program = FindProgram(InstalledProgramName(parts[0]));
     if (!program) return 2;
     parts[0] = program->string();
-    return StartDetached(*program, std::move(parts)) ? 33 : 0;
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    const auto child = Spawn(*program, std::move(parts), {}, ended);
+    if (!child) return 0;
+    // As on the other platform, the call returns once the program is ready for input: when it
+    // has made its window reachable, or has ended, or after a few seconds at most.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProgramReadyTimeoutMs);
+    while (!ended->load() && !ProgramHasPublishedWindow(*child) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return 33;
 }
 
 }  // namespace platform

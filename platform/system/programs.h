@@ -25,8 +25,10 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 bool StartDetached(const std::filesystem::path& path, std::vector<std::string> arguments,
                    const std::string& folder = {});
 
-// Starts the program without waiting. Returns a value above 31 on success, 2 when the program
-// is not found, 0 when the system could not start it.
+// Starts the program and returns once it is ready for input: when it has made a window reachable
+// or has ended, and after kProgramReadyTimeoutMs at most. Returns a value above 31 on success, 2
+// when the program is not found, 0 when the system could not start it.
+constexpr int kProgramReadyTimeoutMs = 5000;
 UINT WinExec(const char* commandLine, int showCommand);
 
 }  // namespace platform

@@ -1,0 +1,58 @@
+// Melodrin's hidden main window: it answers the music commands, plays the music list (or the
+// audio CD) round and round, and keeps the saver's settings informed of what plays and where.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "media_player.h"
+#include "win_types.h"
+
+namespace music {
+
+constexpr const char* kMainWindowClass = "MelodrinMain";
+
+// Replies to MSG_MUSIC_COMMAND.
+constexpr platform::LRESULT kPlayerReady = 10;
+constexpr platform::LRESULT kNoPlayer = 20;
+constexpr platform::LRESULT kDone = 666;
+
+class CMainFrame {
+public:
+    CMainFrame();
+    ~CMainFrame();
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Creates the hidden window titled "Melodrin" and the player; false when the window cannot be.
+    bool Create();
+    platform::HWND hwnd() const { return hwnd_; }
+
+    platform::LRESULT OnMusicCommand(platform::WPARAM command);
+    void StartPlayback();
+    void AdvanceToNextFile();
+    void SavePlaybackPosition();
+    // The player stopped: the next file of the list, or the CD from its start.
+    void OnStopped();
+
+    bool hasPlayer() const { return player_ && player_->valid(); }
+    const std::string& currentFile() const { return currentFile_; }
+    MediaPlayer* player() { return hasPlayer() ? player_.get() : nullptr; }
+
+private:
+    platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam);
+    // Opens and plays a file; false when it cannot.
+    bool PlayFile(const std::string& path);
+    // Opens the item, at the stored position when it is the one that was playing, and plays.
+    bool ResumeItem(const std::string& path);
+    void LosePlayer();
+
+    platform::HWND hwnd_ = nullptr;
+    std::unique_ptr<MediaPlayer> player_;
+    std::string currentFile_;
+    std::string playList_;
+    int paused_ = 0;
+    int lastPlayState_ = 0;
+};
+
+}  // namespace music

@@ -1,0 +1,148 @@
+#include "media_player.h"
+
+#include <mpv/client.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "trace.h"
+#include "windows.h"
+
+namespace music {
+
+using namespace platform;
+
+namespace {
+
+// libmpv calls this on its own threads: only a posted message crosses to ours.
+void OnWakeup(void* context) {
+    const auto* wakeup = static_cast<const std::pair<HWND, UINT>*>(context);
+    PostMessage(wakeup->first, wakeup->second, 0, 0);
+}
+
+// The longest a file may take to open before it counts as unplayable.
+constexpr double kOpenSeconds = 10.0;
+
+}  // namespace
+
+std::string PlayerAddress(const std::string& fileName) { return fileName == "CDAUDIO:" ? "cdda://" : fileName; }
+
+MediaPlayer::MediaPlayer(HWND window, UINT message) : wakeup_(window, message) {
+    mpv_handle* handle = mpv_create();
+    if (!handle) return;
+    // Audio only, none of the user's own mpv configuration, nothing on a terminal.
+    const char* const options[][2] = {{"config", "no"},      {"terminal", "no"},   {"video", "no"},
+                                      {"vo", "null"},        {"idle", "yes"},      {"pause", "yes"},
+                                      {"load-scripts", "no"}, {"ytdl", "no"},      {"input-default-bindings", "no"},
+                                      {"audio-display", "no"}, {"keep-open", "no"}, {"msg-level", "all=no"}};
+    for (const auto& option : options) mpv_set_option_string(handle, option[0], option[1]);
+    if (const char* audio = std::getenv("KELVANE_AUDIO"); audio && std::strcmp(audio, "null") == 0)
+        mpv_set_option_string(handle, "ao", "null");
+    if (mpv_initialize(handle) < 0) {
+        DebugTrace("melodrin: the player could not start");
+        mpv_terminate_destroy(handle);
+        return;
+    }
+    handle_ = handle;
+    mpv_set_wakeup_callback(handle_, OnWakeup, const_cast<std::pair<HWND, UINT>*>(&wakeup_));
+}
+
+MediaPlayer::~MediaPlayer() {
+    if (handle_) mpv_terminate_destroy(handle_);
+}
+
+bool MediaPlayer::SetFile(const std::string& path) {
+    if (!handle_) return false;
+    int paused = 1;
+    mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &paused);
+    const std::string address = PlayerAddress(path);
+    const char* command[] = {"loadfile", address.c_str(), "replace", nullptr};
+    loaded_ = false;
+    if (mpv_command(handle_, command) < 0) return false;
+    // The file is open (its duration known) before this returns, as callers expect.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kOpenSeconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const mpv_event* event = mpv_wait_event(handle_, 0.5);
+        if (event->event_id == MPV_EVENT_FILE_LOADED) {
+            loaded_ = true;
+            return true;
+        }
+        if (event->event_id == MPV_EVENT_END_FILE) {
+            const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
+            if (ended->reason == MPV_END_FILE_REASON_ERROR) {
+                DebugTrace("melodrin: cannot play %s: %s", path.c_str(), mpv_error_string(ended->error));
+                return false;
+            }
+        }
+    }
+    return false;
+}
+
+std::optional<double> MediaPlayer::Position() const {
+    double seconds = 0;
+    if (!handle_ || !loaded_) return std::nullopt;
+    if (mpv_get_property(handle_, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0.0;
+    return seconds;
+}
+
+bool MediaPlayer::SetPosition(double seconds) {
+    if (!handle_ || !loaded_) return false;
+    return mpv_set_property(handle_, "time-pos", MPV_FORMAT_DOUBLE, &seconds) >= 0;
+}
+
+std::optional<double> MediaPlayer::Duration() const {
+    double seconds = 0;
+    if (!handle_ || !loaded_) return std::nullopt;
+    if (mpv_get_property(handle_, "duration", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0.0;
+    return seconds;
+}
+
+bool MediaPlayer::Play() {
+    if (!handle_ || !loaded_) return false;
+    int paused = 0;
+    return mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &paused) >= 0;
+}
+
+bool MediaPlayer::Pause() {
+    if (!handle_ || !loaded_) return false;
+    int paused = 1;
+    return mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &paused) >= 0;
+}
+
+bool MediaPlayer::Stop() {
+    if (!handle_ || !loaded_) return false;
+    const char* command[] = {"stop", nullptr};
+    if (mpv_command(handle_, command) < 0) return false;
+    ++stopsAsked_;
+    return true;
+}
+
+PlayState MediaPlayer::State() const {
+    if (!handle_ || !loaded_) return kStopped;
+    int paused = 0;
+    mpv_get_property(handle_, "pause", MPV_FORMAT_FLAG, &paused);
+    return paused ? kPaused : kPlaying;
+}
+
+int MediaPlayer::TakeStopped() {
+    if (!handle_) return 0;
+    int stopped = 0;
+    for (;;) {
+        const mpv_event* event = mpv_wait_event(handle_, 0);
+        if (event->event_id == MPV_EVENT_NONE) break;
+        if (event->event_id != MPV_EVENT_END_FILE) continue;
+        const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
+        // An item replaced by another is not a stop; one ended, failed or stopped on request is.
+        if (ended->reason == MPV_END_FILE_REASON_STOP) {
+            if (stopsAsked_ == 0) continue;
+            --stopsAsked_;
+        }
+        loaded_ = false;
+        ++stopped;
+    }
+    return stopped;
+}
+
+}  // namespace music

@@ -1,0 +1,177 @@
+// Melodrin's window and player, on libmpv with no audio device, over WAV files made here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+
+#include "headless_display.h"
+#include "main_frame.h"
+#include "message_pump.h"
+#include "play_list.h"
+#include "profile.h"
+#include "saver_messages.h"
+#include "settings.h"
+#include "temp_root.h"
+#include "windows.h"
+
+using namespace platform;
+using music::CMainFrame;
+
+namespace {
+
+// A mono 16-bit sine of the given length.
+void WriteWav(const std::filesystem::path& path, double seconds) {
+    const int rate = 8000;
+    const auto samples = std::uint32_t(seconds * rate);
+    std::ofstream out(path, std::ios::binary);
+    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    out << "RIFF";
+    u32(36 + samples * 2);
+    out << "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    out << "data";
+    u32(samples * 2);
+    for (std::uint32_t i = 0; i < samples; ++i) u16(std::uint16_t(std::int16_t(8000 * std::sin(i * 0.3))));
+}
+
+class MelodrinTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("KELVANE_AUDIO", "null", 1);
+        SetDisplay(std::make_unique<HeadlessDisplay>(1, 1));
+        testing_support::DrainQueue();
+        saver::UseSaverRegistryKey();
+        WriteWav(a_, 0.5);
+        WriteWav(b_, 0.7);
+        std::ofstream(bad_) << "not a sound at all";
+    }
+    void TearDown() override {
+        frame_.reset();
+        testing_support::DrainQueue();
+        SetDisplay(nullptr);
+    }
+
+    void setList(const std::vector<std::string>& files, const std::string& current) {
+        WriteProfileString(saver::kSettingsSection, "MidiFiles", saver::JoinBarList(files));
+        WriteProfileString(saver::kSettingsSection, "Midi Current File", current);
+    }
+    static std::string current() { return GetProfileString(saver::kSettingsSection, "Midi Current File", "?"); }
+    void start() {
+        frame_ = std::make_unique<CMainFrame>();
+        ASSERT_TRUE(frame_->Create());
+        ASSERT_EQ(command(1), music::kPlayerReady);
+        EXPECT_EQ(command(7), music::kDone);
+    }
+    LRESULT command(WPARAM which) { return SendMessage(frame_->hwnd(), saver::MSG_MUSIC_COMMAND, which, 0); }
+    bool pumpUntil(const std::function<bool()>& done, int seconds = 10) {
+        return testing_support::PumpUntil(frame_->hwnd(), done, seconds);
+    }
+    double position() { return frame_->player()->Position().value_or(-1); }
+
+    testing_support::TempRoot root_;
+    std::string a_ = (root_.path() / "a.wav").string(), b_ = (root_.path() / "b.wav").string(),
+                bad_ = (root_.path() / "bad.wav").string();
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+}  // namespace
+
+TEST(PlayListTest, TheNextFileWrapsAndEntriesAreComparedWhole) {
+    EXPECT_EQ(music::NextMusicFile("/m/a.mp3|/m/b.mp3|", "/m/b.mp3"), "/m/a.mp3");
+    EXPECT_EQ(music::NextMusicFile("/m/a.mp3|/m/b.mp3|", "/m/a.mp3"), "/m/b.mp3");
+    EXPECT_EQ(music::NextMusicFile("/m/a.mp3|/m/b.mp3|", ""), "/m/a.mp3");
+    EXPECT_EQ(music::NextMusicFile("/m/a.mp3|/m/b.mp3|", "/m/gone.mp3"), "/m/a.mp3");
+    EXPECT_EQ(music::NextMusicFile("", "/m/a.mp3"), "");
+    // A name inside a longer entry is not that entry.
+    EXPECT_EQ(music::NextMusicFile("/m/a.mp3.bak|/m/a.mp3|/m/c.mp3|", "/m/a.mp3"), "/m/c.mp3");
+    EXPECT_FALSE(music::ListHolds("/m/a.mp3.bak|", "/m/a.mp3"));
+    EXPECT_TRUE(music::ListHolds("/m/a.mp3.bak|/m/a.mp3|", "/m/a.mp3"));
+}
+
+TEST_F(MelodrinTest, TheListPlaysInOrderAndWrapsAndTheCurrentFileIsAlwaysNamed) {
+    setList({a_, b_}, b_);  // NotUseCD missing: the file list
+    start();
+    EXPECT_EQ(frame_->currentFile(), b_);
+    EXPECT_EQ(frame_->player()->State(), music::kPlaying);
+    // b ends: the first entry follows, then b again.
+    EXPECT_TRUE(pumpUntil([&] { return current() == a_; }));
+    EXPECT_TRUE(pumpUntil([&] { return current() == b_; }));
+    EXPECT_EQ(command(4), music::kNoPlayer);  // an unknown command changes nothing
+    EXPECT_EQ(frame_->player()->State(), music::kPlaying);
+}
+
+TEST_F(MelodrinTest, ACurrentFileNoLongerListedGivesWayToTheFirst) {
+    setList({a_, b_}, (root_.path() / "gone.wav").string());
+    start();
+    EXPECT_EQ(current(), a_);
+    EXPECT_EQ(frame_->currentFile(), a_);
+}
+
+TEST_F(MelodrinTest, AnEmptyListPlaysNothingAndThePlayerCountsAsGone) {
+    setList({}, "");
+    start();
+    EXPECT_EQ(command(1), music::kNoPlayer);
+}
+
+TEST_F(MelodrinTest, PlaybackResumesOnlyWhereTheSameItemStopped) {
+    setList({a_}, a_);
+    WriteProfileInt(saver::kSettingsSection, "Resume", 1);
+    saver::WriteStoredDouble("CurrentDuration", 0.5);
+    saver::WriteStoredDouble("CurrentPosition", 0.3);
+    start();
+    EXPECT_GE(position(), 0.29);
+    frame_.reset();
+
+    saver::WriteStoredDouble("CurrentDuration", 9.0);  // another item was playing then
+    start();
+    EXPECT_LT(position(), 0.2);
+}
+
+TEST_F(MelodrinTest, PauseTwicePlaysOnFromTheSamePlace) {
+    setList({b_}, b_);
+    start();
+    EXPECT_EQ(command(3), music::kDone);
+    EXPECT_EQ(frame_->player()->State(), music::kPaused);
+    const double paused = position();
+    pumpUntil([] { return false; }, 1);  // a while passes
+    EXPECT_NEAR(position(), paused, 0.01);
+    EXPECT_EQ(command(3), music::kDone);
+    EXPECT_EQ(frame_->player()->State(), music::kPlaying);
+}
+
+TEST_F(MelodrinTest, AFileThatCannotBePlayedIsSkippedOnceAndAListOfThemEndsQuietly) {
+    setList({bad_, a_}, bad_);
+    start();
+    EXPECT_EQ(frame_->currentFile(), a_);
+    EXPECT_EQ(command(1), music::kPlayerReady);
+    frame_.reset();
+
+    setList({bad_, bad_ + "2"}, bad_);
+    start();
+    EXPECT_EQ(command(1), music::kNoPlayer);
+    // Nothing keeps trying: the queue stays quiet.
+    MSG message;
+    pumpUntil([] { return false; }, 1);
+    EXPECT_FALSE(PeekMessage(&message, nullptr, 0, 0, PM_REMOVE) && message.message != WM_TIMER);
+}
+
+TEST_F(MelodrinTest, EndingStoresThePositionAndDurationAsDoubles) {
+    setList({b_}, b_);
+    start();
+    pumpUntil([] { return false; }, 1);
+    EXPECT_EQ(command(99), music::kDone);
+    const auto stored = saver::ReadStoredDouble("CurrentDuration");
+    ASSERT_TRUE(stored);
+    EXPECT_NEAR(*stored, 0.7, 0.01);
+    ASSERT_TRUE(saver::ReadStoredDouble("CurrentPosition"));
+    // The window closes after the command.
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(frame_->hwnd()); }, 5));
+}
