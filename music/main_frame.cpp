@@ -16,6 +16,8 @@ namespace {
 constexpr UINT kPlayerEvents = WM_USER + 300;
 
 constexpr const char* kCdAudio = "CDAUDIO:";
+constexpr auto kQuickEnd = std::chrono::milliseconds(300);
+constexpr int kQuickEndsBeforeRest = 5;
 
 bool CdMode() { return GetProfileInt(saver::kSettingsSection, "NotUseCD", 1) != 1; }
 bool Resume() { return GetProfileInt(saver::kSettingsSection, "Resume", 0) == 1; }
@@ -87,7 +89,11 @@ LRESULT CMainFrame::OnMusicCommand(WPARAM command) {
 
 void CMainFrame::LosePlayer() { player_.reset(); }
 
-bool CMainFrame::PlayFile(const std::string& path) { return !path.empty() && player_->SetFile(path) && player_->Play(); }
+bool CMainFrame::PlayFile(const std::string& path) {
+    if (path.empty() || !player_->SetFile(path) || !player_->Play()) return false;
+    lastStart_ = std::chrono::steady_clock::now();
+    return true;
+}
 
 bool CMainFrame::ResumeItem(const std::string& path) {
     const double storedDuration = saver::ReadStoredDouble("CurrentDuration").value_or(0.0);
@@ -100,6 +106,7 @@ bool CMainFrame::ResumeItem(const std::string& path) {
     lastPlayState_ = player_->State();
     if (!player_->Play()) return false;
     lastPlayState_ = player_->State();
+    lastStart_ = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -138,6 +145,8 @@ void CMainFrame::SavePlaybackPosition() {
 void CMainFrame::OnStopped() {
     if (!hasPlayer()) return;
     paused_ = 0;
+    quickEnds_ = std::chrono::steady_clock::now() - lastStart_ < kQuickEnd ? quickEnds_ + 1 : 0;
+    if (quickEnds_ >= kQuickEndsBeforeRest) return;
     if (CdMode()) {
         if (player_->SetFile(kCdAudio)) player_->Play();
         return;

@@ -2,6 +2,7 @@
 // audio CD) round and round, and keeps the saver's settings informed of what plays and where.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -53,6 +54,10 @@ private:
     std::string playList_;
     int paused_ = 0;
     int lastPlayState_ = 0;
+    // Items that end at once, one after the other (no sound device, nothing audible in them)
+    // would have the list go round without rest: after a few, playback rests instead.
+    std::chrono::steady_clock::time_point lastStart_;
+    int quickEnds_ = 0;
 };
 
 }  // namespace music

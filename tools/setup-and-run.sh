@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the suite and runs the saver on its demo: four picture sources
 # served by the loopback picture server (changing JPEG and GIF pictures), changing every ten
-# seconds with transitions while the picture floats, and a marquee of date, time, source, last
-# update, result and status scrolling along the bottom. On a real display it runs full screen until
+# seconds with transitions while the picture floats, a marquee of date, time, source, last
+# update, result and status scrolling along the bottom, and a generated tune as music. On a real display it runs full screen until
 # a key or a click; without one it runs headless for 30 seconds and leaves screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +16,10 @@ rm -rf "$demo"
 mkdir -p "$demo/config"
 export KELVANE_ROOT="$demo"
 export KELVANE_ONLINE=1  # the demo's pictures come from this machine
+
+# Music under the pictures: a generated tune, played by the music companion.
+mkdir -p "$demo/music"
+build/release/tools/demo_music "$demo/music/tune.wav" 60
 
 # The picture server, on a free port, stopped whatever way the demo ends.
 build/release/tools/picture_server/kelvane-picture-server 0 > "$demo/server.out" &
@@ -51,10 +55,13 @@ Windows Registry Editor Version 5.00
 "UseExtension"=dword:00000001
 "ShowStatus"=dword:00000001
 "FontColor"=dword:0000ffff
+"NoMidiSound"=dword:00000000
+"NotUseCD"=dword:00000001
+"MidiFiles"="$demo/music/tune.wav|"
 REG
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${KELVANE_DISPLAY:-}" ]; then
-  echo "The saver runs full screen: press a key or click to end it."
+  echo "The saver runs full screen with music (F3 pauses it): press another key or click to end it."
   build/release/kelvane-saver /s
   exit 0
 fi
@@ -64,6 +71,7 @@ script="$demo/script"
   for second in 8 16 24 29; do echo "at $((second * 1000)) screenshot $demo/screen-$second.png"; done
   echo "at 30000 quit"
 } > "$script"
-KELVANE_DISPLAY="${KELVANE_DISPLAY:-headless}" KELVANE_SCRIPT="$script" build/release/kelvane-saver /s 2>/dev/null
+KELVANE_DISPLAY="${KELVANE_DISPLAY:-headless}" KELVANE_AUDIO="${KELVANE_AUDIO:-null}" KELVANE_SCRIPT="$script" \
+  build/release/kelvane-saver /s 2>/dev/null
 echo "No display: the saver ran headless for 30 seconds. Screenshots:"
 ls -1 "$demo"/screen-*.png

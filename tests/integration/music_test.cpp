@@ -6,7 +6,9 @@
 #include <fstream>
 #include <thread>
 
+#include "picture_writers.h"
 #include "saver_process.h"
+#include "wav_writer.h"
 #include "settings.h"
 #include "windows.h"
 
@@ -16,24 +18,7 @@ using testing_support::TempRoot;
 namespace {
 
 void WriteWav(const std::filesystem::path& path, double seconds) {
-    const int rate = 8000;
-    const auto samples = std::uint32_t(seconds * rate);
-    std::ofstream out(path, std::ios::binary);
-    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out << "RIFF";
-    u32(36 + samples * 2);
-    out << "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    out << "data";
-    u32(samples * 2);
-    for (std::uint32_t i = 0; i < samples; ++i) u16(std::uint16_t(std::int16_t(8000 * std::sin(i * 0.2))));
+    picture_writers::WriteFile(path, picture_writers::WavFile(seconds));
 }
 
 }  // namespace
