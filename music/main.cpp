@@ -6,6 +6,7 @@
 
 #include "headless_display.h"
 #include "main_frame.h"
+#include "saver_messages.h"
 #include "settings.h"
 #include "windows.h"
 
@@ -33,6 +34,8 @@ int main() {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>(1, 1));  // its window is never shown
+    // One companion plays at a time: a second one leaves the music to the first.
+    if (platform::FindWindow(nullptr, saver::kMusicWindowTitle)) return 0;
     saver::UseSaverRegistryKey();
     music::CMainFrame frame;
     if (!frame.Create()) return 1;

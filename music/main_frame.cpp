@@ -16,6 +16,10 @@ namespace {
 constexpr UINT kPlayerEvents = WM_USER + 300;
 
 constexpr const char* kCdAudio = "CDAUDIO:";
+// A companion nobody talks to soon after its start (its starter gave up waiting, or ended)
+// closes itself rather than wait for ever.
+constexpr std::uintptr_t kUnclaimedTimer = 1;
+constexpr UINT kUnclaimedMs = 10000;
 constexpr auto kQuickEnd = std::chrono::milliseconds(300);
 constexpr int kQuickEndsBeforeRest = 5;
 
@@ -39,15 +43,24 @@ bool CMainFrame::Create() {
                                return WindowProc(message, wParam, lParam);
                            });
     if (!hwnd_) return false;
-    // The process asks the sound server for nothing special: raising its own priority needs
-    // privileges an ordinary user does not have, and the player buffers ahead anyway.
-    player_ = std::make_unique<MediaPlayer>(hwnd_, kPlayerEvents);
+    SetTimer(hwnd_, kUnclaimedTimer, kUnclaimedMs);
     return true;
 }
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case saver::MSG_MUSIC_COMMAND: return OnMusicCommand(wParam);
+    case WM_CREATE:
+        // The player exists before the window can be found, so a caller that finds it is answered
+        // at once. The process asks the sound server for nothing special: raising its own
+        // priority needs privileges an ordinary user does not have, and the player buffers ahead.
+        player_ = std::make_unique<MediaPlayer>(hwnd_, kPlayerEvents);
+        return 0;
+    case saver::MSG_MUSIC_COMMAND:
+        KillTimer(hwnd_, kUnclaimedTimer);
+        return OnMusicCommand(wParam);
+    case WM_TIMER:
+        if (wParam == kUnclaimedTimer) PostMessage(hwnd_, WM_CLOSE, 0, 0);
+        return 0;
     case kPlayerEvents:
         if (player_)
             for (int stops = player_->TakeStopped(); stops > 0; --stops) OnStopped();

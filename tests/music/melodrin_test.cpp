@@ -176,3 +176,17 @@ TEST_F(MelodrinTest, ItemsThatEndAtOnceDoNotKeepTheListGoingRound) {
     EXPECT_EQ(playingSeen, 0);
     EXPECT_EQ(command(1), music::kPlayerReady);  // resting, not gone: the next start plays again
 }
+
+TEST_F(MelodrinTest, ACompanionNobodyTalksToClosesItself) {
+    frame_ = std::make_unique<CMainFrame>();
+    ASSERT_TRUE(frame_->Create());
+    EXPECT_EQ(GetTimerPeriod(frame_->hwnd(), 1), 10000u);
+    PostMessage(frame_->hwnd(), WM_TIMER, 1, 0);
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(frame_->hwnd()); }, 5));
+
+    // A command claims it: the timer is gone.
+    frame_ = std::make_unique<CMainFrame>();
+    ASSERT_TRUE(frame_->Create());
+    command(1);
+    EXPECT_EQ(GetTimerPeriod(frame_->hwnd(), 1), 0u);
+}
