@@ -1,6 +1,10 @@
 // melodrin: the saver's music companion. No visible window; it answers the music commands sent
 // to its hidden window titled "Melodrin" and plays the saver's music list.
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <memory>
 #include <thread>
 
@@ -26,7 +30,20 @@ void CloseOnTerminationSignals(platform::HWND window) {
 
 }  // namespace
 
+// The sound libraries below the player write their complaints (no sound card, no sound server)
+// straight to stderr; the companion has no one to tell, so it says nothing unless debugging.
+static void QuietUnlessDebugging() {
+    const char* debug = std::getenv("KELVANE_DEBUG");
+    if (debug && *debug && std::strcmp(debug, "0") != 0) return;
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    if (quiet >= 0) {
+        ::dup2(quiet, STDERR_FILENO);
+        ::close(quiet);
+    }
+}
+
 int main() {
+    QuietUnlessDebugging();
     // The signals go to the waiting thread only: block them before any other thread starts.
     sigset_t signals;
     sigemptyset(&signals);
