@@ -15,6 +15,7 @@
 #include "saver_app.h"
 #include "saver_messages.h"
 #include "start_page.h"
+#include "trace.h"
 #include "windows.h"
 
 namespace saver {
@@ -194,10 +195,11 @@ int SaverWnd::OnCreate() {
     loaded_ = true;
 
     if (musicWanted_ && !preview_) {
-        WinExec("MelodrinWC", SW_HIDE);
-        if (HWND music = FindWindow(nullptr, kMusicWindowTitle))
-            if (SendMessage(music, MSG_MUSIC_COMMAND, kMusicQuery, 0) == kMusicUsable)
-                SendMessage(music, MSG_MUSIC_COMMAND, kMusicPlay, 0);
+        const UINT started = WinExec("MelodrinWC", SW_HIDE);
+        HWND music = FindWindow(nullptr, kMusicWindowTitle);
+        const LRESULT answer = music ? SendMessage(music, MSG_MUSIC_COMMAND, kMusicQuery, 0) : 0;
+        DebugTrace("music: start %u, window %s, answer %ld", started, music ? "found" : "missing", long(answer));
+        if (answer == kMusicUsable) SendMessage(music, MSG_MUSIC_COMMAND, kMusicPlay, 0);
     }
     if (s.KioskMode) desktop::OpenStartPageByDde();
     SetStateReporter([this] { return StateText(); });

@@ -190,8 +190,9 @@ bool ProgramHasPublishedWindow(long processId) {
     if (!folder) return false;
     const std::string prefix = PrefixOf(processId);
     std::error_code error;
+    // The description beside the socket is written last: with it the window can be found.
     for (const auto& entry : std::filesystem::directory_iterator(*folder, error))
-        if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+        if (entry.path().extension() == ".info" && entry.path().filename().string().rfind(prefix, 0) == 0) return true;
     return false;
 }
 

@@ -43,8 +43,8 @@ TEST(MusicTest, TheSaverStartsTheRealCompanionPausesItWithF3AndStoresWhereItStop
     const auto position = saver::ReadStoredDouble("CurrentPosition");
     ASSERT_TRUE(duration && position);
     EXPECT_NEAR(*duration, 4.0, 0.01);
-    // Paused at about half a second in: not the 2.4 seconds more that playing on would give.
-    EXPECT_GT(*position, 0.0);
+    // Paused at most about half a second in (on a busy machine before it has moved at all): not
+    // the 2.4 seconds more that playing on would give.
     EXPECT_LT(*position, 1.5);
     for (int waited = 0; waited < 5000 && platform::FindWindow(nullptr, "Melodrin"); waited += 50)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
