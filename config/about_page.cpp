@@ -55,12 +55,12 @@ CAboutBox::CAboutBox(SheetServices services, std::function<int(const std::string
 
 void CAboutBox::LinkToYourWebsite() {
     if (!opener_(kMakerSite))
-        platform::MessageBox(nullptr, "Unable to lauch your Internet Browser.", "Kelvane Screen Saver", platform::MB_OK);
+        platform::MessageBox(nullptr, "Unable to lauch your Internet Browser.", kSheetMessageTitle, platform::MB_OK);
 }
 
 void CAboutBox::VisitOurWebsite() {
     if (!opener_(kMakerSite))
-        platform::MessageBox(nullptr, "Unable to lauch your default browser.", "Kelvane Screen Saver", platform::MB_OK);
+        platform::MessageBox(nullptr, "Unable to lauch your default browser.", kSheetMessageTitle, platform::MB_OK);
 }
 
 }  // namespace config

@@ -199,7 +199,7 @@ void CBackgroundPP::RemoveSelected() {
 }
 
 void CBackgroundPP::RemoveAll() {
-    if (MessageBox(nullptr, "Do you really want to remove all the files from the list?", "Kelvane Screen Saver",
+    if (MessageBox(nullptr, "Do you really want to remove all the files from the list?", kSheetMessageTitle,
                    MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
         return;
     music_.Clear();

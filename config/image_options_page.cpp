@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "message_box.h"
 #include "quality_stretch.h"
 #include "windows.h"
 
@@ -117,8 +116,7 @@ CImagePropDialog::CImagePropDialog(SheetServices services) : SheetPage("Image Op
         bool number = false;
         const int typed = speedText_->text().toInt(&number);
         if (!number || typed < 0 || typed > 100) {
-            platform::MessageBox(nullptr, "Please enter an integer between 0 and 100.", "Kelvane Screen Saver",
-                                 platform::MB_ICONEXCLAMATION);
+            ShowRangeMessage(0, 100);
             speedText_->setText(QString::number(speed_->value()));
         }
     });

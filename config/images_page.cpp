@@ -33,7 +33,6 @@ namespace {
 constexpr const char* kCaptionPrefix = "Kelvane Screen Saver - Status: ";
 constexpr const char* kFailedCaption = "Ostrel Screen Saver - Status: FAILED!";
 constexpr const char* kCancelingCaption = "Ostrel Screen Saver - Status: Canceling...";
-constexpr const char* kAppTitle = "Kelvane Screen Saver";
 
 // The interval fields: hours, minutes, seconds, with their ranges and control ids.
 struct IntervalField {
@@ -44,13 +43,6 @@ struct IntervalField {
 };
 constexpr IntervalField kIntervalFields[3] = {
     {"Hours", 999, "1000", "1140"}, {"Minutes", 59, "1001", "1141"}, {"Seconds", 59, "1002", "1142"}};
-
-QPushButton* Button(const char* text, const char* id) {
-    auto* button = new QPushButton(text);
-    button->setObjectName(id);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QLabel* ValueLabel(const char* id) {
     auto* label = new QLabel;
@@ -91,11 +83,11 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
     layout->addWidget(list_, 1);
 
     auto* listButtons = new QHBoxLayout;
-    auto* add = Button("Add", "1009");
-    remove_ = Button("&Remove", "1010");
-    auto* editButton = Button("Edit", "1029");
-    moveUp_ = Button("Move Up", "1130");
-    moveDown_ = Button("Move Down", "1131");
+    auto* add = PushButton("Add", "1009");
+    remove_ = PushButton("&Remove", "1010");
+    auto* editButton = PushButton("Edit", "1029");
+    moveUp_ = PushButton("Move Up", "1130");
+    moveDown_ = PushButton("Move Down", "1131");
     listButtons->addWidget(add);
     listButtons->addWidget(remove_);
     listButtons->addWidget(editButton);
@@ -133,7 +125,7 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
         intervalLayout->addWidget(label, 0, i);
         intervalLayout->addWidget(interval_[i], 1, i);
     }
-    updateNow_ = Button("Update Now", "1134");
+    updateNow_ = PushButton("Update Now", "1134");
     intervalLayout->addWidget(updateNow_, 1, 3);
     details->addWidget(interval, row, 0, 1, 2);
     lower->addLayout(details, 1);
@@ -146,7 +138,7 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
     showPreviewBox_ = new QCheckBox("Show Preview");
     showPreviewBox_->setObjectName("1103");
     previewColumn->addWidget(showPreviewBox_);
-    cameraLists_ = Button("Get New Camera Lists", "1102");
+    cameraLists_ = PushButton("Get New Camera Lists", "1102");
     previewColumn->addWidget(cameraLists_);
     lower->addLayout(previewColumn);
     layout->addLayout(lower);
@@ -325,7 +317,7 @@ void CFilesPropPage::ToggleShowPreview() {
 
 void CFilesPropPage::OpenCameraLists() {
     const int opened = opener_ ? opener_(kCameraListsPage) : desktop::OpenUrlInBrowser(window(), kCameraListsPage);
-    if (!opened) MessageBox(window(), "Unable to lauch your default browser.", kAppTitle, MB_OK);
+    if (!opened) MessageBox(window(), "Unable to lauch your default browser.", kSheetMessageTitle, MB_OK);
 }
 
 void CFilesPropPage::SetUpdateButtonText(bool fetching) { updateNow_->setText(fetching ? "Cancel" : "Update Now"); }
@@ -333,7 +325,7 @@ void CFilesPropPage::SetUpdateButtonText(bool fetching) { updateNow_->setText(fe
 void CFilesPropPage::UpdateNow() {
     sources::FetchState& state = app_.fetch;
     if (!IsOnline()) {
-        MessageBox(window(), "You must be connected to the Internet to download the image.", kAppTitle, MB_OK);
+        MessageBox(window(), "You must be connected to the Internet to download the image.", kSheetMessageTitle, MB_OK);
         return;
     }
     if (state.CancelRequested) return;
@@ -346,7 +338,7 @@ void CFilesPropPage::UpdateNow() {
     SetCaption(std::string(kCaptionPrefix) + "Connecting...");
     CamRows& rows = list_->rows();
     if (rows.selected() < 0) {
-        MessageBox(window(), "No valid camera selected.", kAppTitle, MB_OK);
+        MessageBox(window(), "No valid camera selected.", kSheetMessageTitle, MB_OK);
         return;
     }
     const CamRecord record = rows.row(rows.selected());

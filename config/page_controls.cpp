@@ -19,6 +19,12 @@ namespace config {
 
 using platform::COLORREF;
 
+void ShowRangeMessage(int minimum, int maximum) {
+    const std::string text =
+        "Please enter an integer between " + std::to_string(minimum) + " and " + std::to_string(maximum) + ".";
+    platform::MessageBox(nullptr, text.c_str(), kSheetMessageTitle, platform::MB_ICONEXCLAMATION);
+}
+
 QLabel* IntroText(const char* text) {
     auto* label = new QLabel(text);
     label->setWordWrap(true);
@@ -125,9 +131,7 @@ void NumberField::setValue(int value) { edit_->setText(QString::number(value)); 
 
 bool NumberField::Validate() {
     if (value()) return true;
-    const std::string text =
-        "Please enter an integer between " + std::to_string(minimum_) + " and " + std::to_string(maximum_) + ".";
-    platform::MessageBox(nullptr, text.c_str(), "Kelvane Screen Saver", platform::MB_ICONEXCLAMATION);
+    ShowRangeMessage(minimum_, maximum_);
     edit_->setFocus();
     edit_->selectAll();
     return false;

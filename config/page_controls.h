@@ -20,6 +20,11 @@ class QSpinBox;
 
 namespace config {
 
+// The title of the message boxes the sheet and its pages show.
+constexpr const char* kSheetMessageTitle = "Kelvane Screen Saver";
+// "Please enter an integer between A and B.", the refusal of a number outside its range.
+void ShowRangeMessage(int minimum, int maximum);
+
 QLabel* IntroText(const char* text);
 QLabel* Label(const char* text, const char* id = nullptr);
 QCheckBox* CheckBox(const char* text, const char* id);
