@@ -17,6 +17,7 @@
 #include "marquee_page.h"
 #include "misc_page.h"
 #include "transitions_page.h"
+#include "wallpaper.h"
 #include "wallpaper_page.h"
 #include "link_bitmap_button.h"
 #include "programs.h"
@@ -47,6 +48,7 @@ SheetOptions DesktopSheetOptions() {
     SheetOptions options;
     options.openUrl = [](const std::string& address) { return desktop::OpenUrlInBrowser(nullptr, address); };
     options.detectMusicPlayer = DetectMusicPlayer;
+    options.removeWallpaper = desktop::RemoveWallpaper;
     return options;
 }
 

@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "autostart_entries.h"
+
 namespace desktop {
 
 // Where the log-on start is registered: the machine's Run key and its value.
-constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kRunKey = platform::kLogOnRunKey;
 constexpr const char* kRunValue = "GlyphveilWC";
 // The companion's window class.
 constexpr const char* kIconTextClass = "GLYPHVEIL";

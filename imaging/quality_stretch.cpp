@@ -214,7 +214,7 @@ int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int wi
                 image.Stretch(targetDC, 0, 0, width, height, 0, 0, -1, -1);
         }
     }
-    if (!savePath.empty()) WriteBitmapFile(targetDC, targetBitmap, savePath);
+    if (!savePath.empty()) WriteDibFile(PackBitmapAsDib(targetBitmap, nullptr), savePath);
     return 1;
 }
 

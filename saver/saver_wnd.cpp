@@ -98,8 +98,7 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case MSG_REFRESH_NOW:
         if (cycle_) cycle_->StartCamUpdate(app_.settings.CurrentCam, preview_);
         return 0;
-    case MSG_SET_WALLPAPER:
-        return 0;  // the wallpaper manager takes this over
+    case MSG_SET_WALLPAPER: return SetImageAsWallpaper(int(lParam));
     default: return Default(message, wParam, lParam);
     }
 }

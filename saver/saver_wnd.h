@@ -29,6 +29,9 @@ constexpr std::uintptr_t kChangeTimer = 2;
 constexpr std::uintptr_t kUpdateTimer = 3;
 constexpr std::uintptr_t kMarqueeTimer = 4;
 
+constexpr int kWallpaperOnClose = 1;
+constexpr int kWallpaperOnKey = 2;
+
 class SaverWnd {
 public:
     explicit SaverWnd(SaverApp& app);
@@ -71,6 +74,10 @@ public:
     int marqueeX() const { return marquee_.x(); }
     int marqueeTextWidth() const { return marquee_.textWidth(); }
 
+    // Leaves the picture on the desktop as wallpaper when the settings ask for it on this
+    // trigger: kWallpaperOnClose or kWallpaperOnKey. 1 when the wallpaper was written.
+    int SetImageAsWallpaper(int trigger);
+
 protected:
     // Creates the window with the given class and title; the full-screen form uses its own.
     bool CreateNamed(const char* className, UINT classStyle, const char* title, DWORD exStyle, DWORD style,
@@ -94,6 +101,7 @@ private:
     // Every 31st marquee tick: the download manager's state into the cached text.
     void PollGetRight();
     void ShowStatusText(HDC dc, const char* text);
+    void ShowWallpaperNotice();
     void SendMusicCommand(WPARAM command, bool post);
     // Every change of the picture object goes through here.
     void ReplacePicture(std::unique_ptr<imaging::CImageFile> next);

@@ -27,11 +27,14 @@ UserFolders GetUserFolders() {
         folders.config = root / "config";
         folders.data = root / "data";
         folders.runtime = root / "run";
+        folders.autostart = root / "autostart";
     } else {
         fs::path config = EnvPath("XDG_CONFIG_HOME");
         fs::path data = EnvPath("XDG_DATA_HOME");
         fs::path runtime = EnvPath("XDG_RUNTIME_DIR");
-        folders.config = (config.empty() ? HomeFolder() / ".config" : config) / "kelvane";
+        const fs::path configBase = config.empty() ? HomeFolder() / ".config" : config;
+        folders.config = configBase / "kelvane";
+        folders.autostart = configBase / "autostart";
         folders.data = (data.empty() ? HomeFolder() / ".local" / "share" : data) / "kelvane";
         folders.runtime = runtime.empty() ? fs::path("/tmp") / ("kelvane-" + std::to_string(getuid()))
                                           : runtime / "kelvane";

@@ -10,6 +10,7 @@ struct UserFolders {
     std::filesystem::path data;     // the system folder: wallpaper bitmap, temporary page
     std::filesystem::path images;   // the default images folder
     std::filesystem::path runtime;  // window and service sockets (mode 0700)
+    std::filesystem::path autostart;  // the desktop entries of programs started at log-on
 };
 
 // Resolved from the environment on each call, so a test can point KELVANE_ROOT elsewhere.

@@ -63,6 +63,7 @@ constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_WININICHANGE = 0x001A;
 constexpr UINT WM_ACTIVATEAPP = 0x001C;
 constexpr UINT WM_SETCURSOR = 0x0020;
 constexpr UINT WM_NCDESTROY = 0x0082;
@@ -71,6 +72,7 @@ constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
@@ -80,6 +82,12 @@ constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_MBUTTONDOWN = 0x0207;
 constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_USER = 0x0400;
+
+// The list-view control's messages for its text background, and "no colour".
+constexpr UINT LVM_FIRST = 0x1000;
+constexpr UINT LVM_GETTEXTBKCOLOR = LVM_FIRST + 25;
+constexpr UINT LVM_SETTEXTBKCOLOR = LVM_FIRST + 38;
+constexpr COLORREF CLR_NONE = 0xFFFFFFFFu;
 
 // PeekMessage flags.
 constexpr UINT PM_NOREMOVE = 0x0000;

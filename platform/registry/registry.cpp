@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "autostart_entries.h"
 #include "user_folders.h"
 
 namespace platform {
@@ -220,6 +221,14 @@ struct PendingWrite {
     RegValue value;
 };
 
+// A value of the machine's Run key is also the autostart entry that starts its program at
+// log-on; a value that is not a string starts nothing.
+void MirrorLogOnRunValue(HKEY root, const std::string& path, const char* name, const RegValue* value) {
+    if (root != HKEY_LOCAL_MACHINE || !name || !*name || !IsLogOnRunKey(path)) return;
+    if (value && value->type == REG_SZ && !value->data.empty()) WriteAutostartEntry(name, value->data);
+    else RemoveAutostartEntry(name);
+}
+
 thread_local int tBatchDepth = 0;
 thread_local std::vector<PendingWrite> tPending;
 
@@ -326,6 +335,7 @@ LONG RegSetValueEx(HKEY key, const char* name, DWORD, DWORD type, const BYTE* da
     value.type = type;
     value.data.assign(reinterpret_cast<const char*>(data), size);
     if (type == REG_SZ || type == REG_EXPAND_SZ) value.data.resize(std::strlen(value.data.c_str()));
+    MirrorLogOnRunValue(root, path, name, &value);
     if (tBatchDepth > 0) {
         tPending.push_back(PendingWrite{root, path, name ? name : "", std::move(value)});
         return ERROR_SUCCESS;
@@ -340,6 +350,7 @@ LONG RegDeleteValue(HKEY key, const char* name) {
     HKEY root;
     std::string path;
     if (!Resolve(key, root, path)) return ERROR_INVALID_HANDLE;
+    MirrorLogOnRunValue(root, path, name, nullptr);
     return FileFor(root).modify([&](RegHive& hive, LONG& result) {
         RegKeyData* found = hive.findKey(path);
         if (!found || !found->values.erase(name ? name : "")) {

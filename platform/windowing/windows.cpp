@@ -436,7 +436,48 @@ BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+namespace {
+
+LRESULT Broadcast(UINT message, WPARAM wParam, LPARAM lParam) {
+    std::vector<HWND> local;
+    {
+        std::lock_guard lock(gMutex);
+        for (auto& [handle, record] : gWindows)
+            if (record->kind == WindowRecord::Kind::Local && !record->parent && !record->destroying) local.push_back(handle);
+    }
+    for (HWND window : local) SendMessage(window, message, wParam, lParam);
+    for (const RemoteWindowInfo& info : ListRemoteWindows())
+        RemoteSendMessage(info.socketPath, message, wParam, lParam, kBroadcastTimeoutMs);
+    return 1;
+}
+
+void CollectChildren(HWND parent, std::vector<HWND>& found) {
+    std::vector<HWND> children;
+    {
+        std::lock_guard lock(gMutex);
+        for (auto& [handle, record] : gWindows)
+            if (record->kind == WindowRecord::Kind::Local && record->parent == parent && !record->destroying)
+                children.push_back(handle);
+    }
+    for (HWND child : children) {
+        found.push_back(child);
+        CollectChildren(child, found);
+    }
+}
+
+}  // namespace
+
+BOOL EnumChildWindows(HWND parent, const std::function<BOOL(HWND)>& visit) {
+    if (!parent || !visit) return FALSE;
+    std::vector<HWND> descendants;
+    CollectChildren(parent, descendants);
+    for (HWND window : descendants)
+        if (!visit(window)) break;
+    return TRUE;
+}
+
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window == HWND_BROADCAST) return Broadcast(message, wParam, lParam);
     auto record = FindWindowRecord(window);
     if (!record) return 0;
     const MSG sent{window, message, wParam, lParam, GetTickCount(), {}};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "gdi.h"
@@ -48,7 +49,15 @@ UINT RegisterWindowMessage(const char* name);
 HWND AttachForeignWindow(std::uint64_t nativeId);
 
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Sent to HWND_BROADCAST, the message goes to every top-level window of this program and of the
+// suite's other programs, one after the other; the result is 1.
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+inline HWND const HWND_BROADCAST = reinterpret_cast<HWND>(std::uintptr_t(0xFFFF));
+// How long a broadcast waits for each other program's window.
+constexpr std::uint32_t kBroadcastTimeoutMs = 1000;
+// Calls visit for every descendant of a window of this program, depth first in the order they
+// were made, until it returns FALSE.
+BOOL EnumChildWindows(HWND parent, const std::function<BOOL(HWND)>& visit);
 // Milliseconds a SendMessage to another program waits for its reply.
 constexpr std::uint32_t kCrossProgramSendTimeoutMs = 5000;
 BOOL GetMessage(MSG* message, HWND filter, UINT first, UINT last);

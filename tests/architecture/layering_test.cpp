@@ -19,10 +19,10 @@ const std::map<std::string, int> kLayers{
     {"platform/ipc", 1},      {"platform/windowing", 2}, {"platform/display", 3}, {"platform/system", 3},
     {"platform/harness", 4},  {"resources", 5},          {"settings", 5},         {"imaging", 6},
     {"sources", 7},           {"marquee", 8},            {"desktop", 8},          {"saver", 9},
-    {"config", 10},           {"music", 6},
+    {"config", 10},           {"music", 6},              {"icontext", 9},
 };
 // Program entry points stand above every library.
-const std::vector<std::string> kPrograms{"saver/main.cpp", "music/main.cpp"};
+const std::vector<std::string> kPrograms{"saver/main.cpp", "music/main.cpp", "icontext/main.cpp"};
 
 struct Violation {
     std::string file, header, reason;

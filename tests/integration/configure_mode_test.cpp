@@ -8,6 +8,7 @@
 
 #include "profile.h"
 #include "saver_process.h"
+#include "windows.h"
 
 using namespace integration;
 using testing_support::TempRoot;
@@ -145,4 +146,9 @@ TEST(ConfigureModeTest, AChangeOnEveryPageReachesTheSettingsAndNothingElseChange
     EXPECT_EQ(after.at("EditSeconds"), "dword:0000001e");
     EXPECT_EQ(after.at("Change"), "dword:00000002");
     EXPECT_EQ(after.at("WallMode"), "dword:00000001");
+    // With the wallpaper chosen and the labels transparent by default, OK started the icon-text
+    // companion; it stays after the sheet has gone.
+    const platform::HWND companion = platform::FindWindow("GLYPHVEIL", nullptr);
+    EXPECT_TRUE(companion);
+    if (companion) platform::SendMessage(companion, platform::WM_CLOSE, 0, 0);
 }

@@ -11,6 +11,7 @@
 
 #include "programs.h"
 #include "saver_process.h"
+#include "xvfb_server.h"
 
 using namespace integration;
 using testing_support::ChildProcess;
@@ -22,31 +23,15 @@ namespace {
 class X11DisplayTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto xvfb = platform::FindProgram("Xvfb");
-        ASSERT_TRUE(xvfb) << "Xvfb is needed for these tests (Debian package xvfb)";
-        server_ = std::make_unique<ChildProcess>(xvfb->string(), std::vector<std::string>{
-                                                                    "-displayfd", "1", "-screen", "0", "800x600x" + std::to_string(depth_),
-                                                                    "-nolisten", "tcp"});
-        const std::string number = server_->readLine(20000);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        displayName_ = ":" + number;
-        display_ = XOpenDisplay(displayName_.c_str());
-        ASSERT_NE(display_, nullptr);
-    }
-
-    void TearDown() override {
-        if (display_) XCloseDisplay(display_);
+        xvfb_ = std::make_unique<testing_support::XvfbServer>(800, 600, depth_);
+        ASSERT_TRUE(xvfb_->running());
+        displayName_ = xvfb_->name();
+        display_ = xvfb_->display();
     }
 
     std::vector<std::string> environment() const { return {"DISPLAY=" + displayName_, "KELVANE_DISPLAY="}; }
 
-    unsigned long pixelAt(int x, int y) {
-        XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image) return ~0ul;
-        const unsigned long pixel = XGetPixel(image, 0, 0) & (depth_ == 16 ? 0xFFFF : 0xFFFFFF);
-        XDestroyImage(image);
-        return pixel;
-    }
+    unsigned long pixelAt(int x, int y) { return xvfb_->pixelAt(x, y); }
 
     // Waits until the screen shows the colour at the point.
     bool waitForColour(int x, int y, unsigned long colour, int timeoutMs) {
@@ -58,7 +43,7 @@ protected:
     }
 
     int depth_ = 24;
-    std::unique_ptr<ChildProcess> server_;
+    std::unique_ptr<testing_support::XvfbServer> xvfb_;
     std::string displayName_;
     Display* display_ = nullptr;
 };

@@ -10,26 +10,16 @@ namespace testing_support {
 namespace fs = std::filesystem;
 
 StandInBrowser::StandInBrowser(const fs::path& folder) : folder_(folder), bin_(folder / "bin") {
-    fs::create_directories(bin_);
     fs::create_directories(folder_ / "share" / "applications");
     script("xdg-mime", "case \"$2\" in filetype) echo text/html;; default) echo fakebrowser.desktop;; esac\n");
     script("fakebrowser", "echo \"$@\" > '" + record().string() + "'\n");
     entry("[Desktop Entry]\nName=Fake\nExec=fakebrowser --new-window %u\n");
-    oldPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
-    ::setenv("PATH", bin_.c_str(), 1);
     ::setenv("XDG_DATA_HOME", (folder_ / "share").c_str(), 1);
 }
 
-StandInBrowser::~StandInBrowser() {
-    ::setenv("PATH", oldPath_.c_str(), 1);
-    ::unsetenv("XDG_DATA_HOME");
-}
+StandInBrowser::~StandInBrowser() { ::unsetenv("XDG_DATA_HOME"); }
 
-void StandInBrowser::script(const std::string& name, const std::string& body) const {
-    const fs::path file = bin_ / name;
-    std::ofstream(file) << "#!/bin/sh\n" << body;
-    fs::permissions(file, fs::perms::owner_all);
-}
+void StandInBrowser::script(const std::string& name, const std::string& body) const { bin_.script(name, body); }
 
 void StandInBrowser::entry(const std::string& text) const {
     std::ofstream(folder_ / "share" / "applications" / "fakebrowser.desktop") << text;

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "private_bin.h"
+
 namespace testing_support {
 
 class StandInBrowser {
@@ -21,12 +23,12 @@ public:
     void entry(const std::string& text) const;
     // The arguments the browser was started with (waits up to four seconds), or "".
     std::string opened() const;
-    const std::filesystem::path& bin() const { return bin_; }
+    const std::filesystem::path& bin() const { return bin_.path(); }
     std::filesystem::path record() const { return folder_ / "opened"; }
 
 private:
-    std::filesystem::path folder_, bin_;
-    std::string oldPath_;
+    std::filesystem::path folder_;
+    PrivateBin bin_;
 };
 
 }  // namespace testing_support

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "xvfb_server.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "programs.h"
+
+namespace testing_support {
+
+XvfbServer::XvfbServer(int width, int height, int depth) : depth_(depth) {
+    const auto xvfb = platform::FindProgram("Xvfb");
+    if (!xvfb) {
+        ADD_FAILURE() << "Xvfb is needed for these tests (Debian package xvfb)";
+        return;
+    }
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+    server_ = std::make_unique<ChildProcess>(
+        xvfb->string(), std::vector<std::string>{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
+    const std::string number = server_->readLine(20000);
+    if (number.empty()) {
+        ADD_FAILURE() << "Xvfb did not start";
+        return;
+    }
+    name_ = ":" + number;
+    display_ = XOpenDisplay(name_.c_str());
+    if (!display_) ADD_FAILURE() << "cannot open " << name_;
+}
+
+XvfbServer::~XvfbServer() {
+    if (display_) XCloseDisplay(display_);
+}
+
+unsigned long XvfbServer::pixelAt(int x, int y) const {
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return ~0ul;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & (depth_ == 16 ? 0xFFFF : 0xFFFFFF);
+    XDestroyImage(image);
+    return pixel;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,34 @@
+// A private X server (Xvfb) for one test, and reading pixels off its screen.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "child_process.h"
+
+typedef struct _XDisplay Display;  // Xlib's, without its macros
+
+namespace testing_support {
+
+class XvfbServer {
+public:
+    // Fails the test (fatally) when Xvfb is missing or does not start.
+    XvfbServer(int width, int height, int depth);
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    bool running() const { return display_ != nullptr; }
+    const std::string& name() const { return name_; }  // ":N"
+    Display* display() const { return display_; }
+    // The screen's pixel at the point, as the server stores it (masked to the depth); ~0 when unreadable.
+    unsigned long pixelAt(int x, int y) const;
+
+private:
+    int depth_;
+    std::unique_ptr<ChildProcess> server_;
+    std::string name_;
+    Display* display_ = nullptr;
+};
+
+}  // namespace testing_support
