@@ -7,9 +7,22 @@
 #include "glyphveil_wnd.h"
 #include "headless_display.h"
 #include "icon_text_companion.h"
+#include "program_info.h"
 #include "windows.h"
 
-int main() {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: glyphveil\n"
+    "The icon-text companion of kelvane-saver: while the saver's picture is the desktop wallpaper\n"
+    "it keeps the desktop icon labels transparent. No window of its own; the saver's settings\n"
+    "sheet starts it and registers it to start at log-on. Takes no arguments but --help and\n"
+    "--version. See glyphveil(1).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (platform::AnswerHelpOrVersion(argc, argv, "glyphveil", kUsage)) return 0;
     platform::QuietUnlessDebugging(true);  // resident: it keeps no terminal or pipe of its starter
     platform::BlockTerminationSignals();
     platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>(1, 1));  // its window is never shown

@@ -5,11 +5,24 @@
 #include "companion_process.h"
 #include "headless_display.h"
 #include "main_frame.h"
+#include "program_info.h"
 #include "saver_messages.h"
 #include "settings.h"
 #include "windows.h"
 
-int main() {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: melodrin\n"
+    "The music companion of kelvane-saver: started by the saver, it plays the music list of the\n"
+    "settings sheet's Audio page round and round while the saver runs. No window of its own; it\n"
+    "closes when the saver ends. Takes no arguments but --help and --version.\n"
+    "See melodrin(1).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (platform::AnswerHelpOrVersion(argc, argv, "melodrin", kUsage)) return 0;
     // The sound libraries below the player write their complaints (no sound card, no sound
     // server) straight to stderr.
     platform::QuietUnlessDebugging(false);

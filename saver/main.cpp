@@ -8,10 +8,33 @@
 #include "hack_target.h"
 #include "harness.h"
 #include "main_dialog.h"
+#include "program_info.h"
 #include "saver_app.h"
 #include "windows.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kelvane-saver [MODE]\n"
+    "A picture screen saver: pictures from web addresses you keep, refreshed, moved about and\n"
+    "revealed with transitions, with a scrolling line of date, time and status.\n"
+    "\n"
+    "Modes (the letter may follow / or -, in either case):\n"
+    "  (none), /c, /c:ID   the settings sheet (anything unrecognised opens it too)\n"
+    "  /s                  run full screen until a key, a click or a move of the mouse\n"
+    "  /p ID               preview inside the X11 window ID (decimal)\n"
+    "  /a ID               change the screen-saver password (not on this platform)\n"
+    "  -root               as an XScreenSaver hack, on the root window\n"
+    "  -window-id ID       as an XScreenSaver hack, in window ID ($XSCREENSAVER_WINDOW when unset)\n"
+    "  --help, --version   this text, or the version\n"
+    "\n"
+    "Environment: KELVANE_DEBUG=1 traces to stderr; KELVANE_ROOT=DIR keeps all settings and\n"
+    "pictures under DIR. See kelvane-saver(1).\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (platform::AnswerHelpOrVersion(argc, argv, "kelvane-saver", kUsage)) return 0;
     std::vector<std::string> arguments(argv, argv + argc);
     const saver::HackChoice hack = saver::FindHackTarget(arguments, std::getenv("XSCREENSAVER_WINDOW"));
     if (!hack.error.empty()) {

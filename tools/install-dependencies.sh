@@ -8,7 +8,8 @@ packages=(
   libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libmpv-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth x11-utils desktop-file-utils
+  xvfb xauth x11-utils
+  scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock
   clang libclang-rt-14-dev
   libgif-dev libpixman-1-dev
 )

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything under AddressSanitizer and UBSan, smoke-runs the
-# fuzz targets and runs the whole test suite.
+# fuzz targets, runs the whole test suite, then checks the installed layout and the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +14,6 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/test --output-on-failure -j2 --timeout 600
+
+unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+bash tools/check-install.sh

@@ -33,13 +33,8 @@ protected:
 
     unsigned long pixelAt(int x, int y) { return xvfb_->pixelAt(x, y); }
 
-    // Waits until the screen shows the colour at the point.
     bool waitForColour(int x, int y, unsigned long colour, int timeoutMs) {
-        for (int waited = 0; waited < timeoutMs; waited += 50) {
-            if (pixelAt(x, y) == colour) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+        return xvfb_->waitForColour(x, y, colour, timeoutMs);
     }
 
     int depth_ = 24;

@@ -4,6 +4,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <chrono>
+#include <thread>
 
 #include "programs.h"
 
@@ -38,6 +41,21 @@ unsigned long XvfbServer::pixelAt(int x, int y) const {
     const unsigned long pixel = XGetPixel(image, 0, 0) & (depth_ == 16 ? 0xFFFF : 0xFFFFFF);
     XDestroyImage(image);
     return pixel;
+}
+
+bool XvfbServer::waitForColour(int x, int y, unsigned long colour, int timeoutMs) const {
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (pixelAt(x, y) == colour) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+void XvfbServer::pressKey(unsigned long keysym) const {
+    const KeyCode code = XKeysymToKeycode(display_, keysym);
+    XTestFakeKeyEvent(display_, code, True, 0);
+    XTestFakeKeyEvent(display_, code, False, 0);
+    XFlush(display_);
 }
 
 }  // namespace testing_support

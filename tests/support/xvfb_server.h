@@ -23,6 +23,10 @@ public:
     Display* display() const { return display_; }
     // The screen's pixel at the point, as the server stores it (masked to the depth); ~0 when unreadable.
     unsigned long pixelAt(int x, int y) const;
+    // Waits until the screen shows the colour at the point.
+    bool waitForColour(int x, int y, unsigned long colour, int timeoutMs) const;
+    // Presses and releases the key (an X keysym) through the XTEST extension, as a person would.
+    void pressKey(unsigned long keysym) const;
 
 private:
     int depth_;

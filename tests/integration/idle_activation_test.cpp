@@ -1,0 +1,84 @@
+// Idle activation without the XScreenSaver daemon: the common launchers start the saver when the
+// X server's own screen saver turns on (xss-lock) or when asked to lock (xautolock), the saver
+// covers the screen, a real key ends it, and it exits with status 0 as the launchers expect.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <csignal>
+#include <fstream>
+#include <thread>
+
+#include "child_process.h"
+#include "programs.h"
+#include "saver_process.h"
+#include "xvfb_server.h"
+
+using namespace integration;
+using testing_support::ChildProcess;
+using testing_support::TempRoot;
+
+namespace {
+
+class IdleActivationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(xvfb_.running());
+        StoreSetting("BackColor", 0x0000C000);  // green 0xC0
+        StoreSetting("ShowTicker", 0);
+    }
+
+    std::vector<std::string> environment() const {
+        return {"DISPLAY=" + xvfb_.name(), "KELVANE_DISPLAY=", "KELVANE_ONLINE=0", "KELVANE_AUDIO=null"};
+    }
+    // The saver as the launcher's command: its exit status is written down.
+    std::string lockerCommand() const {
+        return std::string("'") + KELVANE_SAVER_PATH + "' /s; echo $? > '" + status().string() + "'";
+    }
+    std::filesystem::path status() const { return root_.path() / "status"; }
+    std::string exitStatus(int timeoutMs) const {
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            std::ifstream in(status());
+            std::string line;
+            if (std::getline(in, line)) return line;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return "(the saver did not end)";
+    }
+    // The saver covers the screen, and the first key ends it with status 0.
+    void expectSaverRunsAndEndsOnAKey() {
+        ASSERT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the launcher never started the saver";
+        EXPECT_TRUE(xvfb_.waitForColour(799, 2, 0x00C000, 5000)) << "the saver does not cover the screen";
+        xvfb_.pressKey(XK_space);
+        EXPECT_EQ(exitStatus(10000), "0");
+    }
+
+    TempRoot root_;
+    testing_support::XvfbServer xvfb_{800, 600, 24};  // larger than the bundled picture
+};
+
+}  // namespace
+
+TEST_F(IdleActivationTest, XssLockStartsTheSaverWhenTheServerGoesIdle) {
+    const auto xssLock = platform::FindProgram("xss-lock");
+    if (!xssLock) GTEST_SKIP() << "xss-lock is not installed (Debian package xss-lock): not tested";
+    ChildProcess launcher(xssLock->string(), {"--", "/bin/sh", "-c", lockerCommand()}, environment());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // it listens for the server's notices
+    // The server's own screen saver must not blank the screen over ours ("xset s noblank").
+    XSetScreenSaver(xvfb_.display(), 600, 600, DontPreferBlanking, AllowExposures);
+    XForceScreenSaver(xvfb_.display(), ScreenSaverActive);  // what the idle timer does
+    XFlush(xvfb_.display());
+    expectSaverRunsAndEndsOnAKey();
+    launcher.kill(SIGTERM);
+}
+
+TEST_F(IdleActivationTest, XautolockStartsTheSaverWhenToldToLockNow) {
+    const auto xautolock = platform::FindProgram("xautolock");
+    if (!xautolock) GTEST_SKIP() << "xautolock is not installed (Debian package xautolock): not tested";
+    ChildProcess launcher(xautolock->string(), {"-time", "10", "-locker", lockerCommand()}, environment());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ChildProcess lockNow(xautolock->string(), {"-locknow"}, environment());
+    EXPECT_EQ(lockNow.wait(10000), 0);
+    expectSaverRunsAndEndsOnAKey();
+    launcher.kill(SIGTERM);
+}
