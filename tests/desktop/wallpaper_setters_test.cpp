@@ -64,7 +64,7 @@ TEST(CurrentDesktopTest, TheFirstKnownNameOfTheListDecides) {
     const std::pair<const char*, const char*> cases[] = {
         {"ubuntu:GNOME", "gnome"}, {"Budgie:GNOME", "gnome"}, {"Unity", "gnome"}, {"X-Cinnamon", "cinnamon"},
         {"MATE", "mate"},          {"XFCE", "xfce"},          {"KDE", "kde"},     {"LXQt", "lxqt"},
-        {"sway", "x11"}};
+        {"sway", "x11"},           {"i3", "x11"}};
     for (const auto& [name, desktop] : cases) {
         ::setenv("XDG_CURRENT_DESKTOP", name, 1);
         EXPECT_EQ(CurrentDesktop(), desktop) << name;
@@ -174,7 +174,7 @@ TEST_F(WallpaperSettersTest, WithNoWayToSetItTheDesktopIsReportedToRefuse) {
         // The settings are written all the same.
         EXPECT_EQ(DesktopValue("Control Panel\\desktop", "Wallpaper"), bitmap());
     }
-    StandInDesktop plainX(root_.path() / "x", "");  // no desktop, and no display either
+    StandInDesktop plainX(root_.path() / "x", "i3");  // a plain X session, and no display either
     EXPECT_EQ(desktop::WriteWallpaperSettings(bitmap(), 0), 0);
     // A desktop tool that refuses counts as refusing.
     StandInDesktop refusing(root_.path() / "refusing", "GNOME");
@@ -190,7 +190,7 @@ class RootWindowWallpaperTest : public WallpaperSettersTest {
 protected:
     void SetUp() override {
         xprop_ = FindProgram("xprop");  // found before the private PATH hides it
-        plainX_ = std::make_unique<StandInDesktop>(root_.path() / "desktop", "");
+        plainX_ = std::make_unique<StandInDesktop>(root_.path() / "desktop", "i3");  // a window manager alone
         ASSERT_TRUE(xvfb_.running());
         ::setenv("DISPLAY", xvfb_.name().c_str(), 1);
     }
