@@ -28,6 +28,9 @@ RegKey UserKey(const char* path) {
 // The desktop's own window, "Progman" titled "Program Manager", when a desktop peer made one.
 HWND ProgramManager() { return FindWindow("Progman", "Program Manager"); }
 
+// Class names compare exactly, as read into a 256-character buffer.
+bool HasClass(HWND window, const char* className) { return GetClassName(window).substr(0, 255) == className; }
+
 }  // namespace
 
 fs::path WallpaperBitmapPath() { return GetUserFolders().data / "Ostrel Screen Saver.bmp"; }
@@ -102,7 +105,7 @@ bool IsActiveDesktopOn() {
     if (!manager) return false;
     bool found = false;
     EnumChildWindows(manager, [&](HWND child) {
-        found = GetClassName(child).substr(0, 255) == "Internet Explorer_Server";
+        found = HasClass(child, "Internet Explorer_Server");
         return found ? FALSE : TRUE;
     });
     return found;
@@ -125,7 +128,7 @@ COLORREF SetIconTextTransparent(int flag, COLORREF colour) {
     HWND iconList = nullptr;
     if (manager) {
         EnumChildWindows(manager, [&](HWND child) {
-            if (GetClassName(child).substr(0, 255) == "SysListView32") iconList = child;
+            if (HasClass(child, "SysListView32")) iconList = child;
             return TRUE;
         });
     }

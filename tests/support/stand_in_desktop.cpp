@@ -41,53 +41,53 @@ StandInDesktop::~StandInDesktop() {
     else ::unsetenv("DISPLAY");
 }
 
+void StandInDesktop::tool(const std::string& name, const std::string& body) const {
+    bin_.script(name, "echo \"" + name + " $*\" >> '" + (folder_ / "calls").string() + "'\n" + body);
+}
+
+void StandInDesktop::storeTool(const std::string& name, const std::string& initialSettings, const std::string& body) const {
+    std::ofstream(folder_ / name) << initialSettings;
+    tool(name, "store='" + (folder_ / name).string() + "'\n" + kStoreHelpers + body);
+}
+
 void StandInDesktop::gsettings(const std::string& initialSettings) const {
-    std::ofstream(folder_ / "gsettings") << initialSettings;
-    bin_.script("gsettings", "echo \"gsettings $*\" >> '" + (folder_ / "calls").string() + "'\nstore='" +
-                                 (folder_ / "gsettings").string() + "'\n" + kStoreHelpers +
-                                 "case \"$1\" in\n"
-                                 "get) get \"$2 $3\";;\n"
-                                 "set) put \"$2 $3\" \"$4\";;\n"
-                                 "reset) drop \"$2 $3\";;\n"
-                                 "*) exit 1;;\n"
-                                 "esac\n");
+    storeTool("gsettings", initialSettings,
+              "case \"$1\" in\n"
+              "get) get \"$2 $3\";;\n"
+              "set) put \"$2 $3\" \"$4\";;\n"
+              "reset) drop \"$2 $3\";;\n"
+              "*) exit 1;;\n"
+              "esac\n");
 }
 
 void StandInDesktop::xfconfQuery(const std::string& initialSettings) const {
-    std::ofstream(folder_ / "xfconf-query") << initialSettings;
-    bin_.script("xfconf-query", "echo \"xfconf-query $*\" >> '" + (folder_ / "calls").string() + "'\nstore='" +
-                                    (folder_ / "xfconf-query").string() + "'\n" + kStoreHelpers +
-                                    "property=; value=; mode=get\n"
-                                    "while [ $# -gt 0 ]; do\n"
-                                    "  case \"$1\" in\n"
-                                    "  -c|-t) shift;;\n"
-                                    "  -p) property=$2; shift;;\n"
-                                    "  -s) value=$2; mode=set; shift;;\n"
-                                    "  -l) mode=list;;\n"
-                                    "  -r) mode=reset;;\n"
-                                    "  esac\n"
-                                    "  shift\n"
-                                    "done\n"
-                                    "case $mode in\n"
-                                    "list) cut -d= -f1 \"$store\";;\n"
-                                    "set) put \"$property\" \"$value\";;\n"
-                                    "reset) drop \"$property\";;\n"
-                                    "*) get \"$property\";;\n"
-                                    "esac\n");
+    storeTool("xfconf-query", initialSettings,
+              "property=; value=; mode=get\n"
+              "while [ $# -gt 0 ]; do\n"
+              "  case \"$1\" in\n"
+              "  -c|-t) shift;;\n"
+              "  -p) property=$2; shift;;\n"
+              "  -s) value=$2; mode=set; shift;;\n"
+              "  -l) mode=list;;\n"
+              "  -r) mode=reset;;\n"
+              "  esac\n"
+              "  shift\n"
+              "done\n"
+              "case $mode in\n"
+              "list) cut -d= -f1 \"$store\";;\n"
+              "set) put \"$property\" \"$value\";;\n"
+              "reset) drop \"$property\";;\n"
+              "*) get \"$property\";;\n"
+              "esac\n");
 }
 
 void StandInDesktop::qdbus(const std::string& shownImage) const {
-    bin_.script("qdbus", "echo \"qdbus $*\" >> '" + (folder_ / "calls").string() +
-                             "'\ncase \"$4\" in *readConfig*) printf '%s\\n2\\n' '" + shownImage + "';; esac\n");
+    tool("qdbus", "case \"$4\" in *readConfig*) printf '%s\\n2\\n' '" + shownImage + "';; esac\n");
 }
 
-void StandInDesktop::recorder(const std::string& name) const {
-    bin_.script(name, "echo \"" + name + " $*\" >> '" + (folder_ / "calls").string() + "'\n");
-}
+void StandInDesktop::recorder(const std::string& name) const { tool(name, ""); }
 
-void StandInDesktop::failing(const std::string& name) const {
-    bin_.script(name, "echo \"" + name + " $*\" >> '" + (folder_ / "calls").string() + "'\nexit 1\n");
-}
+void StandInDesktop::failing(const std::string& name) const { tool(name, "exit 1\n"); }
 
 std::string StandInDesktop::calls() const { return ReadAll(folder_ / "calls"); }
 

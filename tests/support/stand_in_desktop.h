@@ -34,6 +34,11 @@ public:
     std::string settings(const std::string& tool) const;
 
 private:
+    // A stand-in that writes down its call, then runs the body.
+    void tool(const std::string& name, const std::string& body) const;
+    // One that also keeps "name=value" lines in a file of its own ($store), with put, drop and get.
+    void storeTool(const std::string& name, const std::string& initialSettings, const std::string& body) const;
+
     std::filesystem::path folder_;
     PrivateBin bin_;
     std::string oldDesktop_, oldDisplay_;
