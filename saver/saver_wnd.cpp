@@ -154,7 +154,9 @@ int SaverWnd::OnCreate() {
                                          : s.CurrentTransitionEffect;
 
     sources::EnsureFallbackPicture(s);
-    if (s.CurrentCam.empty()) app_.AdvanceSource();
+    // A source the user unticked (or deleted) since the last run is not shown again: the show
+    // starts at the next selected one.
+    if (sources::GetCamField(s, s.CurrentCam, sources::kCamSelected) != "1") app_.AdvanceSource();
     s.CurrentFile = sources::CamImagePath(s, s.CurrentCam);
     if (!sources::FileExists(s.CurrentFile)) s.CurrentFile = sources::FallbackImagePath(s);
 

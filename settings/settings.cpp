@@ -105,6 +105,13 @@ constexpr std::array<TextValue, 10> kTextValues{{
     {"PersonalMessage", &SaverSettings::PersonalMessage, false, true},  // read with its own default below
 }};
 
+// A copy of the record's values without its own snapshot, so snapshots never chain.
+SaverSettings Unsnapshotted(const SaverSettings& settings) {
+    SaverSettings copy = settings;
+    copy.stored = {};
+    return copy;
+}
+
 }  // namespace
 
 void UseSaverRegistryKey() { SetRegistryKey(kRegistryCompany, LoadResourceString(IDS_APPLICATION_TITLE)); }
@@ -121,10 +128,12 @@ int LoadSettings(SaverSettings& settings) {
     settings.FaceName = GetProfileString(kSettingsSection, "FaceName", "Arial").substr(0, kFaceNameLimit);
     settings.PersonalMessage =
         GetProfileString(kSettingsSection, "PersonalMessage", LoadResourceString(IDS_PERSONAL_MESSAGE));
-    settings.ShowMillenniumCountDown = 0;
-
     settings.MaxWidth = GetProfileInt(kSettingsSection, "MaxWidth", 640);
     settings.MaxHeight = GetProfileInt(kSettingsSection, "MaxHeight", 480);
+    // The snapshot holds what was read; what the load itself changes below is saved as a change.
+    settings.stored.values = std::make_shared<const SaverSettings>(Unsnapshotted(settings));
+
+    settings.ShowMillenniumCountDown = 0;
     // Against the whole screen: a host window standing in for the desktop (an XScreenSaver
     // preview) must not shrink the stored size. Unsigned on purpose: a stored value with the top
     // bit set counts as larger than any screen.
@@ -135,16 +144,30 @@ int LoadSettings(SaverSettings& settings) {
     return 1;
 }
 
-int SaveSettings(const SaverSettings& settings) {
-    ProfileWriteBatch batch;  // one locked write of the whole record
-    for (const IntValue& value : kIntValues)
-        if (!value.readOnly) WriteProfileInt(kSettingsSection, value.name, settings.*value.field);
-    for (const ByteValue& value : kByteValues) WriteProfileInt(kSettingsSection, value.name, settings.*value.field);
-    WriteProfileString(kSettingsSection, "FaceName", settings.FaceName.substr(0, kFaceNameLimit));
-    WriteProfileInt(kSettingsSection, "MaxWidth", int(settings.MaxWidth));
-    WriteProfileInt(kSettingsSection, "MaxHeight", int(settings.MaxHeight));
-    for (const TextValue& value : kTextValues)
-        if (value.write) WriteProfileString(kSettingsSection, value.name, settings.*value.field);
+int SaveSettings(SaverSettings& settings) {
+    const SaverSettings* stored = settings.stored.values.get();
+    // A value this program changed replaces the stored one; any other is only filled in when
+    // missing, so a newer value from another program stays.
+    auto modeFor = [stored](auto SaverSettings::*field, const SaverSettings& current) {
+        return !stored || current.*field != stored->*field ? RegWriteMode::Replace : RegWriteMode::KeepExisting;
+    };
+    {
+        ProfileWriteBatch batch;  // one locked write of the whole record
+        for (const IntValue& value : kIntValues)
+            if (!value.readOnly)
+                WriteProfileInt(kSettingsSection, value.name, settings.*value.field, modeFor(value.field, settings));
+        for (const ByteValue& value : kByteValues)
+            WriteProfileInt(kSettingsSection, value.name, settings.*value.field, modeFor(value.field, settings));
+        settings.FaceName.resize(std::min<size_t>(settings.FaceName.size(), kFaceNameLimit));
+        WriteProfileString(kSettingsSection, "FaceName", settings.FaceName, modeFor(&SaverSettings::FaceName, settings));
+        WriteProfileInt(kSettingsSection, "MaxWidth", int(settings.MaxWidth), modeFor(&SaverSettings::MaxWidth, settings));
+        WriteProfileInt(kSettingsSection, "MaxHeight", int(settings.MaxHeight),
+                        modeFor(&SaverSettings::MaxHeight, settings));
+        for (const TextValue& value : kTextValues)
+            if (value.write)
+                WriteProfileString(kSettingsSection, value.name, settings.*value.field, modeFor(value.field, settings));
+    }
+    settings.stored.values = std::make_shared<const SaverSettings>(Unsnapshotted(settings));
     return 1;
 }
 
@@ -154,8 +177,12 @@ unsigned ChangePeriodMs(const SaverSettings& settings) {
     return unsigned(std::min(static_cast<long long>(settings.ChangeTime) * 1000, kLongestPeriod));
 }
 
-void SaveCurrentCam(const SaverSettings& settings) {
+void SaveCurrentCam(SaverSettings& settings) {
     WriteProfileString(kSettingsSection, "CurrentCam", settings.CurrentCam);
+    if (!settings.stored.values) return;
+    SaverSettings stored = *settings.stored.values;
+    stored.CurrentCam = settings.CurrentCam;
+    settings.stored.values = std::make_shared<const SaverSettings>(std::move(stored));
 }
 
 std::vector<std::string> SplitBarList(std::string_view list) {

@@ -1,6 +1,7 @@
 // The settings record and its store in the per-user registry.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,15 @@ void UseSaverRegistryKey();
 std::string SettingsKeyPath();
 
 constexpr int kFaceNameLimit = 31;
+
+struct SaverSettings;
+
+// The values as this program last read them from the store or wrote them to it. Bookkeeping,
+// not a setting: two records with the same settings are equal whatever their snapshots.
+struct StoredSnapshot {
+    std::shared_ptr<const SaverSettings> values;
+    bool operator==(const StoredSnapshot&) const { return true; }
+};
 
 struct SaverSettings {
     int InterStretch = 0;
@@ -88,17 +98,22 @@ struct SaverSettings {
     int PreviewCurrent = 0;
     int KioskMode = 0;
 
+    // Several programs share the store: a save writes only what this program changed since.
+    StoredSnapshot stored;
+
     bool operator==(const SaverSettings&) const = default;
 };
 
 // Reads every value (defaults for missing ones); the countdown flag always ends as 0 and the
 // custom picture size is clamped to the desktop. Returns 1.
 int LoadSettings(SaverSettings& settings);
-// Writes every value but the three read-only ones, including the write-only Files and Current File.
-// Returns 1.
-int SaveSettings(const SaverSettings& settings);
+// Writes the values this program changed since it last loaded or saved the record, and fills in
+// those the store does not hold yet; a value another program wrote meanwhile (Melodrin's current
+// file, the sheet's edits) is never put back to this program's older copy. Never writes the three
+// read-only values; writes the write-only Files and Current File. Returns 1.
+int SaveSettings(SaverSettings& settings);
 // Writes CurrentCam alone, as the slide show does when the source advances.
-void SaveCurrentCam(const SaverSettings& settings);
+void SaveCurrentCam(SaverSettings& settings);
 
 // The period of the change-on-time timer in milliseconds; 0 for none. A hand-edited time too
 // large for the timer gets the longest period the timer has, never an overflow.

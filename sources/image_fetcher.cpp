@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "picture_store.h"
 #include "saver_messages.h"
 #include "trace.h"
 #include "text_compare.h"
@@ -196,7 +197,7 @@ void CImageFetcher::RunFetch() {
             }
             Post(saver::MSG_FETCH_STATUS, kStepQuerying, 0);
             // An answer other than 2xx is the server's error page, whatever its type: never the picture.
-            char status[16];
+            char status[16] = {};
             DWORD statusLength = sizeof status;
             if (!HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status, &statusLength, nullptr) || status[0] != '2' ||
                 statusLength != 3) {
@@ -284,7 +285,22 @@ void CImageFetcher::RunFetch() {
                     break;
                 }
             }
-            result = state_.CancelRequested ? kFetchCancelled : kFetchSuccess;
+            if (state_.CancelRequested) {
+                result = kFetchCancelled;
+                return;
+            }
+            // The label can lie (an error page or a PNG called image/jpeg): the body's own first
+            // bytes decide, before anything replaces the last good picture.
+            if (bytes > 0) {
+                const FetchedKind kind = FetchedKindOf(buffer_.data(), bytes);
+                if (kind == FetchedKind::NotAPicture) {
+                    bytes = 0;
+                    result = kFetchNotAnImage;
+                    return;
+                }
+                gif = kind == FetchedKind::Gif;
+            }
+            result = kFetchSuccess;
         }();
     }
     // A cancel may break the request off until here, the body included.

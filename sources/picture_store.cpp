@@ -1,11 +1,21 @@
 #include "picture_store.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
 
 namespace sources {
+
+FetchedKind FetchedKindOf(const BYTE* bytes, std::size_t size) {
+    const auto startsWith = [&](std::string_view signature) {
+        return size >= signature.size() && std::memcmp(bytes, signature.data(), signature.size()) == 0;
+    };
+    if (startsWith("\xFF\xD8\xFF")) return FetchedKind::Jpeg;
+    if (startsWith("GIF87a") || startsWith("GIF89a")) return FetchedKind::Gif;
+    return FetchedKind::NotAPicture;
+}
 
 bool IsSafePictureName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;

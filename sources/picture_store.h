@@ -11,6 +11,10 @@ namespace sources {
 
 using platform::BYTE;
 
+// What a fetched body is by its first bytes, whatever the server called it.
+enum class FetchedKind { NotAPicture, Jpeg, Gif };
+FetchedKind FetchedKindOf(const BYTE* bytes, std::size_t size);
+
 // A source name can name a file in the images folder only when it has no path separator and is
 // not "." or ".." (a hand-edited list could hold anything).
 bool IsSafePictureName(std::string_view name);

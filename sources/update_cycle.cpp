@@ -55,8 +55,9 @@ void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool 
         return;
     }
     if (settings_.Change != 1) return;
-    const std::string next = GetCamField(settings_, currentCam, kCamNextName);
-    if (interval_ < SecondsSinceUpdate(settings_, next, now)) StartCamUpdate(next, preview);
+    // The look-ahead fetches the source the show moves to next: an unticked one is never asked.
+    const std::string next = NextSelectedCam(settings_, currentCam);
+    if (!next.empty() && interval_ < SecondsSinceUpdate(settings_, next, now)) StartCamUpdate(next, preview);
 }
 
 int UpdateCycle::StartCamUpdate(const std::string& name, bool preview) {

@@ -41,16 +41,16 @@ std::string GetProfileString(const char* section, const char* entry, std::string
     return RegReadString(key.get(), entry).value_or(std::string(defaultValue));
 }
 
-BOOL WriteProfileInt(const char* section, const char* entry, int value) {
+BOOL WriteProfileInt(const char* section, const char* entry, int value, RegWriteMode mode) {
     RegKey key;
     if (RegCreateKey(HKEY_CURRENT_USER, SectionPath(section).c_str(), key.out()) != ERROR_SUCCESS) return FALSE;
-    return RegWriteDword(key.get(), entry, DWORD(value)) == ERROR_SUCCESS;
+    return RegWriteDword(key.get(), entry, DWORD(value), mode) == ERROR_SUCCESS;
 }
 
-BOOL WriteProfileString(const char* section, const char* entry, std::string_view value) {
+BOOL WriteProfileString(const char* section, const char* entry, std::string_view value, RegWriteMode mode) {
     RegKey key;
     if (RegCreateKey(HKEY_CURRENT_USER, SectionPath(section).c_str(), key.out()) != ERROR_SUCCESS) return FALSE;
-    return RegWriteString(key.get(), entry, value) == ERROR_SUCCESS;
+    return RegWriteString(key.get(), entry, value, mode) == ERROR_SUCCESS;
 }
 
 }  // namespace platform

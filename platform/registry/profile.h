@@ -17,8 +17,9 @@ std::string GetAppRegistryPath();
 
 UINT GetProfileInt(const char* section, const char* entry, int defaultValue);
 std::string GetProfileString(const char* section, const char* entry, std::string_view defaultValue);
-BOOL WriteProfileInt(const char* section, const char* entry, int value);
-BOOL WriteProfileString(const char* section, const char* entry, std::string_view value);
+BOOL WriteProfileInt(const char* section, const char* entry, int value, RegWriteMode mode = RegWriteMode::Replace);
+BOOL WriteProfileString(const char* section, const char* entry, std::string_view value,
+                        RegWriteMode mode = RegWriteMode::Replace);
 
 // Profile writes inside its lifetime reach the file together, in one locked write.
 using ProfileWriteBatch = RegWriteBatch;

@@ -219,7 +219,17 @@ struct PendingWrite {
     std::string path;
     std::string name;
     RegValue value;
+    RegWriteMode mode;
 };
+
+// Stores the value in the hive; false when the mode keeps the one already there.
+bool StoreValue(RegHive& hive, const std::string& path, const std::string& name, const RegValue& value,
+                RegWriteMode mode) {
+    RegKeyData& key = hive.createKey(path);
+    if (mode == RegWriteMode::KeepExisting && key.values.count(name)) return false;
+    key.values[name] = value;
+    return true;
+}
 
 // A value of the machine's Run key is also the autostart entry that starts its program at
 // log-on; a value that is not a string starts nothing.
@@ -245,7 +255,7 @@ RegWriteBatch::~RegWriteBatch() {
             continue;
         FileFor(root).modify([&](RegHive& hive, LONG&) {
             for (const PendingWrite& write : pending)
-                if (write.root == root) hive.createKey(write.path).values[write.name] = write.value;
+                if (write.root == root) StoreValue(hive, write.path, write.name, write.value, write.mode);
             return true;
         });
     }
@@ -327,6 +337,10 @@ LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data
 }
 
 LONG RegSetValueEx(HKEY key, const char* name, DWORD, DWORD type, const BYTE* data, DWORD size) {
+    return RegSetValue(key, name, type, data, size, RegWriteMode::Replace);
+}
+
+LONG RegSetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size, RegWriteMode mode) {
     HKEY root;
     std::string path;
     if (!Resolve(key, root, path)) return ERROR_INVALID_HANDLE;
@@ -335,15 +349,19 @@ LONG RegSetValueEx(HKEY key, const char* name, DWORD, DWORD type, const BYTE* da
     value.type = type;
     value.data.assign(reinterpret_cast<const char*>(data), size);
     if (type == REG_SZ || type == REG_EXPAND_SZ) value.data.resize(std::strlen(value.data.c_str()));
-    MirrorLogOnRunValue(root, path, name, &value);
+    const std::string valueName = name ? name : "";
     if (tBatchDepth > 0) {
-        tPending.push_back(PendingWrite{root, path, name ? name : "", std::move(value)});
+        if (mode == RegWriteMode::Replace) MirrorLogOnRunValue(root, path, name, &value);
+        tPending.push_back(PendingWrite{root, path, valueName, std::move(value), mode});
         return ERROR_SUCCESS;
     }
-    return FileFor(root).modify([&](RegHive& hive, LONG&) {
-        hive.createKey(path).values[name ? name : ""] = value;
-        return true;
+    bool stored = false;
+    const LONG status = FileFor(root).modify([&](RegHive& hive, LONG&) {
+        stored = StoreValue(hive, path, valueName, value, mode);
+        return stored;
     });
+    if (stored) MirrorLogOnRunValue(root, path, name, &value);
+    return status;
 }
 
 LONG RegDeleteValue(HKEY key, const char* name) {
@@ -393,13 +411,13 @@ std::optional<std::string> RegReadString(HKEY key, const char* name) {
     return text;
 }
 
-LONG RegWriteDword(HKEY key, const char* name, DWORD value) {
-    return RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+LONG RegWriteDword(HKEY key, const char* name, DWORD value, RegWriteMode mode) {
+    return RegSetValue(key, name, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value, mode);
 }
 
-LONG RegWriteString(HKEY key, const char* name, std::string_view value) {
+LONG RegWriteString(HKEY key, const char* name, std::string_view value, RegWriteMode mode) {
     const std::string text(value);
-    return RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+    return RegSetValue(key, name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1), mode);
 }
 
 }  // namespace platform

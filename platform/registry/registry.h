@@ -33,6 +33,11 @@ LONG RegQueryValueEx(HKEY key, const char* name, DWORD* reserved, DWORD* type, B
 LONG RegSetValueEx(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LONG RegDeleteValue(HKEY key, const char* name);
 
+// Whether a write replaces a value already there, or leaves it and only fills in a missing one
+// (decided under the file's lock, so a value another program wrote just before is kept).
+enum class RegWriteMode { Replace, KeepExisting };
+LONG RegSetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size, RegWriteMode mode);
+
 // A key handle closed on scope exit.
 class RegKey {
 public:
@@ -53,8 +58,8 @@ private:
 // Typed conveniences over RegQueryValueEx/RegSetValueEx.
 std::optional<DWORD> RegReadDword(HKEY key, const char* name);
 std::optional<std::string> RegReadString(HKEY key, const char* name);
-LONG RegWriteDword(HKEY key, const char* name, DWORD value);
-LONG RegWriteString(HKEY key, const char* name, std::string_view value);
+LONG RegWriteDword(HKEY key, const char* name, DWORD value, RegWriteMode mode = RegWriteMode::Replace);
+LONG RegWriteString(HKEY key, const char* name, std::string_view value, RegWriteMode mode = RegWriteMode::Replace);
 
 // While a batch lives, this thread's value writes are collected and then written in one locked
 // replacement of each file, instead of one per value. Reads meanwhile see the stored values.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "picture_server.h"
 #include "picture_writers.h"
 #include "saver_process.h"
 #include "wav_writer.h"
@@ -19,6 +20,13 @@ namespace {
 
 void WriteWav(const std::filesystem::path& path, double seconds) {
     picture_writers::WriteFile(path, picture_writers::WavFile(seconds));
+}
+
+// Waits until the companion has gone; it stores where it stopped before it goes.
+bool WaitForCompanionToClose() {
+    for (int waited = 0; waited < 10000 && platform::FindWindow(nullptr, "Melodrin"); waited += 50)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return !platform::FindWindow(nullptr, "Melodrin");
 }
 
 }  // namespace
@@ -49,4 +57,30 @@ TEST(MusicTest, TheSaverStartsTheRealCompanionPausesItWithF3AndStoresWhereItStop
     for (int waited = 0; waited < 5000 && platform::FindWindow(nullptr, "Melodrin"); waited += 50)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(platform::FindWindow(nullptr, "Melodrin")) << "the companion did not close";
+}
+
+TEST(MusicTest, EachRunResumesWhereTheLastStoppedThoughTheSaverSavesMeanwhile) {
+    TempRoot root;
+    picture_server::PictureServer server;
+    const auto song = root.path() / "song.wav";
+    WriteWav(song, 60.0);
+    StoreSetting("NoMidiSound", 0);
+    StoreSetting("NotUseCD", 1);
+    StoreSetting("Resume", 1);
+    StoreString("MidiFiles", song.string() + "|");
+    double last = 0;
+    for (int run = 1; run <= 3; ++run) {
+        // A source due at once: its fetch saves the settings record while the music plays.
+        StoreString("CamList", "Harbour|" + server.url("/cam.jpg") + "|??:??|Unknown|???|1|||0|");
+        auto saver = StartSaver(root, {{"/s"}, "at 3000 key Escape\n",
+                                       {"KELVANE_DISPLAY=headless", "KELVANE_AUDIO=null", "KELVANE_ONLINE=1"}});
+        ASSERT_EQ(saver->wait(30000), 0);
+        ASSERT_TRUE(WaitForCompanionToClose());
+        ASSERT_NE(ReadString("CamList").find("|Success|"), std::string::npos) << "no save during run " << run;
+        EXPECT_EQ(ReadString("Midi Current File"), song.string()) << "run " << run;
+        saver::UseSaverRegistryKey();
+        const double position = saver::ReadStoredDouble("CurrentPosition").value_or(0.0);
+        EXPECT_GT(position, last) << "run " << run << " did not go on from " << last;
+        last = position;
+    }
 }

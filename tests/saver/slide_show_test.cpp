@@ -92,6 +92,21 @@ TEST_F(SlideShowTest, OneSelectedSourceStaysAndMissingOrUnknownPicturesFallBack)
     EXPECT_TRUE(window.loaded());
 }
 
+TEST_F(SlideShowTest, AnUntickedCurrentSourceGivesWayToTheNextSelectedOneAtStart) {
+    set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG", "0") + Source("Tower", "JPG"));
+    set("CurrentCam", std::string("Bridge"));
+    picture("Tower.JPG", 100, 100, {0, 0, 200});
+    start();
+    EXPECT_EQ(app_.settings.CurrentCam, "Tower");
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "Tower.JPG").string());
+    DestroyWindow(window_->hwnd());
+    // Nothing selected at all: the fallback picture, not the unticked source's.
+    set("CamList", Source("Harbour", "JPG", "0"));
+    set("CurrentCam", std::string("Harbour"));
+    start();
+    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "ina.jpg").string());
+}
+
 TEST_F(SlideShowTest, WithOnlyItselfSelectedNothingChanges) {
     set("CamList", Source("Harbour", "JPG") + Source("Bridge", "JPG", "0"));
     set("CurrentCam", std::string("Harbour"));

@@ -152,6 +152,26 @@ TEST_F(SettingsTest, SavingAndLoadingChangesOnlyTheCountdownAndTheClamp) {
     EXPECT_TRUE(loaded == expected);
 }
 
+TEST_F(SettingsTest, ASaveWritesWhatThisProgramChangedAndKeepsOthersNewerValues) {
+    SaverSettings saver;
+    LoadSettings(saver);
+    // Another program (the music companion, the sheet) writes after this one loaded.
+    platform::WriteProfileString(kSettingsSection, "Midi Current File", "/music/b.ogg");
+    platform::WriteProfileInt(kSettingsSection, "FloatSpeed", 40);
+    saver.CamList = "Harbour|http://h/p.jpg|??:??|Success|JPG|1|||0|";
+    SaveSettings(saver);
+    SaverSettings stored;
+    LoadSettings(stored);
+    EXPECT_EQ(stored.CamList, saver.CamList);
+    EXPECT_EQ(stored.MidiCurrentFile, "/music/b.ogg");
+    EXPECT_EQ(stored.FloatSpeed, 40);
+    // A value both changed: this program's save is the newer one.
+    saver.FloatSpeed = 70;
+    SaveSettings(saver);
+    LoadSettings(stored);
+    EXPECT_EQ(stored.FloatSpeed, 70);
+}
+
 TEST_F(SettingsTest, BarListsAndStoredDoubles) {
     EXPECT_EQ(SplitBarList("a|b c|"), (std::vector<std::string>{"a", "b c"}));
     EXPECT_EQ(SplitBarList(""), (std::vector<std::string>{}));

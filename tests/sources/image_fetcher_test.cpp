@@ -123,6 +123,16 @@ TEST_F(ImageFetcherTest, ContentTypesDecideTheKind) {
     EXPECT_EQ(fetch(server_.url("/a?type=none")).result, kFetchQueryInfoError);
 }
 
+TEST_F(ImageFetcherTest, TheBodyNotItsLabelSaysWhetherItIsAPicture) {
+    const Outcome png = fetch(server_.url("/a?body=png"));  // labelled image/jpeg
+    EXPECT_EQ(png.result, kFetchNotAnImage);
+    EXPECT_EQ(png.bytes, 0u);
+    // A GIF labelled as a JPEG is still a picture, of its own kind.
+    const Outcome gif = fetch(server_.url("/a?body=gif&type=image/jpeg"));
+    EXPECT_EQ(gif.result, kFetchSuccess);
+    EXPECT_EQ(gif.message, saver::MSG_FETCH_DONE_GIF);
+}
+
 TEST_F(ImageFetcherTest, LastModifiedDecidesNoChange) {
     const std::string date = "Tue, 01 Jan 2002 10:00:00 GMT";
     const Outcome same = fetch(server_.url("/a?lm=" + std::string("Tue,%2001%20Jan%202002%2010:00:00%20GMT")), "", date);

@@ -194,13 +194,34 @@ TEST_F(UpdateCycleTest, AHandEditedShortRecordWaitsItsIntervalToo) {
     }
 }
 
-TEST_F(UpdateCycleTest, WithChangeOnTimeTheFollowingSourceIsFetchedWhenOverdue) {
-    useList(record("Current", "") + record("Next", "", "0"), 1);
+TEST_F(UpdateCycleTest, WithChangeOnTimeTheNextSelectedSourceIsFetchedWhenOverdue) {
+    // The unticked source between is never asked; the one the show moves to next is.
+    useList(record("Current", "") + record("Unticked", "", "0") + record("Next", ""), 1);
     ASSERT_TRUE(ReplaceCamField(settings_.CamList, "Current", kCamLastUpdate, FormatLastUpdate(now_)));
     cycle_->CheckDue("Current", now_ + 1, false);
-    EXPECT_EQ(state_.FetchCamName, "Next");  // selected or not
+    EXPECT_EQ(state_.FetchCamName, "Next");
     waitForCompletion();
     EXPECT_EQ(GetCamField(settings_, "Next", kCamLastResult), "Success");
+    EXPECT_EQ(GetCamField(settings_, "Unticked", kCamLastResult), "Unknown");
+    // With only the current source selected there is nothing to look ahead to.
+    useList(record("Current", "") + record("Unticked", "", "0"), 1);
+    ASSERT_TRUE(ReplaceCamField(settings_.CamList, "Current", kCamLastUpdate, FormatLastUpdate(now_)));
+    cycle_->CheckDue("Current", now_ + 1, false);
+    EXPECT_FALSE(state_.FetchBusy);
+}
+
+TEST_F(UpdateCycleTest, ABodyThatIsNoPictureLeavesTheLastGoodOne) {
+    useList(record("Harbour", ""));
+    cycle_->StartCamUpdate("Harbour", false);
+    waitForCompletion();
+    const auto picture = root_.path() / "data" / "images" / "Harbour.JPG";
+    ASSERT_TRUE(std::filesystem::exists(picture));
+    useList(record("Harbour", "?body=png"));
+    cycle_->StartCamUpdate("Harbour", false);
+    waitForCompletion();
+    EXPECT_EQ(GetCamField(settings_, "Harbour", kCamLastResult), "Not an Image");
+    std::ifstream in(picture);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), picture_server::DemoJpeg("/sample.jpg", 0));
 }
 
 TEST_F(UpdateCycleTest, NothingArrivingIsAnError) {

@@ -239,7 +239,12 @@ void PictureServer::serve(int client) {
         body = DemoGif("/sample.gif", 0);
         type = "image/gif";
     } else if (options["body"] == "bytes") {
+        // Filler behind a JPEG's first bytes: a body of any size that passes for one.
         body.assign(size_t(std::atoll(options["size"].c_str())), 'x');
+        body.replace(0, std::min<size_t>(body.size(), 3), std::string("\xFF\xD8\xFF").substr(0, body.size()));
+        type = "image/jpeg";
+    } else if (options["body"] == "png") {
+        body = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(64, '\0');
         type = "image/jpeg";
     } else {
         body = DemoJpeg("/sample.jpg", 0);
