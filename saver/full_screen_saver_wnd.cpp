@@ -100,6 +100,9 @@ LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     case WM_ACTIVATEAPP:
         if (!wParam) PostClose();
         break;
+    case WM_DISPLAYCHANGE:  // the screen (or the host window standing for it) has a new size
+        MoveWindow(hwnd(), 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), FALSE);
+        return 0;
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:

@@ -10,6 +10,7 @@
 #include "main_dialog.h"
 #include "program_info.h"
 #include "saver_app.h"
+#include "termination.h"
 #include "windows.h"
 
 namespace {
@@ -41,9 +42,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelvane-saver: %s\n", hack.error.c_str());
         return 2;
     }
-    platform::ProgramSession session(argc, argv, hack.host);
-    if (hack.host) arguments = {arguments[0], "/s"};  // the full saver, in the daemon's window
-    saver::SaverApp app(config::MakeConfigurationSheet);
-    if (!app.InitInstance(arguments)) return 0;
-    return platform::RunMessageLoop();
+    int status = 0;
+    {
+        platform::ProgramSession session(argc, argv, hack.host);
+        if (hack.host) arguments = {arguments[0], "/s"};  // the full saver, in the daemon's window
+        saver::SaverApp app(config::MakeConfigurationSheet);
+        if (app.InitInstance(arguments)) status = platform::RunMessageLoop();
+    }
+    platform::EndBySignalIfAsked();
+    return status;
 }

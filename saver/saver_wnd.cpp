@@ -77,6 +77,7 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: return OnCreate();
     case WM_ERASEBKGND: return OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+    case WM_SIZE: OnSize(); return 0;
     case WM_PAINT: OnPaint(); return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
@@ -431,6 +432,32 @@ BOOL SaverWnd::OnEraseBkgnd(HDC dc) {
     }
     firstPaint_ = false;
     return FALSE;
+}
+
+void SaverWnd::OnSize() {
+    if (!memory_ || !loaded_) return;  // still being created: creation lays it out
+    if (view_.inProgress) {
+        // An effect is drawing on the old layout: it stops, and the new one follows after it.
+        view_.abort = true;
+        PostMessage(hwnd_, WM_SIZE, 0, 0);
+        return;
+    }
+    GetWindowRect(GetDesktopWindow(), &desktop_);
+    if (marqueeShown_) {
+        marquee_.Layout(hwnd_, *marqueeFont_, desktop_, backColor_);
+        desktop_.bottom -= marquee_.height();
+    }
+    GetClientRect(hwnd_, &area_);
+    if (!preview_ && marqueeShown_) area_.bottom -= marquee_.height();
+    if (!LoadPicture(app_.settings.CurrentFile)) ReplacePicture(nullptr);
+    previousShown_ = ShownSize{area_.width(), area_.height()};
+    previousPosition_ = POINT{0, 0};
+    WindowDC dc(hwnd_);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    FillRect(dc, &client, backgroundBrush_.get());
+    DrawPicture(dc, false);
+    if (marqueeShown_) StepMarquee(true, false);
 }
 
 void SaverWnd::OnPaint() {

@@ -90,6 +90,9 @@ protected:
 
     int OnCreate();
     BOOL OnEraseBkgnd(HDC dc);
+    // The window has a new size (a host window or the screen changed): the picture area, the
+    // marquee strip and the picture's size and place follow, and the whole window is redrawn.
+    void OnSize();
     void OnPaint();
     void OnTimer(std::uintptr_t id);
     void OnDestroy();

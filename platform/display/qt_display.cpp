@@ -21,6 +21,7 @@
 #include "window_record.h"
 #include "windows.h"
 #include "x11_probe.h"
+#include "x11_screen_saver_suspension.h"
 
 namespace platform {
 
@@ -136,7 +137,13 @@ void QtDisplay::windowCreated(HWND window) {
     windows_[window] = std::move(native);
 }
 
-void QtDisplay::windowDestroyed(HWND window) { windows_.erase(window); }
+void QtDisplay::windowDestroyed(HWND window) {
+    windows_.erase(window);
+    if (window == fullScreenWindow_) {
+        fullScreenWindow_ = nullptr;
+        serverSaverSuspension_.reset();
+    }
+}
 
 void QtDisplay::windowShown(HWND window, bool visible) {
     auto it = windows_.find(window);
@@ -154,6 +161,11 @@ void QtDisplay::windowShown(HWND window, bool visible) {
         native.setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
         native.showFullScreen();
         native.requestActivate();
+        if (QGuiApplication::platformName() == "xcb") {
+            fullScreenWindow_ = window;
+            if (!serverSaverSuspension_) serverSaverSuspension_ = X11ScreenSaverSuspension::Begin();
+            else serverSaverSuspension_->reset();
+        }
     } else {
         native.show();
     }

@@ -12,6 +12,7 @@ namespace platform {
 
 class NativeWindow;
 class X11Probe;
+class X11ScreenSaverSuspension;
 
 class QtDisplay : public DisplayBackend {
 public:
@@ -47,6 +48,9 @@ private:
 
     std::map<HWND, std::unique_ptr<NativeWindow>> windows_;
     std::unique_ptr<X11Probe> x11_;
+    // While a full-screen window shows on X11, the server's own saver stays off it.
+    HWND fullScreenWindow_ = nullptr;
+    std::unique_ptr<X11ScreenSaverSuspension> serverSaverSuspension_;
     std::unique_ptr<QTimer> wakeTimer_;
     std::unique_ptr<QTimer> hostWatch_;
     bool cursorVisible_ = true;

@@ -142,12 +142,22 @@ void X11HostDisplay::wait(std::optional<std::uint64_t> deadline) {
     // A round trip to the server: asked at most every check period, not at every wait.
     const bool checkDue = !hostGone_ && now - lastHostCheck_ >= kHostCheckMicros;
     if (checkDue) lastHostCheck_ = now;
-    if (checkDue && !probe_.clientRect(host_)) {
+    const std::optional<RECT> host = checkDue ? probe_.clientRect(host_) : std::nullopt;
+    if (checkDue && !host) {
         hostGone_ = true;
         // Closed through their queues: the windows may be in the middle of drawing.
         for (const auto& record : SurfaceWindows())
             if (!record->parent) PostMessage(record->handle, WM_CLOSE, 0, 0);
         return;
+    }
+    if (host && (host->width() != width_ || host->height() != height_)) {
+        // The host is this program's screen: a new size is a display change for its windows.
+        width_ = host->width();
+        height_ = host->height();
+        dirty_ = screenRect();
+        for (const auto& record : SurfaceWindows())
+            if (!record->parent)
+                PostMessage(record->handle, WM_DISPLAYCHANGE, 32, LPARAM((height_ << 16) | (width_ & 0xFFFF)));
     }
     std::uint64_t until = now + kHostCheckMicros;
     if (deadline && *deadline < until) until = *deadline;

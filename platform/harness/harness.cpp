@@ -305,10 +305,18 @@ ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowR
     if (!display) Fail(std::string("KELVANE_DISPLAY must be headless, headless:WxH or headless:WxH:DEPTH, not '") +
                        Getenv("KELVANE_DISPLAY") + "'");
     display_ = *display;
-    // Without a display Qt still serves the dialogs, offscreen; our pixels are never scaled.
-    // A hack draws into another program's window: Qt serves nothing on the screen then.
-    if (display_.headless || host || (!*Getenv("DISPLAY") && !*Getenv("WAYLAND_DISPLAY")))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // A program started where no display can be reached says so and ends, rather than run
+    // unseen on an offscreen surface until somebody kills it.
+    if (!display_.headless && !host) {
+        if (!*Getenv("DISPLAY") && !*Getenv("WAYLAND_DISPLAY"))
+            Fail("cannot open display: neither DISPLAY nor WAYLAND_DISPLAY is set "
+                 "(KELVANE_DISPLAY=headless runs without a display)");
+        if (!*Getenv("WAYLAND_DISPLAY") && !X11HostDisplay::RootWindowId())
+            Fail(std::string("cannot open display ") + Getenv("DISPLAY"));
+    }
+    // Headless, Qt still serves the dialogs, offscreen; our pixels are never scaled. A hack draws
+    // into another program's window: Qt serves nothing on the screen then.
+    if (display_.headless || host) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     else if (*Getenv("DISPLAY") && !*Getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "xcb", 1);  // host windows of previews and hacks are X11 windows
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);

@@ -1,6 +1,7 @@
 #include "termination.h"
 
 #include <csignal>
+#include <pthread.h>
 #include <fcntl.h>
 #include <memory>
 #include <thread>
@@ -15,7 +16,7 @@ namespace platform {
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
-volatile std::sig_atomic_t gSignalled = 0;
+volatile std::sig_atomic_t gSignalled = 0;  // the signal that asked for the end, 0 for none
 
 void OnSignal(int number) {
     if (gSignalled) {  // asked twice: the orderly end did not come
@@ -23,7 +24,7 @@ void OnSignal(int number) {
         std::raise(number);
         return;
     }
-    gSignalled = 1;
+    gSignalled = number;
     const char byte = char(number);
     [[maybe_unused]] auto written = ::write(gSignalPipe[1], &byte, 1);
 }
@@ -43,6 +44,20 @@ void EndOnTerminationSignals() {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaction(number, &action, nullptr);
+}
+
+void EndBySignalIfAsked() {
+    const int number = gSignalled;
+    if (!number) return;
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+    sigset_t unblocked;
+    sigemptyset(&unblocked);
+    sigaddset(&unblocked, number);
+    pthread_sigmask(SIG_UNBLOCK, &unblocked, nullptr);
+    std::raise(number);
 }
 
 }  // namespace platform

@@ -7,5 +7,9 @@ namespace platform {
 // From now on the first SIGTERM, SIGINT or SIGHUP ends the program through its main thread's
 // queue (RequestProgramEnd); a second one ends it at once.
 void EndOnTerminationSignals();
+// After the orderly end: when a signal asked for it, the program now ends by that signal's default
+// action, so whoever started it sees "killed by SIGTERM" rather than a normal exit. Otherwise it
+// returns.
+void EndBySignalIfAsked();
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -82,6 +83,28 @@ TEST(RunModeTest, AMistakeInTheHarnessVariablesIsReported) {
     EXPECT_EQ(saver->wait(20000), 2);
     auto scripted = StartSaver(root, {{"/s"}, "at soon quit\n", {"KELVANE_DISPLAY=headless"}});
     EXPECT_EQ(scripted->wait(20000), 2);
+}
+
+TEST(RunModeTest, WithoutADisplayItSaysSoAndEnds) {
+    TempRoot root;
+    const auto run = [&](const std::string& display, const std::string& mode) {
+        const auto errors = root.path() / "stderr";
+        testing_support::ChildProcess saver(
+            "/bin/sh", {"-c", "unset WAYLAND_DISPLAY KELVANE_DISPLAY; " + display + " exec \"$0\" $1 2>\"$2\"",
+                        KELVANE_SAVER_PATH, mode, errors.string()});
+        const int status = saver.wait(20000);
+        if (status == -1) saver.kill(SIGKILL);
+        std::ifstream in(errors);
+        return std::pair{status, std::string(std::istreambuf_iterator<char>(in), {})};
+    };
+    for (const char* mode : {"/s", ""}) {
+        const auto [status, errors] = run("unset DISPLAY;", mode);
+        EXPECT_EQ(status, 2) << "mode '" << mode << "'";
+        EXPECT_NE(errors.find("cannot open display"), std::string::npos) << errors;
+    }
+    const auto [status, errors] = run("export DISPLAY=:97;", "/s");  // no server there
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(errors.find("cannot open display :97"), std::string::npos) << errors;
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <thread>
 
 #include "programs.h"
@@ -37,6 +39,15 @@ protected:
         return xvfb_->waitForColour(x, y, colour, timeoutMs);
     }
 
+    // SIGTERM ends the hack in order (its window's registration taken away, as its destruction
+    // does) and then by the signal, as a daemon expects of the programs it stops.
+    static void ExpectAnOrderlyEndBySigterm(ChildProcess& saver, const TempRoot& root) {
+        saver.kill(SIGTERM);
+        EXPECT_EQ(saver.wait(10000), 128 + SIGTERM) << "the hack did not end by the signal";
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path() / "run"))
+            EXPECT_NE(entry.path().extension(), ".info") << "left registered: " << entry.path();
+    }
+
     int depth_ = 24;
     std::unique_ptr<testing_support::XvfbServer> xvfb_;
     std::string displayName_;
@@ -59,6 +70,25 @@ TEST_F(X11DisplayTest, RunModeCoversTheScreenAndARealKeyEndsIt) {
     XTestFakeKeyEvent(display_, escape, False, 0);
     XFlush(display_);
     EXPECT_EQ(saver->wait(10000), 0);
+}
+
+TEST_F(X11DisplayTest, TheServersOwnSaverNeverCoversTheSaver) {
+    // As a launcher on the server's idle timer has it: the server's saver (its pattern, as with
+    // `xset s noblank`) comes on first, and starts ours.
+    XSetScreenSaver(display_, 1, 0, DontPreferBlanking, AllowExposures);
+    for (int waited = 0; waited < 10000 && !xvfb_->serverSaverOn(); waited += 50)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(xvfb_->serverSaverOn());
+    TempRoot root;
+    StoreSetting("BackColor", 0x000000C0);  // red 0xC0
+    auto saver = StartSaver(root, {{"/s"}, "", environment()});
+    ASSERT_TRUE(waitForColour(2, 2, 0xC00000, 15000)) << "the server's saver stayed over the saver";
+    // Well past the server's one-second timeout, it has not come back over the picture.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_FALSE(xvfb_->serverSaverOn());
+    EXPECT_EQ(pixelAt(2, 2), 0xC00000u);
+    saver->kill(SIGTERM);
+    saver->wait(10000);
 }
 
 TEST_F(X11DisplayTest, KeysWithoutAMeaningOfTheirOwnEndTheSaverToo) {
@@ -139,8 +169,35 @@ TEST_F(X11DisplayTest, AsAHackItDrawsTheFullSaverIntoTheDaemonsWindowAndEndsOnSi
     EXPECT_EQ(TopLevelWindows(display_), windowsBefore) << "the hack made a window of its own";
     EXPECT_EQ(saver->wait(0), -1);
 
-    saver->kill(SIGTERM);
-    EXPECT_EQ(saver->wait(10000), 0) << "the hack did not end in order";
+    ExpectAnOrderlyEndBySigterm(*saver, root);
+}
+
+TEST_F(X11DisplayTest, AHackFollowsItsWindowsNewSize) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x00C0C000);  // teal
+    StoreSetting("FontColor", 0x000000FF);  // red marquee text
+    StoreSetting("ShowTicker", 1);
+    StoreSetting("MaxWidth", 500);
+    ChildProcess host(HelperPath("x_host_window"), {"320", "240"}, environment());
+    const std::string id = host.readLine(10000);
+    ASSERT_FALSE(id.empty());
+    auto saver = StartSaver(root, {{"-window-id", id}, "", environment()});
+    ASSERT_TRUE(waitForColour(41, 31, 0x00C0C0, 15000)) << "the hack never drew into the window";
+    // The daemon grows its window, as when the screen changes or its preview is resized.
+    XResizeWindow(display_, Window(std::stoul(id)), 640, 480);
+    XFlush(display_);
+    EXPECT_TRUE(waitForColour(40 + 639, 30 + 300, 0x00C0C0, 5000)) << "the new part stayed undrawn";
+    // The marquee runs along the new bottom.
+    bool marqueeAtTheBottom = false;
+    for (int waited = 0; waited < 10000 && !marqueeAtTheBottom; waited += 100) {
+        for (int x = 0; x < 640 && !marqueeAtTheBottom; x += 2)
+            for (int y = 480 - 24; y < 480 && !marqueeAtTheBottom; ++y)
+                marqueeAtTheBottom = pixelAt(40 + x, 30 + y) == 0xFF0000u;
+        if (!marqueeAtTheBottom) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(marqueeAtTheBottom) << "no marquee text along the new bottom";
+    ExpectAnOrderlyEndBySigterm(*saver, root);
+    EXPECT_EQ(ReadSetting("MaxWidth"), 500);  // the host's size is never stored
 }
 
 TEST_F(X11DisplayTest, AHackEndsWithItsWindowAndRefusesABadWindowId) {
@@ -193,6 +250,5 @@ TEST_F(X11SixteenBitDisplayTest, AHackConvertsItsColoursForTheServersFormat) {
     const unsigned long teal = (47ul << 5) | 23ul;
     ASSERT_TRUE(waitForColour(41, 31, teal, 15000)) << "found " << std::hex << pixelAt(41, 31);
     EXPECT_TRUE(waitForColour(40 + 639, 30 + 479, teal, 5000)) << std::hex << pixelAt(40 + 639, 30 + 479);
-    saver->kill(SIGTERM);
-    EXPECT_EQ(saver->wait(10000), 0);
+    ExpectAnOrderlyEndBySigterm(*saver, root);
 }

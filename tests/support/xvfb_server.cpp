@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/scrnsaver.h>
 #include <chrono>
 #include <thread>
 
@@ -33,6 +34,12 @@ XvfbServer::XvfbServer(int width, int height, int depth) : depth_(depth) {
 
 XvfbServer::~XvfbServer() {
     if (display_) XCloseDisplay(display_);
+}
+
+bool XvfbServer::serverSaverOn() const {
+    XScreenSaverInfo info{};
+    XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), &info);
+    return info.state == ScreenSaverOn;
 }
 
 unsigned long XvfbServer::pixelAt(int x, int y) const {

@@ -27,6 +27,8 @@ public:
     bool waitForColour(int x, int y, unsigned long colour, int timeoutMs) const;
     // Presses and releases the key (an X keysym) through the XTEST extension, as a person would.
     void pressKey(unsigned long keysym) const;
+    // Whether the server's own screen saver is on (blanking or showing its pattern).
+    bool serverSaverOn() const;
 
 private:
     int depth_;
