@@ -11,13 +11,13 @@ namespace config {
 void CamRows::Load(std::string_view camList) {
     rows_ = sources::ParseCamList(camList);
     // A flag other than "1" is an unchecked box, and is written back as "0".
-    for (CamRecord& record : rows_) record.Selected = record.Selected == "1" ? "1" : "0";
+    for (CamRecord& record : rows_) record.Selected.assign(1, record.Selected == "1" ? '1' : '0');
     selected_ = -1;
 }
 
 std::string CamRows::Save() const { return sources::FormatCamList(rows_); }
 
-void CamRows::setChecked(int index, bool checked) { rows_.at(size_t(index)).Selected = checked ? "1" : "0"; }
+void CamRows::setChecked(int index, bool checked) { rows_.at(size_t(index)).Selected.assign(1, checked ? '1' : '0'); }
 
 int CamRows::CountChecked() const {
     return int(std::count_if(rows_.begin(), rows_.end(), [](const CamRecord& record) { return record.Selected == "1"; }));

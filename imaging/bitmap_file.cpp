@@ -61,7 +61,10 @@ PackedDib PackBitmapAsDib(HBITMAP bitmap, HPALETTE palette) {
     GetDIBits(screen, bitmap, 0, UINT(header.biHeight), nullptr, info, DIB_RGB_COLORS);
     if (info->bmiHeader.biSizeImage == 0)
         info->bmiHeader.biSizeImage = DWORD(DibRowBytes(header.biWidth, header.biBitCount) * header.biHeight);
-    dib.resize(dib.size() + info->bmiHeader.biSizeImage);
+    // Header and table, then room for the pixels, in one allocation of the final size.
+    PackedDib whole(sizeof header + tableBytes + size_t(info->bmiHeader.biSizeImage));
+    std::memcpy(whole.data(), dib.data(), sizeof header + tableBytes);
+    dib = std::move(whole);
     info = reinterpret_cast<BITMAPINFO*>(dib.data());
     const int rows = GetDIBits(screen, bitmap, 0, UINT(header.biHeight), dib.data() + sizeof header + tableBytes, info,
                                DIB_RGB_COLORS);

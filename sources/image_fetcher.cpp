@@ -178,6 +178,8 @@ void CImageFetcher::RunFetch() {
         return finish();
     }
     state_.PendingRequest = request;
+    // A cancel that came before the request could be reached breaks it off now.
+    if (state_.CancelRequested) InternetCancelRequest(request);
     const bool withUser = !address_.user.empty();
     const BOOL sent = withUser ? HttpSendRequest(request, nullptr, 0, nullptr, 0)
                                : HttpSendRequestEx(request, nullptr, nullptr, HSR_SYNC, 0);

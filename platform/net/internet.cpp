@@ -107,7 +107,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
     if (line.empty()) {
         const bool redirect = request->status >= 300 && request->status < 400 && request->headers.count("location");
-        if (!redirect) request->headersDone = true;
+        // An interim answer (100 Continue, 103 Early Hints) comes before the final one.
+        const bool interim = request->status >= 100 && request->status < 200;
+        if (!redirect && !interim) request->headersDone = true;
         return length;
     }
     const size_t colon = line.find(':');

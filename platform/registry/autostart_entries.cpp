@@ -22,7 +22,7 @@ std::string DesktopEntryExecArgument(const std::string& argument) {
     static constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
     std::string exec = argument;
     if (argument.find_first_of(kReserved) != std::string::npos) {
-        exec = "\"";
+        exec.assign(1, '"');
         for (char c : argument) {
             if (c == '"' || c == '`' || c == '$' || c == '\\') exec += '\\';
             exec += c;

@@ -66,6 +66,7 @@ TEST(RegFileTest, WhatItWritesReadsBackUnchanged) {
     values["Bytes"] = {REG_SZ, "latin1 \xe9 and broken \xc3"};
     values["Wide"] = {REG_SZ, "snow \xe2\x98\x83 and clef \xf0\x9d\x84\x9e"};
     values["Empty"] = {REG_SZ, ""};
+    values["Folder\\"] = {REG_SZ, "C:\\Images\\"};  // a backslash just before the closing quote
     values["Dword"] = {REG_DWORD, Dword(0x80000000u)};
     values["Binary"] = {REG_BINARY, std::string("\0\x01\xff", 3)};
     values["EmptyBinary"] = {REG_BINARY, ""};

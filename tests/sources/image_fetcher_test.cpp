@@ -226,6 +226,12 @@ TEST_F(ImageFetcherTest, AnErrorAnswerIsNeverThePictureWhateverItCarries) {
         EXPECT_EQ(answer.result, kFetchError) << status;
     }
     EXPECT_EQ(fetch(server_.url("/a?body=jpg&status=203")).result, kFetchSuccess);
+    // An interim answer is not the answer: the final one after it is.
+    for (const char* interim : {"100", "103"}) {
+        const Outcome answer = fetch(server_.url(std::string("/a?interim=") + interim));
+        EXPECT_EQ(answer.result, kFetchSuccess) << interim;
+        EXPECT_EQ(answer.body, SampleJpeg()) << interim;
+    }
 }
 
 TEST_F(ImageFetcherTest, ABodyEndsAtItsLengthOnAConnectionTheServerKeepsOpen) {
@@ -258,6 +264,14 @@ TEST_F(ImageFetcherTest, ACancelEndsAStalledBodyAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(500));
     EXPECT_EQ(current_.result, kFetchCancelled);
     EXPECT_EQ(current_.bytes, 300u);
+    // A cancel that comes before the request is under way is not lost: a server that never
+    // answers cannot hold the fetch for the connection limits.
+    fetcher_->ReleaseBuffer();
+    done_ = false;
+    state_.CancelRequested = 1;
+    ASSERT_EQ(fetcher_->StartFetch(server_.url("/a?mute=1"), ""), 0);
+    ASSERT_TRUE(testing_support::PumpUntil(window_, [this] { return done_; }));
+    EXPECT_EQ(current_.result, kFetchCancelled);
     // The same for a fetcher destroyed while its body stalls.
     fetcher_->ReleaseBuffer();
     state_.CancelRequested = 0;

@@ -224,6 +224,7 @@ void PictureServer::serve(int client) {
         if (given == request.headers.end() || given->second != "Basic " + Base64(options["auth"]))
             return Respond(client, 401, "Unauthorized", "WWW-Authenticate: Basic realm=\"cams\"\r\n", "<html>401</html>");
     }
+    if (options.count("mute")) return WaitForPeerToClose(client, stopping_);  // never a word back
     if (options.count("ref") && request.headers["referer"] != options["ref"])
         return Respond(client, 403, "Forbidden", "", "<html>403</html>");
     const int status = options.count("status") ? std::atoi(options["status"].c_str()) : 200;
@@ -251,8 +252,12 @@ void PictureServer::serve(int client) {
         type = "image/jpeg";
     }
     if (options.count("type")) type = options["type"];
-    std::string headers = "HTTP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Status") +
-                          "\r\nServer: kelvane-picture-server\r\n";
+    // An interim answer first (as some servers and proxies send 103 Early Hints) when asked.
+    std::string headers = options.count("interim") ? "HTTP/1.1 " + options["interim"] + " Interim\r\n"
+                                                     "Link: </cam.css>; rel=preload\r\n\r\n"
+                                                   : "";
+    headers += "HTTP/1.0 " + std::to_string(status) + (status == 200 ? " OK" : " Status") +
+               "\r\nServer: kelvane-picture-server\r\n";
     if (options.count("keep")) headers += "Connection: keep-alive\r\n";
     if (options["encoding"] == "gzip") {
         body = Gzip(body);
