@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "picture_orientation.h"
 #include "trace.h"
 #include "unique_file.h"
 
@@ -107,6 +108,7 @@ BOOL CJpegImageImpl::ReadFile(const std::string& name) {
     jpeg_create_decompress(&decoder);
     decoder.mem->max_memory_to_use = kDecoderMemoryLimit;
     jpeg_stdio_src(&decoder, file.get());
+    jpeg_save_markers(&decoder, JPEG_APP0 + 1, 0xFFFF);  // the Exif block says which way is up
     jpeg_read_header(&decoder, TRUE);
     if (!AcceptableSize(decoder, platform::RemainingBytes(file.get()))) {
         jpeg_destroy_decompress(&decoder);
@@ -145,12 +147,6 @@ BOOL CJpegImageImpl::ReadFile(const std::string& name) {
         jpeg_destroy_decompress(&decoder);
         return FALSE;
     }
-    if (grey) {
-        SetGrayPalette(256);
-    } else if (quantise) {
-        const int count = decoder.actual_number_of_colors;
-        SetPalette(count, decoder.colormap[0], decoder.colormap[1], decoder.colormap[2]);
-    }
     // Rows of the library's blue-green-red (or index) samples go straight into the DIB rows,
     // top line first; CMYK rows pass through one library row to be converted.
     JSAMPARRAY cmykRow = cmyk ? (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE,
@@ -166,6 +162,17 @@ BOOL CJpegImageImpl::ReadFile(const std::string& name) {
             JSAMPROW row = out;
             jpeg_read_scanlines(&decoder, &row, 1);
         }
+    }
+    int orientation = 1;
+    for (jpeg_saved_marker_ptr marker = decoder.marker_list; marker && orientation == 1; marker = marker->next)
+        if (marker->marker == JPEG_APP0 + 1) orientation = ExifOrientation(marker->data, marker->data_length);
+    ApplyOrientation(*this, orientation);
+    // The palette after the pixels are in place: turning the picture makes its store anew.
+    if (grey) {
+        SetGrayPalette(256);
+    } else if (quantise) {
+        const int count = decoder.actual_number_of_colors;
+        SetPalette(count, decoder.colormap[0], decoder.colormap[1], decoder.colormap[2]);
     }
     jpeg_finish_decompress(&decoder);
     jpeg_destroy_decompress(&decoder);
