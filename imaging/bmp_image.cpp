@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
+
 #include "unique_file.h"
 
 namespace imaging {
@@ -12,7 +14,51 @@ namespace {
 std::uint32_t Dword(const BYTE* p) { return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24); }
 std::uint16_t Word(const BYTE* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 
+// A run of 255 pixels takes two bytes: a file holds no more run-length pixels than this a byte.
+constexpr std::uint64_t kRunPixelsPerByte = 128;
 
+// Expands BI_RLE8 or BI_RLE4 runs into zeroed bottom-up rows. Pixels the runs skip keep index 0;
+// runs past the right edge or the last row are dropped; data that breaks off keeps what came.
+void ExpandRunLengths(const std::vector<BYTE>& runs, int bitCount, int width, int rows, size_t rowBytes, BYTE* target) {
+    int x = 0, y = 0;
+    const auto put = [&](unsigned index) {
+        if (x >= 0 && x < width && y < rows) {
+            BYTE& byte = target[size_t(y) * rowBytes + size_t(bitCount == 8 ? x : x / 2)];
+            if (bitCount == 8) byte = BYTE(index);
+            else byte = x % 2 ? BYTE((byte & 0xF0) | (index & 0x0F)) : BYTE((byte & 0x0F) | (index << 4));
+        }
+        ++x;
+    };
+    // The k-th pixel of a run of two-pixel bytes (RLE4) or of single-pixel bytes (RLE8).
+    const auto pixelOf = [bitCount](const BYTE* bytes, int k) -> unsigned {
+        return bitCount == 8 ? bytes[k] : (k % 2 ? bytes[k / 2] & 0x0F : bytes[k / 2] >> 4);
+    };
+    for (size_t at = 0; at + 1 < runs.size() && y < rows;) {
+        const BYTE count = runs[at], value = runs[at + 1];
+        at += 2;
+        if (count > 0) {  // count pixels of one value (RLE4: two alternating ones)
+            const BYTE repeated[2] = {value, value};
+            for (int k = 0; k < count; ++k) put(pixelOf(repeated, k % 2));
+            continue;
+        }
+        if (value == 0) {  // end of the row
+            x = 0;
+            ++y;
+        } else if (value == 1) {  // end of the picture
+            return;
+        } else if (value == 2) {  // move right and up
+            if (at + 1 >= runs.size()) return;
+            x += runs[at];
+            y += runs[at + 1];
+            at += 2;
+        } else {  // value pixels as they stand, padded to a whole word
+            const size_t bytes = bitCount == 8 ? value : (size_t(value) + 1) / 2;
+            if (at + bytes > runs.size()) return;
+            for (int k = 0; k < value; ++k) put(pixelOf(runs.data() + at, k));
+            at += bytes + (bytes % 2);
+        }
+    }
+}
 
 bool ReadExactly(std::FILE* file, void* into, size_t bytes) { return std::fread(into, 1, bytes, file) == bytes; }
 
@@ -62,11 +108,15 @@ BOOL CBmpImageImpl::ReadFile(const std::string& name) {
     }
     const long tableStart = start + long(headerSize);
 
-    // Only what can be drawn soundly: known depths, uncompressed or bit fields, sane sizes.
+    // Only what can be drawn soundly: known depths, uncompressed, bit fields or run lengths, sane sizes.
     const int bitCount = header.biBitCount;
     const bool knownDepth = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
     const bool bitFields = header.biCompression == BI_BITFIELDS;
-    if (!knownDepth || (header.biCompression != BI_RGB && !(bitFields && (bitCount == 16 || bitCount == 32)))) return FALSE;
+    const bool runLengths = (header.biCompression == BI_RLE8 && bitCount == 8) || (header.biCompression == BI_RLE4 && bitCount == 4);
+    if (!knownDepth || (header.biCompression != BI_RGB && !runLengths && !(bitFields && (bitCount == 16 || bitCount == 32))))
+        return FALSE;
+    if (runLengths && header.biHeight < 0) return FALSE;  // run lengths are only ever bottom-up
+    const DWORD storedImageBytes = header.biSizeImage;
     const bool topDown = header.biHeight < 0;
     const long long rows = topDown ? -(long long)header.biHeight : header.biHeight;
     if (header.biWidth <= 0 || rows <= 0 || !SizeAllowed(std::uint64_t(header.biWidth), std::uint64_t(rows))) return FALSE;
@@ -86,7 +136,13 @@ BOOL CBmpImageImpl::ReadFile(const std::string& name) {
     // The file header's offset counts from the file's first byte; without one the bits follow the table.
     const long bitsStart = bitsOffset > 0 ? bitsOffset : tableStart + tableBytes;
     // Never more memory than the file can fill.
-    if (bitsStart < 0 || bitsStart > fileSize || size_t(fileSize - bitsStart) < imageBytes) return FALSE;
+    if (bitsStart < 0 || bitsStart > fileSize) return FALSE;
+    const size_t bytesLeft = size_t(fileSize - bitsStart);
+    const size_t runBytes = storedImageBytes && storedImageBytes < bytesLeft ? storedImageBytes : bytesLeft;
+    if (runLengths ? !SizePlausible(std::uint64_t(header.biWidth), std::uint64_t(rows), runBytes, kRunPixelsPerByte)
+                   : bytesLeft < imageBytes)
+        return FALSE;
+    header.biCompression = runLengths ? BI_RGB : header.biCompression;  // stored expanded
 
     std::vector<BYTE> block;
     try {
@@ -109,7 +165,14 @@ BOOL CBmpImageImpl::ReadFile(const std::string& name) {
         }
     }
     BYTE* target = table + maskBytes + 4 * colours;
-    if (std::fseek(file.get(), bitsStart, SEEK_SET) != 0 || !ReadExactly(file.get(), target, imageBytes)) return FALSE;
+    if (std::fseek(file.get(), bitsStart, SEEK_SET) != 0) return FALSE;
+    if (runLengths) {
+        std::vector<BYTE> runs(runBytes);
+        if (!ReadExactly(file.get(), runs.data(), runs.size())) return FALSE;
+        ExpandRunLengths(runs, bitCount, header.biWidth, int(rows), rowBytes, target);
+    } else if (!ReadExactly(file.get(), target, imageBytes)) {
+        return FALSE;
+    }
     if (topDown) {
         std::vector<BYTE> swap(rowBytes);
         for (size_t top = 0, bottom = size_t(rows) - 1; top < bottom; ++top, --bottom) {

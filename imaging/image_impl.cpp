@@ -75,14 +75,20 @@ int CImageImpl::Create(int newWidth, int newHeight, int newDepth, int newColorTy
     return effWidth;
 }
 
+// Pixels of 1 and 4 bits share a byte, the leftmost in its high bits.
 int CImageImpl::GetIndex(int x, int y) const {
     if (depth > 8 || !bits || !Inside(x, y)) return -1;
-    return bits[size_t(y) * size_t(effWidth) + size_t(x * depth / 8)];
+    const BYTE byte = bits[size_t(y) * size_t(effWidth) + size_t(x) * size_t(depth) / 8];
+    const int shift = 8 - depth - (x * depth) % 8;
+    return (byte >> shift) & ((1 << depth) - 1);
 }
 
 BOOL CImageImpl::SetIndex(int x, int y, int index) {
     if (depth > 8 || !bits || !Inside(x, y)) return FALSE;
-    bits[size_t(y) * size_t(effWidth) + size_t(x * depth / 8)] = BYTE(index);
+    BYTE& byte = bits[size_t(y) * size_t(effWidth) + size_t(x) * size_t(depth) / 8];
+    const int shift = 8 - depth - (x * depth) % 8;
+    const int mask = ((1 << depth) - 1) << shift;
+    byte = BYTE((byte & ~mask) | ((index << shift) & mask));
     return TRUE;
 }
 

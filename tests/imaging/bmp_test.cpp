@@ -14,7 +14,47 @@ IndexedPicture EightBit() {
 
 void Patch32(std::string& bytes, size_t at, std::uint32_t value) { std::memcpy(bytes.data() + at, &value, 4); }
 
+// A run-length BMP (compression 1 with 8 bits, 2 with 4) of black, red, green, blue.
+std::string RunLengthBmp(int width, int height, int bitCount, const std::string& runs) {
+    std::string info(40, '\0');
+    Patch32(info, 0, 40);
+    Patch32(info, 4, std::uint32_t(width));
+    Patch32(info, 8, std::uint32_t(height));
+    info[12] = 1;
+    info[14] = char(bitCount);
+    Patch32(info, 16, bitCount == 8 ? 1 : 2);
+    Patch32(info, 20, std::uint32_t(runs.size()));
+    Patch32(info, 32, 4);  // colours used
+    const std::string table = std::string("\0\0\0\0\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 16);
+    std::string header = "BM" + std::string(12, '\0');
+    Patch32(header, 2, std::uint32_t(14 + 40 + 16 + runs.size()));
+    Patch32(header, 10, 14 + 40 + 16);
+    return header + info + table + runs;
+}
+
 }  // namespace
+
+TEST_F(ImagingTest, RunLengthBmpsAreDecoded) {
+    const Rgb black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+    const auto expectRows = [&](const CImageFile& image, const std::vector<std::vector<Rgb>>& rows) {
+        ASSERT_EQ(image.GetWidth(), int(rows[0].size()));
+        ASSERT_EQ(image.GetHeight(), int(rows.size()));
+        for (size_t y = 0; y < rows.size(); ++y)
+            for (size_t x = 0; x < rows[y].size(); ++x) EXPECT_EQ(rgbAt(image, int(x), int(y)), rows[y][x]) << x << "," << y;
+    };
+    // Bottom row: a run of three reds, one green, end of row; top row: three pixels as they
+    // stand (padded to a word), one black run, end of picture.
+    const std::string rle8("\x03\x01\x01\x02\x00\x00" "\x00\x03\x02\x01\x02\x00" "\x01\x00\x00\x01", 16);
+    expectRows(*load(file("r8.bmp", RunLengthBmp(4, 2, 8, rle8))), {{green, red, green, black}, {red, red, red, green}});
+    // Bottom row: four pixels alternating red and green; top row: a move one right, then blue,
+    // black, blue; the skipped pixel stays black.
+    const std::string rle4("\x04\x12\x00\x00" "\x00\x02\x01\x00" "\x03\x30\x00\x01", 12);
+    expectRows(*load(file("r4.bmp", RunLengthBmp(4, 2, 4, rle4))), {{black, blue, black, blue}, {red, green, red, green}});
+    // Runs past the edges are dropped; a huge picture in a few bytes is refused.
+    const std::string wide("\xFF\x01\x00\x01", 4);
+    expectRows(*load(file("w.bmp", RunLengthBmp(2, 1, 8, wide))), {{red, red}});
+    EXPECT_EQ(load(file("h.bmp", RunLengthBmp(4000, 4000, 8, std::string("\x00\x01", 2))))->GetWidth(), 0);
+}
 
 TEST_F(ImagingTest, BmpFilesOfEveryLayoutLoadWithTheirColours) {
     const TruePicture picture = Gradient(5, 3);
@@ -59,7 +99,7 @@ TEST_F(ImagingTest, HostileBmpFilesEndAsEmptyPictures) {
     cases.push_back({"zero height", patched(22, 0)});
     cases.push_back({"bits past the end", patched(10, 100000)});
     cases.push_back({"too many colours", patched(46, 4000)});
-    cases.push_back({"run-length compression", patched(30, 1)});
+    cases.push_back({"4-bit run lengths in an 8-bit picture", patched(30, 2)});
     std::string oddDepth = good;
     oddDepth[28] = 7;
     cases.push_back({"unknown bit count", oddDepth});
