@@ -53,10 +53,23 @@ int SaverWnd::SetImageAsWallpaper(int trigger) {
     } else {
         quality = false;
     }
+    // A file that could not be written leaves the one before (or none): the desktop is not
+    // pointed at it, and nothing claims success.
+    const auto writtenAt = [&path] {
+        std::error_code error;
+        const auto time = std::filesystem::last_write_time(path, error);
+        return error ? std::filesystem::file_time_type::min() : time;
+    };
+    const auto before = writtenAt();
     desktop::SaveWallpaperBitmap(*picture_, width, height, path, quality);
+    if (writtenAt() == before) {
+        DebugTrace("wallpaper: %s could not be written\n", path.c_str());
+        return 0;
+    }
     const int accepted = desktop::WriteWallpaperSettings(path, s.WallDisplay);
     DebugTrace("wallpaper: %s written at %dx%d; the desktop %s it\n", path.c_str(), width, height,
                accepted ? "shows" : "did not take");
+    if (!accepted) return 0;
     if (s.CheckTransIcon) desktop::SetIconTextTransparent(1, 0);
     return 1;
 }

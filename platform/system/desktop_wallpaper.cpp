@@ -46,16 +46,18 @@ void Remember(const std::string& desktop, const WallpaperSettings& settings) {
     fs::rename(temporary, path, error);
 }
 
-// Remembers what the desktop shows unless something is remembered already. A desktop that
-// already shows the file (remembered state lost) counts as showing its defaults.
-void RememberOnce(WallpaperSetter& setter, const fs::path& file) {
-    if (Remembered(setter.desktop())) return;
+// Remembers what the desktop shows whenever it is not the saver's file: the user may have chosen
+// another picture since the saver's last change, and that is what removing gives back. A desktop
+// that shows the file keeps what is remembered, or, with nothing remembered (state lost), counts
+// as showing its defaults.
+void RememberUnlessShowingFile(WallpaperSetter& setter, const fs::path& file) {
     auto shown = setter.current();
     if (!shown) return;
     const std::string uri = FileUri(file);
     const bool showsFile = std::any_of(shown->begin(), shown->end(), [&](const auto& setting) {
         return setting.second.find(file.string()) != std::string::npos || setting.second.find(uri) != std::string::npos;
     });
+    if (showsFile && Remembered(setter.desktop())) return;
     if (showsFile) shown->clear();
     Remember(setter.desktop(), *shown);
 }
@@ -68,7 +70,7 @@ BOOL ShowWallpaper(const fs::path& file) {
     for (auto& setter : WallpaperSettersFor(desktop, GetUserFolders().data)) {
         if (!setter->available()) continue;
         tried = true;
-        RememberOnce(*setter, file);
+        RememberUnlessShowingFile(*setter, file);
         if (setter->show(file, tiled)) {
             DebugTrace("wallpaper: %s shows %s (%s)\n", desktop.c_str(), file.c_str(), tiled ? "tiled" : "centred");
             return TRUE;

@@ -10,8 +10,8 @@ constexpr UINT SPIF_UPDATEINIFILE = 0x01;
 constexpr UINT SPIF_SENDWININICHANGE = 0x02;
 
 // SPI_SETDESKWALLPAPER with a picture path: the running desktop shows it, tiled when the
-// current user's "Control Panel\desktop" value "TileWallpaper" is "1", else centred. Before the
-// first change on a desktop, what it showed is remembered (once: setting again keeps that).
+// current user's "Control Panel\desktop" value "TileWallpaper" is "1", else centred. What the
+// desktop showed is remembered before each change, unless it already showed the picture.
 // With an empty path: the remembered wallpaper is put back and forgotten; with nothing
 // remembered nothing changes. FALSE when no setter of the desktop worked (the cause goes to the
 // debug trace) and for every other action.

@@ -107,6 +107,20 @@ TEST_F(WallpaperSettersTest, GnomeNamesTheBitmapAndRemovingGivesThePreviousWallp
     EXPECT_EQ(gnome.settings("gsettings"), restored);
 }
 
+TEST_F(WallpaperSettersTest, RemovingGivesBackThePictureTheUserChoseSinceTheFirstChange) {
+    StandInDesktop gnome(root_.path() / "desktop", "GNOME");
+    gnome.gsettings(kGnomeBefore);
+    writeBitmap();
+    ASSERT_EQ(desktop::WriteWallpaperSettings(bitmap(), 0), 1);
+    // The user picks a picture of their own; a later run of the saver sets its picture again.
+    gnome.gsettings("org.gnome.desktop.background picture-uri='file:///home/me/chosen.jpg'\n");
+    ASSERT_EQ(desktop::WriteWallpaperSettings(bitmap(), 0), 1);
+    ASSERT_EQ(desktop::RemoveWallpaper(), 1);
+    const std::string restored = gnome.settings("gsettings");
+    EXPECT_NE(restored.find("picture-uri='file:///home/me/chosen.jpg'"), std::string::npos) << restored;
+    EXPECT_EQ(restored.find("old.jpg"), std::string::npos) << restored;
+}
+
 TEST_F(WallpaperSettersTest, MateTakesAPlainPathAndCinnamonItsOwnSchema) {
     {
         StandInDesktop mate(root_.path() / "mate", "MATE");

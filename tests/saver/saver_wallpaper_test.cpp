@@ -68,6 +68,22 @@ TEST_F(SaverWallpaperTest, EachModeActsOnItsOwnTriggerOnly) {
     EXPECT_NE(gnome_->settings("gsettings").find("Ostrel%20Screen%20Saver.bmp"), std::string::npos);
 }
 
+TEST_F(SaverWallpaperTest, NothingClaimsSuccessWhenTheFileOrTheDesktopFails) {
+    set("WallMode", 2);
+    // Something that is no file stands where the bitmap goes: nothing can be written there.
+    fs::create_directories(Bitmap());
+    SaverWnd& window = start();
+    EXPECT_EQ(trigger(window, kWallpaperOnKey), 0);
+    EXPECT_EQ(gnome_->settings("gsettings").find("Ostrel"), std::string::npos);  // never pointed at it
+    fs::remove(Bitmap());
+    // Written, but no desktop takes it.
+    gnome_.reset();
+    testing_support::StandInDesktop refusing(root_.path() / "refusing", "GNOME");
+    refusing.failing("gsettings");
+    EXPECT_EQ(trigger(window, kWallpaperOnKey), 0);
+    EXPECT_TRUE(fs::exists(Bitmap()));
+}
+
 TEST_F(SaverWallpaperTest, StretchingFitsTheDesktopAndOwnSizeKeepsThePictures) {
     set("WallMode", 2);
     set("InterStretch", 1);
