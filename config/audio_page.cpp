@@ -26,14 +26,14 @@ constexpr const char* kPlayerInfoPage = "http://www.vessory.example/player.htm";
 constexpr WPARAM kMusicCanPlay = 1, kMusicClose = 98;
 constexpr LRESULT kMusicPlayerReady = 10;
 
-// The formats the music companion plays, as the file dialog's filters.
+// The formats the music companion plays, as the file dialog's filters. MIDI files are not
+// offered: its player has no synthesizer to play them with.
 QStringList MusicFilters() {
-    return {"All Formats (*.mp3 *.m3u *.wma *.wax *.wav *.mid *.midi *.rmi *.aif *.aifc *.aiff *.au *.snd *.ogg *.oga "
+    return {"All Formats (*.mp3 *.m3u *.wma *.wax *.wav *.aif *.aifc *.aiff *.au *.snd *.ogg *.oga "
             "*.opus *.flac *.m4a *.aac)",
             "MP3 (*.mp3 *.m3u)",
             "Windows Media (*.wma *.wax)",
             "Audio (*.wav)",
-            "MIDI (*.mid *.midi *.rmi)",
             "AIFF (*.aif *.aifc *.aiff)",
             "AU (*.au *.snd)",
             "Ogg, Opus, FLAC and AAC (*.ogg *.oga *.opus *.flac *.m4a *.aac)"};

@@ -20,6 +20,13 @@ constexpr const char* kCdAudio = "CDAUDIO:";
 // closes itself rather than wait for ever.
 constexpr std::uintptr_t kUnclaimedTimer = 1;
 constexpr UINT kUnclaimedMs = 10000;
+// The longest a file may take to open before it counts as unplayable.
+constexpr std::uintptr_t kOpenTimer = 2;
+constexpr UINT kOpenMs = 10000;
+// Once claimed, the companion looks every second whether the saver's window is still there: a
+// saver that ended without closing it (killed, crashed) leaves no music behind.
+constexpr std::uintptr_t kSaverWatchTimer = 3;
+constexpr UINT kSaverWatchMs = 1000;
 constexpr auto kQuickEnd = std::chrono::milliseconds(300);
 constexpr int kQuickEndsBeforeRest = 5;
 
@@ -57,13 +64,16 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case saver::MSG_MUSIC_COMMAND:
         KillTimer(hwnd_, kUnclaimedTimer);
+        if (!claimed_) SetTimer(hwnd_, kSaverWatchTimer, kSaverWatchMs);
+        claimed_ = true;
         return OnMusicCommand(wParam);
     case WM_TIMER:
         if (wParam == kUnclaimedTimer) PostMessage(hwnd_, WM_CLOSE, 0, 0);
+        if (wParam == kOpenTimer && player_) player_->AbandonOpening();
+        if (wParam == kSaverWatchTimer) WatchTheSaver();
         return 0;
     case kPlayerEvents:
-        if (player_)
-            for (int stops = player_->TakeStopped(); stops > 0; --stops) OnStopped();
+        OnPlayerNews();
         return 0;
     case WM_DESTROY:
         player_.reset();
@@ -100,48 +110,74 @@ LRESULT CMainFrame::OnMusicCommand(WPARAM command) {
     }
 }
 
-void CMainFrame::LosePlayer() { player_.reset(); }
-
-bool CMainFrame::PlayFile(const std::string& path) {
-    if (path.empty() || !player_->SetFile(path) || !player_->Play()) return false;
-    lastStart_ = std::chrono::steady_clock::now();
-    return true;
+void CMainFrame::LosePlayer() {
+    KillTimer(hwnd_, kOpenTimer);
+    player_.reset();
 }
 
-bool CMainFrame::ResumeItem(const std::string& path) {
-    const double storedDuration = saver::ReadStoredDouble("CurrentDuration").value_or(0.0);
-    const double storedPosition = saver::ReadStoredDouble("CurrentPosition").value_or(0.0);
-    if (!player_->SetFile(path)) return false;
-    const auto duration = player_->Duration();
-    if (!duration) return false;
-    if (*duration == storedDuration && storedPosition != 0 && !player_->SetPosition(Resume() ? storedPosition : 0.0))
-        return false;
+void CMainFrame::OnPlayerNews() {
+    if (!player_) return;
+    const MediaPlayer::News news = player_->TakeNews();
+    if (news.opened) OnOpened();
+    if (news.openFailed) OnOpenFailed();
+    for (int stops = news.stopped; stops > 0 && hasPlayer(); --stops) OnStopped();
+}
+
+void CMainFrame::Open(const std::string& path, Opening opening) {
+    opening_ = opening;
+    if (!player_->Open(path)) return OnOpenFailed();
+    SetTimer(hwnd_, kOpenTimer, kOpenMs);
+}
+
+void CMainFrame::OnOpened() {
+    KillTimer(hwnd_, kOpenTimer);
+    if (opening_.resume) {
+        // The same item as when it last stopped (its length tells): on from where it stopped.
+        const double storedDuration = saver::ReadStoredDouble("CurrentDuration").value_or(0.0);
+        const double storedPosition = saver::ReadStoredDouble("CurrentPosition").value_or(0.0);
+        const auto duration = player_->Duration();
+        if (duration && *duration == storedDuration && storedPosition != 0)
+            player_->SetPosition(Resume() ? storedPosition : 0.0);
+    }
     lastPlayState_ = player_->State();
-    if (!player_->Play()) return false;
+    if (!paused_) player_->Play();  // a pause asked for while it opened holds
     lastPlayState_ = player_->State();
     lastStart_ = std::chrono::steady_clock::now();
-    return true;
+}
+
+void CMainFrame::OnOpenFailed() {
+    KillTimer(hwnd_, kOpenTimer);
+    if (opening_.nextFilesToTry > 0 && !CdMode()) {
+        // The file cannot be played: the next one is tried.
+        --opening_.nextFilesToTry;
+        AdvanceToNextFile();
+        return Open(currentFile_, Opening{false, opening_.nextFilesToTry, opening_.loseOnFailure});
+    }
+    if (opening_.loseOnFailure) LosePlayer();
 }
 
 void CMainFrame::StartPlayback() {
     if (!hasPlayer()) return;
     paused_ = 0;
-    if (CdMode()) {
-        if (!ResumeItem(kCdAudio)) LosePlayer();
-        return;
-    }
+    if (CdMode()) return Open(kCdAudio, Opening{true, 0, true});
     currentFile_ = GetProfileString(saver::kSettingsSection, "Midi Current File", "");
     playList_ = GetProfileString(saver::kSettingsSection, "MidiFiles", "");
     if (!currentFile_.empty() && !ListHolds(playList_, currentFile_)) AdvanceToNextFile();
     if (currentFile_.empty()) {
         AdvanceToNextFile();
-        if (!PlayFile(currentFile_)) LosePlayer();
-        return;
+        return Open(currentFile_, Opening{false, 0, true});
     }
-    if (ResumeItem(currentFile_)) return;
-    // The file cannot be played: the next one is tried once.
-    AdvanceToNextFile();
-    if (!PlayFile(currentFile_)) LosePlayer();
+    // When the stored item cannot be played, the next one is tried once.
+    Open(currentFile_, Opening{true, 1, true});
+}
+
+void CMainFrame::WatchTheSaver() {
+    if (FindWindow(nullptr, saver::kSaverTitle)) {
+        sawSaver_ = true;
+    } else if (sawSaver_) {
+        SavePlaybackPosition();
+        PostMessage(hwnd_, WM_CLOSE, 0, 0);
+    }
 }
 
 void CMainFrame::AdvanceToNextFile() {
@@ -151,6 +187,13 @@ void CMainFrame::AdvanceToNextFile() {
 
 void CMainFrame::SavePlaybackPosition() {
     if (!hasPlayer()) return;
+    if (!player_->loaded()) {
+        // Still opening: the item to resume keeps its stored place; a new one starts from the top.
+        if (opening_.resume) return;
+        saver::WriteStoredDouble("CurrentPosition", 0.0);
+        saver::WriteStoredDouble("CurrentDuration", 0.0);
+        return;
+    }
     saver::WriteStoredDouble("CurrentPosition", player_->Position().value_or(0.0));
     saver::WriteStoredDouble("CurrentDuration", player_->Duration().value_or(0.0));
 }
@@ -160,15 +203,10 @@ void CMainFrame::OnStopped() {
     paused_ = 0;
     quickEnds_ = std::chrono::steady_clock::now() - lastStart_ < kQuickEnd ? quickEnds_ + 1 : 0;
     if (quickEnds_ >= kQuickEndsBeforeRest) return;
-    if (CdMode()) {
-        if (player_->SetFile(kCdAudio)) player_->Play();
-        return;
-    }
+    if (CdMode()) return Open(kCdAudio, Opening{false, 0, false});
     // An item that cannot be played is skipped once; a list of nothing playable stops here.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        AdvanceToNextFile();
-        if (PlayFile(currentFile_)) return;
-    }
+    AdvanceToNextFile();
+    Open(currentFile_, Opening{false, 1, false});
 }
 
 }  // namespace music

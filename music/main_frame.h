@@ -30,6 +30,8 @@ public:
     platform::HWND hwnd() const { return hwnd_; }
 
     platform::LRESULT OnMusicCommand(platform::WPARAM command);
+    // Starts opening the item to play (the stored current file, resumed where it stopped); the
+    // window's thread never waits for a file to open: it plays once the player says it is open.
     void StartPlayback();
     void AdvanceToNextFile();
     void SavePlaybackPosition();
@@ -41,19 +43,32 @@ public:
     MediaPlayer* player() { return hasPlayer() ? player_.get() : nullptr; }
 
 private:
+    // What happens once the item being opened is open, and when it cannot be.
+    struct Opening {
+        bool resume = false;           // seek to the stored position when it is the item that was playing
+        int nextFilesToTry = 0;        // on failure, move on through the list this many times
+        bool loseOnFailure = false;    // and when none opens, the player counts as gone
+    };
+
     platform::LRESULT WindowProc(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam);
-    // Opens and plays a file; false when it cannot.
-    bool PlayFile(const std::string& path);
-    // Opens the item, at the stored position when it is the one that was playing, and plays.
-    bool ResumeItem(const std::string& path);
+    // Starts opening an item; a failure to start is handled as a failure to open.
+    void Open(const std::string& path, Opening opening);
+    void OnOpened();
+    void OnOpenFailed();
+    void OnPlayerNews();
+    // The saver that claimed this companion is gone without closing it: it closes itself.
+    void WatchTheSaver();
     void LosePlayer();
 
     platform::HWND hwnd_ = nullptr;
     std::unique_ptr<MediaPlayer> player_;
     std::string currentFile_;
     std::string playList_;
+    Opening opening_;
     int paused_ = 0;
     int lastPlayState_ = 0;
+    bool claimed_ = false;
+    bool sawSaver_ = false;
     // Items that end at once, one after the other (no sound device, nothing audible in them)
     // would have the list go round without rest: after a few, playback rests instead.
     std::chrono::steady_clock::time_point lastStart_;

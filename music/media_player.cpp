@@ -2,7 +2,6 @@
 
 #include <mpv/client.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -21,9 +20,6 @@ void OnWakeup(void* context) {
     const auto* wakeup = static_cast<const std::pair<HWND, UINT>*>(context);
     PostMessage(wakeup->first, wakeup->second, 0, 0);
 }
-
-// The longest a file may take to open before it counts as unplayable.
-constexpr double kOpenSeconds = 10.0;
 
 }  // namespace
 
@@ -53,31 +49,24 @@ MediaPlayer::~MediaPlayer() {
     if (handle_) mpv_terminate_destroy(handle_);
 }
 
-bool MediaPlayer::SetFile(const std::string& path) {
-    if (!handle_) return false;
+bool MediaPlayer::Open(const std::string& path) {
+    if (!handle_ || path.empty()) return false;
     int paused = 1;
     mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &paused);
     const std::string address = PlayerAddress(path);
     const char* command[] = {"loadfile", address.c_str(), "replace", nullptr};
     loaded_ = false;
     if (mpv_command(handle_, command) < 0) return false;
-    // The file is open (its duration known) before this returns, as callers expect.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kOpenSeconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const mpv_event* event = mpv_wait_event(handle_, 0.5);
-        if (event->event_id == MPV_EVENT_FILE_LOADED) {
-            loaded_ = true;
-            return true;
-        }
-        if (event->event_id == MPV_EVENT_END_FILE) {
-            const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
-            if (ended->reason == MPV_END_FILE_REASON_ERROR) {
-                DebugTrace("melodrin: cannot play %s: %s", path.c_str(), mpv_error_string(ended->error));
-                return false;
-            }
-        }
-    }
-    return false;
+    opening_ = true;
+    return true;
+}
+
+void MediaPlayer::AbandonOpening() {
+    if (!handle_ || !opening_) return;
+    const char* command[] = {"stop", nullptr};
+    mpv_command(handle_, command);
+    opening_ = false;
+    abandoned_ = true;
 }
 
 std::optional<double> MediaPlayer::Position() const {
@@ -126,23 +115,39 @@ PlayState MediaPlayer::State() const {
     return paused ? kPaused : kPlaying;
 }
 
-int MediaPlayer::TakeStopped() {
-    if (!handle_) return 0;
-    int stopped = 0;
+MediaPlayer::News MediaPlayer::TakeNews() {
+    News news;
+    if (!handle_) return news;
     for (;;) {
         const mpv_event* event = mpv_wait_event(handle_, 0);
         if (event->event_id == MPV_EVENT_NONE) break;
+        if (event->event_id == MPV_EVENT_FILE_LOADED && opening_) {
+            opening_ = false;
+            loaded_ = true;
+            news.opened = true;
+            continue;
+        }
         if (event->event_id != MPV_EVENT_END_FILE) continue;
         const auto* ended = static_cast<const mpv_event_end_file*>(event->data);
+        if (opening_ || abandoned_) {
+            // The file asked for did not open; an item it replaced ending meanwhile is no news.
+            if (ended->reason == MPV_END_FILE_REASON_ERROR || abandoned_) {
+                if (ended->reason == MPV_END_FILE_REASON_ERROR)
+                    DebugTrace("melodrin: cannot play: %s", mpv_error_string(ended->error));
+                opening_ = abandoned_ = false;
+                news.openFailed = true;
+            }
+            continue;
+        }
         // An item replaced by another is not a stop; one ended, failed or stopped on request is.
         if (ended->reason == MPV_END_FILE_REASON_STOP) {
             if (stopsAsked_ == 0) continue;
             --stopsAsked_;
         }
         loaded_ = false;
-        ++stopped;
+        ++news.stopped;
     }
-    return stopped;
+    return news;
 }
 
 }  // namespace music

@@ -18,16 +18,20 @@ enum PlayState { kStopped = 0, kPaused = 1, kPlaying = 2 };
 class MediaPlayer {
 public:
     // Tells `window` with `message` whenever the player has something to report; the window
-    // then calls TakeStopped(). Nothing works (valid() false) when libmpv could not start.
+    // then calls TakeNews(). Nothing works (valid() false) when libmpv could not start.
     MediaPlayer(platform::HWND window, platform::UINT message);
     ~MediaPlayer();
     MediaPlayer(const MediaPlayer&) = delete;
     MediaPlayer& operator=(const MediaPlayer&) = delete;
 
     bool valid() const { return handle_ != nullptr; }
-    // Opens the file, paused at its start ("CDAUDIO:" is the first CD drive). False when it
-    // cannot be played.
-    bool SetFile(const std::string& path);
+    // Starts opening the file, paused at its start ("CDAUDIO:" is the first CD drive), and
+    // returns at once: whether it opened arrives with TakeNews(). False when it cannot even start.
+    bool Open(const std::string& path);
+    // Gives up a file that is still opening; its failure arrives with TakeNews().
+    void AbandonOpening();
+    bool opening() const { return opening_; }
+    bool loaded() const { return loaded_; }
     std::optional<double> Position() const;
     bool SetPosition(double seconds);
     std::optional<double> Duration() const;
@@ -35,15 +39,21 @@ public:
     bool Pause();
     bool Stop();
     PlayState State() const;
-    // True once for every time playback stopped (an item ended or failed, or Stop was asked)
-    // since the last call; reads what the player reported.
-    int TakeStopped();
+    // What the player reported since the last call.
+    struct News {
+        bool opened = false;      // the file asked for is open, paused at its start
+        bool openFailed = false;  // it cannot be played
+        int stopped = 0;          // times playback of an open item stopped (ended, failed, or Stop)
+    };
+    News TakeNews();
 
 private:
     const std::pair<platform::HWND, platform::UINT> wakeup_;
     mpv_handle* handle_ = nullptr;
     int stopsAsked_ = 0;
     bool loaded_ = false;
+    bool opening_ = false;
+    bool abandoned_ = false;  // an open given up: its end is the failure to report
 };
 
 // "CDAUDIO:" as the player knows the CD; any other name as it stands.

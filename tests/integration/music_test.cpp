@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <thread>
 
@@ -83,4 +84,21 @@ TEST(MusicTest, EachRunResumesWhereTheLastStoppedThoughTheSaverSavesMeanwhile) {
         EXPECT_GT(position, last) << "run " << run << " did not go on from " << last;
         last = position;
     }
+}
+
+TEST(MusicTest, AKilledSaverLeavesNoMusicBehind) {
+    TempRoot root;
+    const auto song = root.path() / "song.wav";
+    WriteWav(song, 60.0);
+    StoreSetting("NoMidiSound", 0);
+    StoreSetting("NotUseCD", 1);
+    StoreString("MidiFiles", song.string() + "|");
+    auto saver = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless", "KELVANE_AUDIO=null", "KELVANE_ONLINE=0"}});
+    for (int waited = 0; waited < 20000 && !platform::FindWindow(nullptr, "Melodrin"); waited += 50)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(platform::FindWindow(nullptr, "Melodrin")) << "the saver never started its music";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the companion has seen the saver
+    saver->kill(SIGKILL);  // no orderly end, no command 99
+    saver->wait(10000);
+    EXPECT_TRUE(WaitForCompanionToClose()) << "the music played on without its saver";
 }

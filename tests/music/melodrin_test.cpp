@@ -3,7 +3,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "headless_display.h"
 #include "main_frame.h"
@@ -60,10 +63,14 @@ protected:
         return testing_support::PumpUntil(frame_->hwnd(), done, seconds);
     }
     double position() { return frame_->player()->Position().value_or(-1); }
+    // Files open on the player's own threads: the item plays a moment after the command.
+    bool playing() {
+        return pumpUntil([&] { return frame_->player() && frame_->player()->State() == music::kPlaying; });
+    }
 
     testing_support::TempRoot root_;
     std::string a_ = (root_.path() / "a.wav").string(), b_ = (root_.path() / "b.wav").string(),
-                bad_ = (root_.path() / "bad.wav").string();
+                bad_ = (root_.path() / "bad.wav").string(), long_ = (root_.path() / "long.wav").string();
     std::unique_ptr<CMainFrame> frame_;
 };
 
@@ -85,12 +92,12 @@ TEST_F(MelodrinTest, TheListPlaysInOrderAndWrapsAndTheCurrentFileIsAlwaysNamed) 
     setList({a_, b_}, b_);  // NotUseCD missing: the file list
     start();
     EXPECT_EQ(frame_->currentFile(), b_);
-    EXPECT_EQ(frame_->player()->State(), music::kPlaying);
+    EXPECT_TRUE(playing());
     // b ends: the first entry follows, then b again.
     EXPECT_TRUE(pumpUntil([&] { return current() == a_; }));
     EXPECT_TRUE(pumpUntil([&] { return current() == b_; }));
     EXPECT_EQ(command(4), music::kNoPlayer);  // an unknown command changes nothing
-    EXPECT_EQ(frame_->player()->State(), music::kPlaying);
+    EXPECT_TRUE(playing());
 }
 
 TEST_F(MelodrinTest, ACurrentFileNoLongerListedGivesWayToTheFirst) {
@@ -118,12 +125,14 @@ TEST_F(MelodrinTest, PlaybackResumesOnlyWhereTheSameItemStopped) {
 
     saver::WriteStoredDouble("CurrentDuration", 9.0);  // another item was playing then
     start();
+    ASSERT_TRUE(playing());
     EXPECT_LT(position(), 0.2);
 }
 
 TEST_F(MelodrinTest, PauseTwicePlaysOnFromTheSamePlace) {
     setList({b_}, b_);
     start();
+    ASSERT_TRUE(playing());
     EXPECT_EQ(command(3), music::kDone);
     EXPECT_EQ(frame_->player()->State(), music::kPaused);
     const double paused = position();
@@ -136,13 +145,14 @@ TEST_F(MelodrinTest, PauseTwicePlaysOnFromTheSamePlace) {
 TEST_F(MelodrinTest, AFileThatCannotBePlayedIsSkippedOnceAndAListOfThemEndsQuietly) {
     setList({bad_, a_}, bad_);
     start();
+    EXPECT_TRUE(playing());
     EXPECT_EQ(frame_->currentFile(), a_);
     EXPECT_EQ(command(1), music::kPlayerReady);
     frame_.reset();
 
     setList({bad_, bad_ + "2"}, bad_);
     start();
-    EXPECT_EQ(command(1), music::kNoPlayer);
+    EXPECT_TRUE(pumpUntil([&] { return command(1) == music::kNoPlayer; }));
     // Nothing keeps trying: the queue stays quiet.
     MSG message;
     pumpUntil([] { return false; }, 1);
@@ -150,13 +160,15 @@ TEST_F(MelodrinTest, AFileThatCannotBePlayedIsSkippedOnceAndAListOfThemEndsQuiet
 }
 
 TEST_F(MelodrinTest, EndingStoresThePositionAndDurationAsDoubles) {
-    setList({b_}, b_);
+    WriteWav(long_, 4.0);
+    setList({long_}, long_);
     start();
+    ASSERT_TRUE(playing());
     pumpUntil([] { return false; }, 1);
     EXPECT_EQ(command(99), music::kDone);
     const auto stored = saver::ReadStoredDouble("CurrentDuration");
     ASSERT_TRUE(stored);
-    EXPECT_NEAR(*stored, 0.7, 0.01);
+    EXPECT_NEAR(*stored, 4.0, 0.01);
     ASSERT_TRUE(saver::ReadStoredDouble("CurrentPosition"));
     // The window closes after the command.
     EXPECT_TRUE(pumpUntil([&] { return !IsWindow(frame_->hwnd()); }, 5));
@@ -175,6 +187,40 @@ TEST_F(MelodrinTest, ItemsThatEndAtOnceDoNotKeepTheListGoingRound) {
     }, 1);
     EXPECT_EQ(playingSeen, 0);
     EXPECT_EQ(command(1), music::kPlayerReady);  // resting, not gone: the next start plays again
+}
+
+TEST_F(MelodrinTest, ItAnswersAtOnceWhileAFileIsStillOpening) {
+    // A named pipe nobody writes to: opening it waits until somebody does.
+    const std::string pipe = (root_.path() / "slow.wav").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    setList({pipe, a_}, pipe);
+    start();  // returned although the file is not open
+    ASSERT_TRUE(frame_->player());
+    EXPECT_TRUE(frame_->player()->opening());
+    EXPECT_EQ(command(1), music::kPlayerReady);
+    EXPECT_EQ(command(3), music::kDone);  // a pause asked for while it opens
+    EXPECT_EQ(command(3), music::kDone);  // and taken back
+    // The pipe ends without a sound in it: the next file plays.
+    ::close(::open(pipe.c_str(), O_WRONLY));
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(frame_->currentFile(), a_);
+}
+
+TEST_F(MelodrinTest, ASaverThatGoesWithoutClosingItEndsTheMusic) {
+    RegisterClass("SaverStandIn", 0);
+    HWND saverWindow = CreateWindowEx(0, "SaverStandIn", saver::kSaverTitle, WS_POPUP, 0, 0, 1, 1, nullptr, 0,
+                                      [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+                                          return DefWindowProc(window, message, wParam, lParam);
+                                      });
+    WriteWav(long_, 8.0);
+    setList({long_}, long_);
+    start();
+    ASSERT_TRUE(playing());
+    pumpUntil([] { return false; }, 2);  // it has seen the saver
+    ASSERT_TRUE(IsWindow(frame_->hwnd()));
+    DestroyWindow(saverWindow);  // as a killed saver's window goes, without command 99
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(frame_->hwnd()); }, 10));
+    EXPECT_NEAR(saver::ReadStoredDouble("CurrentDuration").value_or(0), 8.0, 0.01);  // where it stopped is kept
 }
 
 TEST_F(MelodrinTest, ACompanionNobodyTalksToClosesItself) {
