@@ -19,8 +19,14 @@ using testing_support::TempRoot;
 
 namespace {
 
-void WriteWav(const std::filesystem::path& path, double seconds) {
-    picture_writers::WriteFile(path, picture_writers::WavFile(seconds));
+// A song of the given length as the whole music list, music on; returns its path.
+std::filesystem::path UseSong(const TempRoot& root, double seconds) {
+    const auto song = root.path() / "song.wav";
+    picture_writers::WriteFile(song, picture_writers::WavFile(seconds));
+    StoreSetting("NoMidiSound", 0);
+    StoreSetting("NotUseCD", 1);
+    StoreString("MidiFiles", song.string() + "|");
+    return song;
 }
 
 // Waits until the companion has gone; it stores where it stopped before it goes.
@@ -34,11 +40,7 @@ bool WaitForCompanionToClose() {
 
 TEST(MusicTest, TheSaverStartsTheRealCompanionPausesItWithF3AndStoresWhereItStopped) {
     TempRoot root;
-    const auto song = root.path() / "song.wav";
-    WriteWav(song, 4.0);
-    StoreSetting("NoMidiSound", 0);
-    StoreSetting("NotUseCD", 1);
-    StoreString("MidiFiles", song.string() + "|");
+    const auto song = UseSong(root, 4.0);
     // No stand-in: the saver starts melodrin itself and finds it at once.
     auto saver = StartSaver(root, {{"/s"}, "at 600 key F3\nat 3000 key Escape\n",
                                    {"KELVANE_DISPLAY=headless", "KELVANE_AUDIO=null", "KELVANE_ONLINE=0"}});
@@ -63,12 +65,8 @@ TEST(MusicTest, TheSaverStartsTheRealCompanionPausesItWithF3AndStoresWhereItStop
 TEST(MusicTest, EachRunResumesWhereTheLastStoppedThoughTheSaverSavesMeanwhile) {
     TempRoot root;
     picture_server::PictureServer server;
-    const auto song = root.path() / "song.wav";
-    WriteWav(song, 60.0);
-    StoreSetting("NoMidiSound", 0);
-    StoreSetting("NotUseCD", 1);
+    const auto song = UseSong(root, 60.0);
     StoreSetting("Resume", 1);
-    StoreString("MidiFiles", song.string() + "|");
     double last = 0;
     for (int run = 1; run <= 3; ++run) {
         // A source due at once: its fetch saves the settings record while the music plays.
@@ -88,11 +86,7 @@ TEST(MusicTest, EachRunResumesWhereTheLastStoppedThoughTheSaverSavesMeanwhile) {
 
 TEST(MusicTest, AKilledSaverLeavesNoMusicBehind) {
     TempRoot root;
-    const auto song = root.path() / "song.wav";
-    WriteWav(song, 60.0);
-    StoreSetting("NoMidiSound", 0);
-    StoreSetting("NotUseCD", 1);
-    StoreString("MidiFiles", song.string() + "|");
+    UseSong(root, 60.0);
     auto saver = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless", "KELVANE_AUDIO=null", "KELVANE_ONLINE=0"}});
     for (int waited = 0; waited < 20000 && !platform::FindWindow(nullptr, "Melodrin"); waited += 50)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
