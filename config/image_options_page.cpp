@@ -110,6 +110,8 @@ CImagePropDialog::CImagePropDialog(SheetServices services) : SheetPage("Image Op
         if (speedText_->text() != QString::number(value)) speedText_->setText(QString::number(value));
         StoreSpeed(value);
     });
+    // Only the user's own moves count as a change (dragged, stepped with the keys or clicks).
+    QObject::connect(speed_, &QSlider::actionTriggered, this, [this] { SetModified(); });
     QObject::connect(speedText_, &QLineEdit::textEdited, this, [this] { SpeedTyped(); });
     QObject::connect(speedText_, &QLineEdit::editingFinished, this, [this] {
         SetModified();

@@ -53,6 +53,11 @@ SheetOptions DesktopSheetOptions() {
 }
 
 CMainDialog::CMainDialog(saver::SaverApp& app, SheetOptions options) : app_(app) {
+    // A service the caller leaves out is the desktop's own: no page is left without one.
+    const SheetOptions desktop = DesktopSheetOptions();
+    if (!options.openUrl) options.openUrl = desktop.openUrl;
+    if (!options.removeWallpaper) options.removeWallpaper = desktop.removeWallpaper;
+    if (!options.detectMusicPlayer) options.detectMusicPlayer = desktop.detectMusicPlayer;
     auto* dialog = new SheetDialog;
     dialog_.reset(dialog);
     dialog->onOk = [this] { OnOk(); };
@@ -148,9 +153,11 @@ bool CMainDialog::ApplyChanges() {
 }
 
 void CMainDialog::OnOk() {
-    app_.fetch.CancelRequested = 1;  // an update started from the Images page stops
+    // An update started from the Images page stops; when a page refuses its values the sheet
+    // stays, and a cancel the user had asked for before still holds.
+    const int cancelBefore = app_.fetch.CancelRequested.exchange(1);
     if (!ApplyChanges()) {
-        app_.fetch.CancelRequested = 0;
+        app_.fetch.CancelRequested = cancelBefore;
         return;
     }
     static_cast<SheetDialog*>(dialog_.get())->finishWithOk();

@@ -190,6 +190,14 @@ std::string SetControlText(QWidget* window, const std::string& name, const std::
             combo->setCurrentIndex(index);
             emit combo->activated(index);
         }
+    } else if (auto* slider = qobject_cast<QAbstractSlider*>(control)) {
+        bool number = false;
+        const int position = value.toInt(&number);
+        if (!number) return name + " takes a number, not " + text;
+        // As a user drags it: pressed, moved there, released.
+        slider->setSliderDown(true);
+        slider->setSliderPosition(position);
+        slider->setSliderDown(false);
     } else {
         return control ? name + " takes no text" : Missing(name);
     }

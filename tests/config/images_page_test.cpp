@@ -127,6 +127,15 @@ TEST_F(SheetTest, EditingANameKeepsEveryOtherField) {
               "Port|http://h/q.jpg|3:04:05 PM - 1/2/01|Success|JPG|0|http://ref/|Mon, 01 Jun 2026|7|Other|http://o/p.jpg|??:??|Unknown|???|1|||0|");
 }
 
+TEST_F(SheetTest, AnOkThePagesRefuseKeepsACancelTheUserAskedFor) {
+    open("");
+    app_.fetch.CancelRequested = 1;  // Update Now pressed a second time, the fetch not ended yet
+    EXPECT_EQ(SetControlText(dialog(), "1001", "75"), "");  // minutes beyond 59
+    sheet_->OnOk();
+    EXPECT_TRUE(sheet_->dialog().isVisible());  // refused: the sheet stays
+    EXPECT_EQ(app_.fetch.CancelRequested, 1);
+}
+
 TEST_F(SheetTest, UpdateNowCancelsAStalledFetchAndAnEmptyBodyIsAnError) {
     open("Slow|" + server_.url("/slow.jpg?stall=100") + "|??:??|Unknown|???|1|||0|Empty|" +
              server_.url("/empty.jpg?body=bytes&size=0") + "|??:??|Unknown|???|1|||0|",

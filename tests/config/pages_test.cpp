@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSlider>
@@ -14,6 +15,7 @@
 #include "registry.h"
 #include "saver_messages.h"
 #include "sheet_fixture.h"
+#include "stand_in_browser.h"
 #include "transitions_page.h"
 #include "windows.h"
 
@@ -40,6 +42,11 @@ TEST_F(SheetTest, ImageOptionsKeepASpeedForEachMovementAndLimitTheCustomSize) {
     });
     auto* slider = qobject_cast<QSlider*>(control("1026"));
     EXPECT_EQ(slider->value(), 30);
+    EXPECT_FALSE(enabled("ID_APPLY_NOW"));
+    EXPECT_EQ(SetControlText(dialog(), "1026", "45"), "");  // dragged as a user drags it
+    EXPECT_EQ(qobject_cast<QLineEdit*>(control("1038"))->text(), "45");
+    EXPECT_TRUE(enabled("ID_APPLY_NOW"));
+    EXPECT_EQ(SetControlText(dialog(), "1026", "30"), "");
     EXPECT_EQ(PressControl(dialog(), "1018"), "");  // Random Positions
     EXPECT_EQ(slider->value(), 70);
     EXPECT_EQ(text("1038"), "<no 1038>");  // an edit, read below
@@ -214,6 +221,18 @@ TEST_F(SheetTest, BothAboutButtonsOpenTheSameAddressAndFailInTheirOwnWords) {
     EXPECT_EQ(PressControl(dialog(), "1054"), "");
     EXPECT_EQ(opened_, (std::vector<std::string>{config::kMakerSite, config::kMakerSite}));
     EXPECT_EQ(boxes_, (std::vector<std::string>{"Unable to lauch your Internet Browser.", "Unable to lauch your default browser."}));
+}
+
+TEST_F(SheetTest, ASheetGivenNoBrowserOpenerUsesTheDesktopsOwn) {
+    testing_support::StandInBrowser browser(root_.path() / "browser");
+    saver::LoadSettings(app_.settings);
+    config::CMainDialog sheet(app_, config::SheetOptions{});
+    sheet.SettingsToSheet(app_.settings);
+    sheet.InitialisePages();
+    sheet.dialog().show();
+    ASSERT_EQ(ShowTab(&sheet.dialog(), "About"), "");
+    EXPECT_EQ(PressControl(&sheet.dialog(), "1054"), "");  // no longer a call of nothing
+    EXPECT_NE(browser.opened().find(config::kMakerSite), std::string::npos);
 }
 
 TEST(MusicListTest, NoDuplicatesWhateverTheCaseAndTheEndsStayPut) {
