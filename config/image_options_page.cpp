@@ -122,17 +122,18 @@ CImagePropDialog::CImagePropDialog(SheetServices services) : SheetPage("Image Op
             speedText_->setText(QString::number(speed_->value()));
         }
     });
-    // The custom size and the seconds are checked as they are typed once the page is shown.
-    for (NumberField* field : {width_, height_, changeTime_})
-        field->onChanged = [this, field] {
-            SetModified();
-            if (shown_ && !field->edit()->text().isEmpty() && !field->value()) field->Validate();
-        };
+    // The custom size and the seconds are checked as they are typed.
+    for (NumberField* field : {width_, height_, changeTime_}) {
+        field->checkAsTyped = true;
+        field->onChanged = [this] { SetModified(); };
+    }
 }
 
 void CImagePropDialog::SettingsToPage(const SaverSettings& settings) {
     change_->setValue(settings.Change);
-    changeTime_->setValue(settings.ChangeTime);
+    // A hand-edited time beyond the field's range would block OK on every page while the field
+    // is disabled: it is shown, and kept, within the range.
+    changeTime_->setValue(std::clamp(settings.ChangeTime, changeTime_->minimum(), changeTime_->maximum()));
     movement_->setValue(settings.Movement);
     floatSpeed_ = settings.FloatSpeed;
     randomSpeed_ = settings.RandomSpeed;
@@ -167,7 +168,6 @@ void CImagePropDialog::Initialise() {
     width_->setRange(0, desktopWidth);
     height_->setRange(0, desktopHeight);
     Refresh();
-    shown_ = true;
     BeginUserChanges();
 }
 

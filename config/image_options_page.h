@@ -45,7 +45,6 @@ private:
     QLabel* notAvailable_ = nullptr;
     QCheckBox* stretchToMax_ = nullptr;
     int floatSpeed_ = 0, randomSpeed_ = 0;
-    bool shown_ = false;
 };
 
 }  // namespace config

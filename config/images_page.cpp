@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 
@@ -120,6 +121,7 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
         const IntervalField& field = kIntervalFields[i];
         interval_[i] = new NumberField(field.editId, field.spinId, 0, field.maximum);
         interval_[i]->onChanged = [this] { SetModified(); };
+        interval_[i]->checkAsTyped = true;
         auto* label = new QLabel(field.label);
         label->setBuddy(interval_[i]->edit());
         intervalLayout->addWidget(label, 0, i);
@@ -169,7 +171,8 @@ CFilesPropPage::~CFilesPropPage() {
 
 void CFilesPropPage::SettingsToPage(const SaverSettings& settings) {
     const int values[3] = {settings.EditHours, settings.EditMinutes, settings.EditSeconds};
-    for (int i = 0; i < 3; ++i) interval_[i]->setValue(values[i]);
+    for (int i = 0; i < 3; ++i)  // a hand-edited value beyond its field is shown within it
+        interval_[i]->setValue(std::clamp(values[i], interval_[i]->minimum(), interval_[i]->maximum()));
     currentName_ = settings.CurrentCam;
 }
 

@@ -107,6 +107,9 @@ NumberField::NumberField(const char* editId, const char* arrowsId, int minimum, 
         }
         if (onChanged) onChanged();
     });
+    QObject::connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (checkAsTyped && !text.isEmpty() && !value()) Validate();
+    });
 }
 
 void NumberField::setRange(int minimum, int maximum) {

@@ -65,6 +65,8 @@ public:
     bool Validate();
     // Told on every change of the text or click on the arrows.
     std::function<void()> onChanged;
+    // Typed text out of range is refused at once (with the range message), not only at OK.
+    bool checkAsTyped = false;
 
 private:
     QLineEdit* edit_;

@@ -176,8 +176,10 @@ TEST_F(SheetTest, UpdateNowNeedsAConnectionAndASelectedSource) {
 TEST_F(SheetTest, AnIntervalOutOfRangeIsRefusedWithItsRangeAndNothingIsSaved) {
     open("");
     EXPECT_EQ(SetControlText(dialog(), "1001", "75"), "");
-    sheet_->OnOk();
+    // Refused as it is typed, and again at OK.
     EXPECT_EQ(boxes_, std::vector<std::string>{"Please enter an integer between 0 and 59."});
+    sheet_->OnOk();
+    EXPECT_EQ(boxes_, std::vector<std::string>(2, "Please enter an integer between 0 and 59."));
     EXPECT_FALSE(std::filesystem::exists(root_.userRegistry()));
     EXPECT_EQ(SetControlText(dialog(), "1001", "5"), "");
     EXPECT_EQ(SetControlText(dialog(), "1000", "2"), "");

@@ -75,6 +75,20 @@ TEST_F(SheetTest, ImageOptionsKeepASpeedForEachMovementAndLimitTheCustomSize) {
     EXPECT_EQ(saved.MaxWidth, 800u);
 }
 
+TEST_F(SheetTest, AHandEditedTimeBeyondItsFieldDoesNotBlockOk) {
+    openPage("Image Options", [](saver::SaverSettings& stored) {
+        stored.Change = 0;  // the seconds field is disabled
+        stored.ChangeTime = 500000;
+        stored.EditHours = 5000;
+    });
+    sheet_->OnOk();
+    EXPECT_TRUE(boxes_.empty()) << boxes_.front();
+    EXPECT_FALSE(sheet_->dialog().isVisible());
+    const saver::SaverSettings saved = StoredSettings();
+    EXPECT_EQ(saved.ChangeTime, 100000);
+    EXPECT_EQ(saved.EditHours, 999);
+}
+
 TEST_F(SheetTest, OnA256ColourScreenTheStretchChoiceIsDisabledButKept) {
     SetDisplay(std::make_unique<HeadlessDisplay>(1024, 768, 8));
     openPage("Image Options", [](saver::SaverSettings& stored) {
