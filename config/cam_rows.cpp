@@ -61,12 +61,12 @@ bool CamRows::MoveDown() {
     return true;
 }
 
-std::optional<std::string> CamRows::Remove() {
+std::optional<CamRecord> CamRows::Remove() {
     if (selected_ < 0) return std::nullopt;
-    std::string name = rows_[size_t(selected_)].Name;
+    CamRecord removed = std::move(rows_[size_t(selected_)]);
     rows_.erase(rows_.begin() + selected_);
     selected_ = empty() ? -1 : std::max(selected_ - 1, 0);
-    return name;
+    return removed;
 }
 
 void CamRows::Add(const std::string& name, const std::string& url) {

@@ -43,8 +43,8 @@ public:
     bool MoveUp();
     bool MoveDown();
     // Removes the selected row and selects the one before it (row 0 when the first went and rows
-    // remain, none when the list is empty). Returns the removed row's name, or nothing.
-    std::optional<std::string> Remove();
+    // remain, none when the list is empty). Returns the removed row, or nothing.
+    std::optional<CamRecord> Remove();
     // A new row with the initial fields of a source, checked, at the end.
     void Add(const std::string& name, const std::string& url);
     // The selected row's name and address; every other field stays.

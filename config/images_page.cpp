@@ -294,9 +294,10 @@ void CFilesPropPage::AddOrEdit(bool edit) {
 void CFilesPropPage::RemoveSelected() {
     const auto removed = list_->rows().Remove();
     if (!removed) return;
-    if (sources::IsSafePictureName(*removed)) {
+    // The page's own row says which picture it has: one added and fetched here is in no stored list.
+    if (const std::string picture = sources::PicturePath(app_.settings, removed->Name, removed->Type); !picture.empty()) {
         std::error_code error;
-        std::filesystem::remove(sources::CamImagePath(app_.settings, *removed), error);
+        std::filesystem::remove(picture, error);
     }
     list_->ShowSelection();
     ShowDetails();

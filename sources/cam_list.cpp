@@ -237,10 +237,13 @@ std::string ImagesDirectory(const SaverSettings& settings) {
 }
 
 std::string CamImagePath(const SaverSettings& settings, std::string_view name) {
+    return PicturePath(settings, name, GetCamField(settings, name, kCamType));
+}
+
+std::string PicturePath(const SaverSettings& settings, std::string_view name, std::string_view type) {
     // A name or type that would lead out of the folder (a hand-edited list) names no picture.
-    const std::string type = GetCamField(settings, name, kCamType);
     if (!IsSafePictureName(name) || !IsSafePictureName(type)) return {};
-    return ImagesDirectory(settings) + "/" + std::string(name) + "." + type;
+    return ImagesDirectory(settings) + "/" + std::string(name) + "." + std::string(type);
 }
 
 std::string FallbackImagePath(const SaverSettings& settings) { return ImagesDirectory(settings) + "/ina.jpg"; }

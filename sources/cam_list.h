@@ -70,6 +70,9 @@ long long SecondsSinceUpdate(const SaverSettings& settings, std::string_view nam
 std::string ImagesDirectory(const SaverSettings& settings);
 // The picture of a source: images folder / name . type
 std::string CamImagePath(const SaverSettings& settings, std::string_view name);
+// The picture file of a source of that name and type; empty when either would lead out of the
+// images folder.
+std::string PicturePath(const SaverSettings& settings, std::string_view name, std::string_view type);
 // The picture shown when a source has none: ina.jpg in the images folder.
 std::string FallbackImagePath(const SaverSettings& settings);
 bool FileExists(const std::string& path);

@@ -68,12 +68,12 @@ TEST(CamRowsTest, RemovingSelectsTheRowBeforeAndTheLastRemovalLeavesNoSelection)
     rows.Load(kThree);
     EXPECT_FALSE(rows.Remove());  // nothing selected
     rows.select(2);
-    EXPECT_EQ(rows.Remove(), "Tower");
+    EXPECT_EQ(rows.Remove()->Name, "Tower");
     EXPECT_EQ(rows.selected(), 1);
     rows.select(0);
-    EXPECT_EQ(rows.Remove(), "Harbour");
+    EXPECT_EQ(rows.Remove()->Name, "Harbour");
     EXPECT_EQ(rows.selected(), 0);  // the first went and a row remains
-    EXPECT_EQ(rows.Remove(), "Bridge");
+    EXPECT_EQ(rows.Remove()->Name, "Bridge");
     EXPECT_EQ(rows.selected(), -1);
     EXPECT_TRUE(rows.empty());
     EXPECT_EQ(rows.Save(), "");

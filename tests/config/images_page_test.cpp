@@ -127,6 +127,17 @@ TEST_F(SheetTest, EditingANameKeepsEveryOtherField) {
               "Port|http://h/q.jpg|3:04:05 PM - 1/2/01|Success|JPG|0|http://ref/|Mon, 01 Jun 2026|7|Other|http://o/p.jpg|??:??|Unknown|???|1|||0|");
 }
 
+TEST_F(SheetTest, RemovingASourceAddedAndFetchedHereTakesItsPictureWithIt) {
+    open("");
+    addThroughDialog(false, {"Harbour"}, server_.url("/cam.jpg"));
+    const auto picture = root_.path() / "data" / "images" / "Harbour.JPG";
+    ASSERT_TRUE(testing_support::PumpUntil(page().window(), [&] {
+        return std::filesystem::exists(picture) && !app_.fetch.FetchBusy;
+    }));
+    page().RemoveSelected();  // a source no stored list knows yet
+    EXPECT_FALSE(std::filesystem::exists(picture));
+}
+
 TEST_F(SheetTest, AnOkThePagesRefuseKeepsACancelTheUserAskedFor) {
     open("");
     app_.fetch.CancelRequested = 1;  // Update Now pressed a second time, the fetch not ended yet
