@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "message_box.h"
 #include "os_platform.h"
 
 namespace config {
@@ -52,9 +53,12 @@ CWallpaperPropPage::CWallpaperPropPage(SheetServices services, std::function<int
         SetModified();
         ApplyEnablingRules();
     });
-    // At once, whatever the mode; no message either way, and nothing to apply afterwards.
+    // At once, whatever the mode, and nothing to apply afterwards. Success shows on the desktop
+    // itself; a failure would show nowhere, so it is said.
     QObject::connect(remove, &QPushButton::clicked, this, [this] {
-        if (removeWallpaper_) removeWallpaper_();
+        if (removeWallpaper_ && !removeWallpaper_())
+            platform::MessageBox(nullptr, "The wallpaper could not be removed: the desktop did not take its former picture back.",
+                                 kSheetMessageTitle, platform::MB_OK);
     });
 }
 

@@ -178,6 +178,11 @@ TEST_F(SheetTest, TheWallpaperChoicesNeedAModeAndRemovingWorksInEveryMode) {
     EXPECT_TRUE(Checked(control("1093")));
     EXPECT_EQ(PressControl(dialog(), "1105"), "");
     EXPECT_EQ(wallpaperRemovals_, 1);
+    EXPECT_TRUE(boxes_.empty());  // the desktop shows it worked
+    wallpaperRemoved_ = 0;
+    EXPECT_EQ(PressControl(dialog(), "1105"), "");
+    ASSERT_EQ(boxes_.size(), 1u);  // a failure is said
+    EXPECT_NE(boxes_[0].find("could not be removed"), std::string::npos);
     EXPECT_FALSE(enabled("ID_APPLY_NOW"));
     // OK with the mode "do not set" leaves the icon-text companion's log-on start alone.
     sheet_->OnApply();

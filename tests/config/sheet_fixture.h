@@ -78,7 +78,7 @@ protected:
         };
         options.removeWallpaper = [this] {
             ++wallpaperRemovals_;
-            return 1;
+            return wallpaperRemoved_;
         };
         options.detectMusicPlayer = config::DetectMusicPlayer;
         sheet_ = std::make_unique<config::CMainDialog>(app_, options);
@@ -142,5 +142,6 @@ protected:
     std::vector<std::string> opened_;
     int browserStarts_ = 1;
     int wallpaperRemovals_ = 0;
+    int wallpaperRemoved_ = 1;
 };
 
