@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -194,6 +195,9 @@ void SetStateReporter(std::function<std::string()> reporter) {
 
 // Runs the script's actions at their times, from the saver's message loop or, while a Qt dialog
 // runs its own loop, from the session's dialog pump.
+// How often a due script action looks again whether the one before has settled.
+constexpr std::uint64_t kSettleMicros = 5000;
+
 struct ProgramSession::Script {
     std::vector<ScriptAction> actions;
     size_t next = 0;
@@ -201,9 +205,27 @@ struct ProgramSession::Script {
 
     std::uint64_t dueMicros(const ScriptAction& action) const { return startMicros + std::uint64_t(action.atMs) * 1000; }
 
+    // A dialog an action closed: its caller goes on once the dialog's loop (this level) has ended.
+    int closedAtLoopLevel = 0;
+
+    // Runs the next action when it is due and what the one before started is done: the messages
+    // it posted handled, a dialog it closed back in its caller. However late the program runs,
+    // actions keep their order and their effects.
     void runDue() {
         Clock& clock = Clock::instance();
-        while (next < actions.size() && dueMicros(actions[next]) <= clock.nowMicros()) perform(actions[next++]);
+        if (next >= actions.size() || dueMicros(actions[next]) > clock.nowMicros()) return;
+        MessageQueue& queue = MessageQueue::current();
+        const int level = QThread::currentThread()->loopLevel();
+        if (queue.hasPosted() || (closedAtLoopLevel && level >= closedAtLoopLevel)) {
+            queue.schedule(clock.nowMicros() + kSettleMicros, [this] { runDue(); });
+            return;
+        }
+        closedAtLoopLevel = 0;
+        QWidget* dialog = QApplication::activeModalWidget();
+        perform(actions[next++]);
+        if (dialog && QApplication::activeModalWidget() != dialog) closedAtLoopLevel = level;
+        // A late program may have the next action due already: it follows once this one settled.
+        queue.schedule(clock.nowMicros(), [this] { runDue(); });
     }
 
     void scheduleOnQueue() {

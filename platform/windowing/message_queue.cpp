@@ -137,6 +137,11 @@ void MessageQueue::forgetWindow(HWND window) {
     std::erase_if(posted_, [&](const MSG& message) { return message.hwnd == window; });
 }
 
+bool MessageQueue::hasPosted() const {
+    std::lock_guard lock(mutex_);
+    return !posted_.empty();
+}
+
 void MessageQueue::schedule(std::uint64_t atMicros, std::function<void()> work) {
     {
         std::lock_guard lock(mutex_);

@@ -31,6 +31,8 @@ public:
 
     void post(const MSG& message);
     void postQuit(int exitCode);
+    // Whether posted messages wait to be handled.
+    bool hasPosted() const;
     // From another thread: hand the message to this queue's thread and wait for its result.
     // Returns nothing when the timeout passes first (no timeout when zero).
     std::optional<LRESULT> sendFromOtherThread(const MSG& message, std::uint32_t timeoutMs);

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <fstream>
+#include <vector>
 #include <thread>
 
 #include "profile.h"
@@ -36,15 +37,17 @@ TEST(ConfigureModeTest, CancelWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(root.userRegistry()));
 }
 
-TEST(ConfigureModeTest, AScriptAddsASourceThroughTheDialogAndOkStoresIt) {
+namespace {
+
+// Adds a source through the Add dialog, dumps the sheet and presses OK, the actions due at the
+// given times (milliseconds); the list, the stored settings and the dump all show the source.
+void ExpectAScriptToAddASource(const std::vector<int>& at) {
     TempRoot root;
     const auto dump = root.path() / "sheet.txt";
-    const std::string script = "at 300 press 1009\n"
-                               "at 500 set 1000 Harbour\n"
-                               "at 550 set 1001 http://127.0.0.1:9/p.jpg\n"
-                               "at 600 answer OK\n"
-                               "at 800 dump " + dump.string() + "\n"
-                               "at 900 press IDOK\n";
+    const std::vector<std::string> actions = {"press 1009", "set 1000 Harbour", "set 1001 http://127.0.0.1:9/p.jpg",
+                                              "answer OK", "dump " + dump.string(), "press IDOK"};
+    std::string script;
+    for (size_t i = 0; i < actions.size(); ++i) script += "at " + std::to_string(at[i]) + " " + actions[i] + "\n";
     auto saver = StartSaver(root, {{}, script, {"KELVANE_DISPLAY=headless", "KELVANE_ONLINE=0"}});
     ASSERT_EQ(saver->wait(30000), 0);
     EXPECT_EQ(ReadString("CamList"), "Harbour|http://127.0.0.1:9/p.jpg|??:??|Unknown|???|1|||0|");
@@ -54,6 +57,17 @@ TEST(ConfigureModeTest, AScriptAddsASourceThroughTheDialogAndOkStoresIt) {
     EXPECT_EQ(text.substr(0, text.find('\n')), "Kelvane Screen Saver");
     EXPECT_NE(text.find("  row 0 1 Harbour | http://127.0.0.1:9/p.jpg | ??:?? | Unknown | ???"), std::string::npos) << text;
     EXPECT_NE(text.find("1136 label 1 - Harbour"), std::string::npos) << text;
+}
+
+}  // namespace
+
+TEST(ConfigureModeTest, AScriptAddsASourceThroughTheDialogAndOkStoresIt) {
+    ExpectAScriptToAddASource({300, 500, 550, 600, 800, 900});
+}
+
+TEST(ConfigureModeTest, ScriptActionsDueAtOnceStillFollowTheEffectsOfTheOnesBefore) {
+    // As on a busy machine, where the program runs late and every action is due when it looks.
+    ExpectAScriptToAddASource({300, 300, 300, 300, 300, 300});
 }
 
 TEST(ConfigureModeTest, AScriptNamingAControlThatDoesNotExistEndsWithStatusThree) {
