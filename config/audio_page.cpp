@@ -128,9 +128,15 @@ void CBackgroundPP::SettingsFromPage(saver::SaverSettings& settings) {
 void CBackgroundPP::Initialise() {
     ShowList(-1);
     UpdateAudioControls();
+    BeginUserChanges();
+}
+
+void CBackgroundPP::showEvent(QShowEvent* event) {
+    SheetPage::showEvent(event);
+    if (lookedForPlayer_) return;
+    lookedForPlayer_ = true;
     detected_ = detectPlayer_ && detectPlayer_();
     UpdateAudioControls();
-    BeginUserChanges();
 }
 
 int CBackgroundPP::selectedRow() const { return list_->currentRow(); }

@@ -25,7 +25,7 @@ public:
 
     void SettingsToPage(const saver::SaverSettings& settings) override;
     void SettingsFromPage(saver::SaverSettings& settings) override;
-    // Fills the list and looks for the music player.
+    // Fills the list.
     void Initialise() override;
 
     void AddMusicFiles();
@@ -33,6 +33,11 @@ public:
     void RemoveAll();
     void Move(bool up);
     bool playerDetected() const { return detected_; }
+
+protected:
+    // The music player is looked for when the page is first shown: starting it costs a moment,
+    // and a sheet opened for another page does without.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void UpdateAudioControls();
@@ -45,6 +50,7 @@ private:
     MusicList music_;
     std::string currentFile_;
     bool detected_ = false;
+    bool lookedForPlayer_ = false;
     QCheckBox* noAudio_ = nullptr;
     QCheckBox* resume_ = nullptr;
     std::unique_ptr<RadioChoice> playMode_;

@@ -65,6 +65,22 @@ std::string DesktopEntryCommand(const std::string& entry) {
     return {};
 }
 
+// Where the desktop cannot say (no xdg-open), the browser the user names in $BROWSER (the first of
+// its list; "%s" stands for the address), else the ones Debian's alternatives name.
+std::string FallbackBrowserCommand() {
+    if (const char* named = std::getenv("BROWSER"); named && *named) {
+        std::string command(named);
+        command = command.substr(0, command.find(':'));
+        const size_t placeholder = command.find("%s");
+        if (placeholder != std::string::npos) command.replace(placeholder, 2, "%u");
+        else command += " %u";
+        if (auto words = ExpandExec(command, "x"); words && FindProgram((*words)[0])) return command;
+    }
+    for (const char* program : {"sensible-browser", "x-www-browser"})
+        if (FindProgram(program)) return std::string(program) + " %u";
+    return {};
+}
+
 }  // namespace
 
 UINT FindExecutable(const std::string& file, const std::string&, std::string& commandLine) {
@@ -74,6 +90,7 @@ UINT FindExecutable(const std::string& file, const std::string&, std::string& co
     const std::string entry = FirstLineOf("xdg-mime", {"query", "default", kind.empty() ? "text/html" : kind});
     if (!entry.empty()) commandLine = DesktopEntryCommand(entry);
     if (commandLine.empty() && FindProgram("xdg-open")) commandLine = "xdg-open %u";
+    if (commandLine.empty()) commandLine = FallbackBrowserCommand();
     return commandLine.empty() ? 31 : 42;
 }
 

@@ -298,7 +298,9 @@ private:
 
 TEST_F(SheetTest, WithoutAPlayerTheAudioPageSaysSoAndLetsNothingBeChanged) {
     open("");
+    EXPECT_EQ(playerSearches_, 0);  // not looked for while the page is not shown
     ASSERT_EQ(ShowTab(dialog(), "Audio"), "");
+    EXPECT_EQ(playerSearches_, 1);
     for (const char* id : {"1126", "1128", "1127"}) EXPECT_TRUE(control(id)->isVisible()) << id;
     for (const char* id : {"1080", "1123", "1124", "1079", "1125", "1081", "1082", "1083", "1130", "1131"})
         EXPECT_FALSE(enabled(id)) << id;
@@ -314,8 +316,8 @@ TEST_F(SheetTest, TheAudioPageEditsTheMusicListWithAPlayerPresent) {
     stored.NoMidiSound = 0;
     saver::SaveSettings(stored);
     open("");
-    EXPECT_EQ(player.commands, (std::vector<int>{1, 98}));
     ASSERT_EQ(ShowTab(dialog(), "Audio"), "");
+    EXPECT_EQ(player.commands, (std::vector<int>{1, 98}));
     EXPECT_FALSE(control("1126")->isVisible());
     EXPECT_TRUE(enabled("1079"));
     EXPECT_FALSE(enabled("1130"));  // no entry selected

@@ -80,7 +80,10 @@ protected:
             ++wallpaperRemovals_;
             return wallpaperRemoved_;
         };
-        options.detectMusicPlayer = config::DetectMusicPlayer;
+        options.detectMusicPlayer = [this] {
+            ++playerSearches_;
+            return config::DetectMusicPlayer();
+        };
         sheet_ = std::make_unique<config::CMainDialog>(app_, options);
         sheet_->SettingsToSheet(app_.settings);
         sheet_->InitialisePages();
@@ -143,5 +146,6 @@ protected:
     int browserStarts_ = 1;
     int wallpaperRemovals_ = 0;
     int wallpaperRemoved_ = 1;
+    int playerSearches_ = 0;
 };
 

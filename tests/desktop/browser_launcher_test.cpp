@@ -45,6 +45,25 @@ TEST_F(BrowserLauncherTest, WithoutAnAssociatedProgramNothingStarts) {
     EXPECT_EQ(opened(), "http://example.test/other");
 }
 
+TEST_F(BrowserLauncherTest, WithoutXdgOpenTheBrowsersTheUserAndDebianNameAreTried) {
+    fs::remove(bin_ / "xdg-mime");
+    const auto recorded = root_.path() / "opened";
+    const std::string record = "echo \"$(basename \"$0\") $*\" > '" + recorded.string() + "'\n";
+    const auto open = [&](const std::string& address) {
+        fs::remove(recorded);
+        EXPECT_EQ(desktop::OpenUrlInBrowser(nullptr, address), 1) << address;
+        return opened();
+    };
+    script("x-www-browser", record);
+    EXPECT_EQ(open("http://example.test/a"), "x-www-browser http://example.test/a");
+    script("sensible-browser", record);
+    EXPECT_EQ(open("http://example.test/b"), "sensible-browser http://example.test/b");
+    script("mine", record);
+    ::setenv("BROWSER", "mine --tab %s:other", 1);
+    EXPECT_EQ(open("http://example.test/c"), "mine --tab http://example.test/c");
+    ::unsetenv("BROWSER");
+}
+
 TEST_F(BrowserLauncherTest, AnEntryWithQuotingAndFieldCodesStartsTheRightCommand) {
     script("fake browser", "echo \"[$1] [$2]\" > '" + (root_.path() / "opened").string() + "'\n");
     browser_.entry("[Desktop Entry]\nName=Fake\nIcon=fake\nExec=\"fake browser\" %i \"--profile=My Pages\" %U\n");

@@ -81,9 +81,15 @@ TEST_F(IdleActivationTest, XautolockStartsTheSaverWhenToldToLockNow) {
     const auto xautolock = platform::FindProgram("xautolock");
     if (!xautolock) GTEST_SKIP() << "xautolock is not installed (Debian package xautolock): not tested";
     ChildProcess launcher(xautolock->string(), {"-time", "10", "-locker", lockerCommand()}, environment());
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    ChildProcess lockNow(xautolock->string(), {"-locknow"}, environment());
-    EXPECT_EQ(lockNow.wait(10000), 0);
+    // The launcher hears "lock now" only once it has started, which a busy machine delays: asked
+    // again until the saver shows (a launcher whose locker runs starts no second one).
+    bool started = false;
+    for (int attempt = 0; attempt < 10 && !started; ++attempt) {
+        ChildProcess lockNow(xautolock->string(), {"-locknow"}, environment());
+        lockNow.wait(10000);  // it fails while the launcher is not up yet
+        started = xvfb_.waitForColour(2, 2, 0x00C000, 2000);
+    }
+    ASSERT_TRUE(started) << "the launcher never started the saver";
     expectSaverRunsAndEndsOnAKey();
     launcher.kill(SIGTERM);
 }
