@@ -74,6 +74,9 @@ int main(int argc, char** argv) {
     WriteFile(root / "bmp/bare.bmp", BmpFile(Colours(2, 2), false, false));
     WriteFile(root / "bmp/indexed.bmp", BmpFile(Indexed(9, 3, 40)));
     WriteFile(root / "bmp/os2.bmp", BmpFile(Indexed(4, 4, 16), true));
+    const std::vector<Rgb> four = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    WriteFile(root / "bmp/rle8.bmp", RunLengthBmpFile(4, 2, 8, four, std::string("\x03\x01\x00\x00\x00\x03\x02\x01\x02\x00\x00\x02\x01\x00\x00\x01", 16)));
+    WriteFile(root / "bmp/rle4.bmp", RunLengthBmpFile(4, 2, 4, four, std::string("\x04\x12\x00\x00\x03\x30\x00\x01", 8)));
 
     WriteFile(root / "gif/plain.gif", GifFile(Indexed(30, 20, 64)));
     GifOptions interlaced;
@@ -88,6 +91,7 @@ int main(int argc, char** argv) {
     WriteFile(root / "jpeg/colour.jpg", JpegFile(Colours(24, 16)));
     WriteFile(root / "jpeg/grey.jpg", JpegFile(Colours(16, 9), JpegKind::Grey));
     WriteFile(root / "jpeg/cmyk.jpg", JpegFile(Colours(8, 8), JpegKind::Cmyk));
+    WriteFile(root / "jpeg/upright.jpg", WithExifOrientation(JpegFile(Colours(16, 8)), 6));
 
     WriteFile(root / "reg_file/settings.reg",
               "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tarvex\\Ostrel Screen Saver\\Kelvane "

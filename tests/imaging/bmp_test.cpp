@@ -14,23 +14,8 @@ IndexedPicture EightBit() {
 
 void Patch32(std::string& bytes, size_t at, std::uint32_t value) { std::memcpy(bytes.data() + at, &value, 4); }
 
-// A run-length BMP (compression 1 with 8 bits, 2 with 4) of black, red, green, blue.
-std::string RunLengthBmp(int width, int height, int bitCount, const std::string& runs) {
-    std::string info(40, '\0');
-    Patch32(info, 0, 40);
-    Patch32(info, 4, std::uint32_t(width));
-    Patch32(info, 8, std::uint32_t(height));
-    info[12] = 1;
-    info[14] = char(bitCount);
-    Patch32(info, 16, bitCount == 8 ? 1 : 2);
-    Patch32(info, 20, std::uint32_t(runs.size()));
-    Patch32(info, 32, 4);  // colours used
-    const std::string table = std::string("\0\0\0\0\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 16);
-    std::string header = "BM" + std::string(12, '\0');
-    Patch32(header, 2, std::uint32_t(14 + 40 + 16 + runs.size()));
-    Patch32(header, 10, 14 + 40 + 16);
-    return header + info + table + runs;
-}
+// Black, red, green, blue.
+const std::vector<Rgb> kFourColours = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
 
 }  // namespace
 
@@ -45,15 +30,15 @@ TEST_F(ImagingTest, RunLengthBmpsAreDecoded) {
     // Bottom row: a run of three reds, one green, end of row; top row: three pixels as they
     // stand (padded to a word), one black run, end of picture.
     const std::string rle8("\x03\x01\x01\x02\x00\x00" "\x00\x03\x02\x01\x02\x00" "\x01\x00\x00\x01", 16);
-    expectRows(*load(file("r8.bmp", RunLengthBmp(4, 2, 8, rle8))), {{green, red, green, black}, {red, red, red, green}});
+    expectRows(*load(file("r8.bmp", RunLengthBmpFile(4, 2, 8, kFourColours, rle8))), {{green, red, green, black}, {red, red, red, green}});
     // Bottom row: four pixels alternating red and green; top row: a move one right, then blue,
     // black, blue; the skipped pixel stays black.
     const std::string rle4("\x04\x12\x00\x00" "\x00\x02\x01\x00" "\x03\x30\x00\x01", 12);
-    expectRows(*load(file("r4.bmp", RunLengthBmp(4, 2, 4, rle4))), {{black, blue, black, blue}, {red, green, red, green}});
+    expectRows(*load(file("r4.bmp", RunLengthBmpFile(4, 2, 4, kFourColours, rle4))), {{black, blue, black, blue}, {red, green, red, green}});
     // Runs past the edges are dropped; a huge picture in a few bytes is refused.
     const std::string wide("\xFF\x01\x00\x01", 4);
-    expectRows(*load(file("w.bmp", RunLengthBmp(2, 1, 8, wide))), {{red, red}});
-    EXPECT_EQ(load(file("h.bmp", RunLengthBmp(4000, 4000, 8, std::string("\x00\x01", 2))))->GetWidth(), 0);
+    expectRows(*load(file("w.bmp", RunLengthBmpFile(2, 1, 8, kFourColours, wide))), {{red, red}});
+    EXPECT_EQ(load(file("h.bmp", RunLengthBmpFile(4000, 4000, 8, kFourColours, std::string("\x00\x01", 2))))->GetWidth(), 0);
 }
 
 TEST_F(ImagingTest, BmpFilesOfEveryLayoutLoadWithTheirColours) {

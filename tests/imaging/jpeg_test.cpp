@@ -20,16 +20,6 @@ bool Near(const Rgb& a, const Rgb& b, int tolerance) {
     return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
 }
 
-// The JPEG with an Exif block (little-endian TIFF, as most cameras write it) saying which way is up.
-std::string WithOrientation(std::string jpeg, int orientation) {
-    const std::string tiff = std::string("II\x2A\0\x08\0\0\0\x01\0", 10) +      // header, one entry
-                             std::string("\x12\x01\x03\0\x01\0\0\0", 8) +          // orientation, SHORT, 1
-                             char(orientation) + std::string("\0\0\0\0\0\0\0", 7);  // value, no next
-    const std::string body = std::string("Exif\0\0", 6) + tiff;
-    const std::string segment = std::string("\xFF\xE1") + char((body.size() + 2) >> 8) + char(body.size() + 2) + body;
-    return jpeg.insert(2, segment);  // right after the start marker
-}
-
 }  // namespace
 
 TEST_F(ImagingTest, JpegsAreShownTheWayUpTheirExifSays) {
@@ -46,7 +36,7 @@ TEST_F(ImagingTest, JpegsAreShownTheWayUpTheirExifSays) {
         for (const Expected& expected : {Expected{1, 16, red, green}, Expected{2, 16, green, red}, Expected{3, 16, green, red},
                                          Expected{6, 8, red, green}, Expected{8, 8, green, red}}) {
             useDisplayDepth(depth);
-            auto image = load(file("o.jpg", WithOrientation(JpegFile(stored), expected.orientation)));
+            auto image = load(file("o.jpg", WithExifOrientation(JpegFile(stored), expected.orientation)));
             ASSERT_EQ(image->GetWidth(), expected.width) << expected.orientation;
             ASSERT_EQ(image->GetHeight(), 128 / expected.width);
             EXPECT_TRUE(Near(rgbAt(*image, 1, 1), expected.topLeft, 40)) << expected.orientation << " at " << depth;
@@ -54,7 +44,7 @@ TEST_F(ImagingTest, JpegsAreShownTheWayUpTheirExifSays) {
                 << expected.orientation << " at " << depth;
         }
     // A block that cannot be read leaves the picture as stored.
-    std::string broken = WithOrientation(JpegFile(stored), 6);
+    std::string broken = WithExifOrientation(JpegFile(stored), 6);
     broken[2 + 4 + 6] = 'X';  // not "II" or "MM"
     EXPECT_EQ(load(file("b.jpg", broken))->GetWidth(), 16);
 }

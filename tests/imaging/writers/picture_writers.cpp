@@ -22,6 +22,12 @@ void Put32(std::string& out, std::uint32_t value) {
     Put16(out, value >> 16);
 }
 
+void Put32Into(std::string& out, size_t at, std::uint32_t value) {
+    std::string bytes;
+    Put32(bytes, value);
+    out.replace(at, 4, bytes);
+}
+
 std::string FileHeader(std::uint32_t fileSize, std::uint32_t bitsOffset) {
     std::string out = "BM";
     Put32(out, fileSize);
@@ -119,6 +125,34 @@ std::string BmpFile(const IndexedPicture& picture, bool os2Core) {
     }
     const std::uint32_t offset = std::uint32_t(14 + header.size() + table.size());
     return FileHeader(std::uint32_t(offset + bits.size()), offset) + header + table + bits;
+}
+
+std::string RunLengthBmpFile(int width, int height, int bitCount, const std::vector<Rgb>& colours,
+                             const std::string& runs) {
+    std::string header = InfoHeader(width, height, bitCount, std::uint32_t(colours.size()));
+    Put32Into(header, 16, bitCount == 8 ? 1 : 2);                // compression
+    Put32Into(header, 20, std::uint32_t(runs.size()));          // size of the runs
+    std::string table;
+    for (const Rgb& c : colours) table += {char(c.b), char(c.g), char(c.r), '\0'};
+    const std::uint32_t offset = std::uint32_t(14 + header.size() + table.size());
+    return FileHeader(std::uint32_t(offset + runs.size()), offset) + header + table + runs;
+}
+
+std::string WithExifOrientation(std::string jpeg, int orientation) {
+    std::string tiff = "II";
+    Put16(tiff, 42);
+    Put32(tiff, 8);              // the first directory follows the header
+    Put16(tiff, 1);              // one entry:
+    Put16(tiff, 0x0112);         // orientation,
+    Put16(tiff, 3);              // a SHORT,
+    Put32(tiff, 1);              // one of them,
+    Put32(tiff, unsigned(orientation));
+    Put32(tiff, 0);              // no next directory
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    std::string segment = "\xFF\xE1";
+    segment += char((body.size() + 2) >> 8);
+    segment += char((body.size() + 2) & 0xFF);
+    return jpeg.insert(2, segment + body);  // right after the start marker
 }
 
 std::string LzwData(const std::vector<std::uint8_t>& pixels, int codeSize) {

@@ -27,6 +27,10 @@ struct TruePicture {
 
 std::string BmpFile(const TruePicture& picture, bool topDown = false, bool withFileHeader = true);
 std::string BmpFile(const IndexedPicture& picture, bool os2Core = false);
+// A run-length BMP (8 bits: compression 1, 4 bits: compression 2) with the colours given and the
+// runs as they stand.
+std::string RunLengthBmpFile(int width, int height, int bitCount, const std::vector<Rgb>& colours,
+                             const std::string& runs);
 
 struct GifOptions {
     bool interlaced = false;
@@ -44,6 +48,9 @@ std::string JpegFile(const TruePicture& picture, JpegKind kind = JpegKind::Colou
 // A picture too large to hold as pixels, made row by row from a function of the position.
 std::string JpegFile(int width, int height, const std::function<Rgb(int x, int y)>& pixel,
                      JpegKind kind = JpegKind::Colour, int quality = 95);
+
+// The JPEG with an Exif block (little-endian, as most cameras write it) giving its orientation.
+std::string WithExifOrientation(std::string jpeg, int orientation);
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
