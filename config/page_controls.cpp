@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -110,6 +111,15 @@ NumberField::NumberField(const char* editId, const char* arrowsId, int minimum, 
     QObject::connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (checkAsTyped && !text.isEmpty() && !value()) Validate();
     });
+    edit_->installEventFilter(this);
+}
+
+bool NumberField::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != edit_ || event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Up && key != Qt::Key_Down) return QWidget::eventFilter(watched, event);
+    arrows_->stepBy(key == Qt::Key_Up ? 1 : -1);
+    return true;
 }
 
 void NumberField::setRange(int minimum, int maximum) {

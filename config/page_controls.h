@@ -68,6 +68,10 @@ public:
     // Typed text out of range is refused at once (with the range message), not only at OK.
     bool checkAsTyped = false;
 
+protected:
+    // Up and Down in the edit step the number as the arrows do.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLineEdit* edit_;
     QSpinBox* arrows_;

@@ -1,5 +1,8 @@
 // The configuration sheet and its Images page on Qt's offscreen platform, fetching from a real
 // loopback server.
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <fstream>
@@ -136,6 +139,19 @@ TEST_F(SheetTest, RemovingASourceAddedAndFetchedHereTakesItsPictureWithIt) {
     }));
     page().RemoveSelected();  // a source no stored list knows yet
     EXPECT_FALSE(std::filesystem::exists(picture));
+}
+
+TEST_F(SheetTest, UpAndDownStepTheIntervalAsItsArrowsDo) {
+    open("");
+    auto* minutes = qobject_cast<QLineEdit*>(control("1001"));
+    ASSERT_TRUE(minutes);
+    EXPECT_EQ(minutes->text(), "1");
+    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(minutes, &press);
+    }
+    EXPECT_EQ(minutes->text(), "2");
+    EXPECT_TRUE(enabled("ID_APPLY_NOW"));
 }
 
 TEST_F(SheetTest, AnOkThePagesRefuseKeepsACancelTheUserAskedFor) {
