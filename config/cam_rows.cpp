@@ -99,12 +99,8 @@ bool CamRows::SetField(std::string_view name, int field, const std::string& valu
 std::string SelectedPicturePath(const CamRows& rows, const saver::SaverSettings& settings) {
     if (rows.selected() < 0) return {};
     const CamRecord& record = rows.row(rows.selected());
-    if (sources::IsSafePictureName(record.Name)) {
-        const std::string path =
-            (std::filesystem::path(sources::ImagesDirectory(settings)) / (record.Name + "." + record.Type)).string();
-        if (sources::FileExists(path)) return path;
-    }
-    return sources::FallbackImagePath(settings);
+    const std::string path = sources::PicturePath(settings, record.Name, record.Type);
+    return !path.empty() && sources::FileExists(path) ? path : sources::FallbackImagePath(settings);
 }
 
 }  // namespace config

@@ -244,8 +244,11 @@ void CFilesPropPage::RefreshDetailLabels() {
 }
 
 void CFilesPropPage::RefreshPreview() {
+    bool ownPicture = false;
     if (showPreview_ && !currentPicturePath_.empty()) {
-        if (preview_->Load(currentPicturePath_) > 0) {
+        const bool loaded = preview_->Load(currentPicturePath_) > 0;
+        ownPicture = loaded && currentPicturePath_ != sources::FallbackImagePath(app_.settings);
+        if (loaded) {
             RefreshDetailLabels();
         } else {
             app_.settings.CurrentFile = sources::FallbackImagePath(app_.settings);
@@ -254,10 +257,9 @@ void CFilesPropPage::RefreshPreview() {
     } else {
         preview_->Clear();
     }
+    // The size is the source's picture's: the card shown in place of a missing one has none.
     const imaging::CImagePreview& shown = preview_->preview();
-    imageSize_->setText(showPreview_ && shown.HasPicture()
-                            ? QString("%1 x %2").arg(shown.pictureWidth()).arg(shown.pictureHeight())
-                            : QString());
+    imageSize_->setText(ownPicture ? QString("%1 x %2").arg(shown.pictureWidth()).arg(shown.pictureHeight()) : QString());
 }
 
 void CFilesPropPage::RefreshButtons() {

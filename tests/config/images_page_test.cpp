@@ -141,6 +141,12 @@ TEST_F(SheetTest, RemovingASourceAddedAndFetchedHereTakesItsPictureWithIt) {
     EXPECT_FALSE(std::filesystem::exists(picture));
 }
 
+TEST_F(SheetTest, ASourceWithoutItsPictureShowsTheCardButNoSize) {
+    open("Gone|http://127.0.0.1:9/p.jpg|??:??|Refused|JPG|1|||0|", "Gone");
+    EXPECT_TRUE(page().preview().preview().HasPicture());  // the card in its place
+    EXPECT_EQ(text("1137"), "");
+}
+
 TEST_F(SheetTest, UpAndDownStepTheIntervalAsItsArrowsDo) {
     open("");
     auto* minutes = qobject_cast<QLineEdit*>(control("1001"));
