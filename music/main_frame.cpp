@@ -139,9 +139,7 @@ void CMainFrame::OnOpened() {
         if (duration && *duration == storedDuration && storedPosition != 0)
             player_->SetPosition(Resume() ? storedPosition : 0.0);
     }
-    lastPlayState_ = player_->State();
     if (!paused_) player_->Play();  // a pause asked for while it opened holds
-    lastPlayState_ = player_->State();
     lastStart_ = std::chrono::steady_clock::now();
 }
 

@@ -66,7 +66,6 @@ private:
     std::string playList_;
     Opening opening_;
     int paused_ = 0;
-    int lastPlayState_ = 0;
     bool claimed_ = false;
     bool sawSaver_ = false;
     // Items that end at once, one after the other (no sound device, nothing audible in them)

@@ -164,15 +164,8 @@ int SaverWnd::OnCreate() {
     memory_.reset(CreateCompatibleDC(nullptr));
     backgroundBrush_.reset(CreateSolidBrush(backColor_));
 
-    GetWindowRect(GetDesktopWindow(), &desktop_);
     if (!marqueeFont_) marqueeShown_ = false;
-    if (marqueeShown_) {
-        marquee_.Layout(hwnd_, *marqueeFont_, desktop_, backColor_);
-        desktop_.bottom -= marquee_.height();
-    }
-    GetClientRect(hwnd_, &area_);
-    previousShown_ = ShownSize{area_.width(), area_.height()};
-    previousPosition_ = POINT{0, 0};
+    LayOut();
     preview_ = area_.height() < desktop_.height();
     if (!preview_ && marqueeShown_) area_.bottom -= marquee_.height();
     if (preview_) marqueeShown_ = false;
@@ -434,6 +427,18 @@ BOOL SaverWnd::OnEraseBkgnd(HDC dc) {
     return FALSE;
 }
 
+void SaverWnd::LayOut() {
+    GetWindowRect(GetDesktopWindow(), &desktop_);
+    if (marqueeShown_) {
+        marquee_.Layout(hwnd_, *marqueeFont_, desktop_, backColor_);
+        desktop_.bottom -= marquee_.height();
+    }
+    GetClientRect(hwnd_, &area_);
+    // The first erase after it covers the whole window.
+    previousShown_ = ShownSize{area_.width(), area_.height()};
+    previousPosition_ = POINT{0, 0};
+}
+
 void SaverWnd::OnSize() {
     if (!memory_ || !loaded_) return;  // still being created: creation lays it out
     if (view_.inProgress) {
@@ -442,16 +447,9 @@ void SaverWnd::OnSize() {
         PostMessage(hwnd_, WM_SIZE, 0, 0);
         return;
     }
-    GetWindowRect(GetDesktopWindow(), &desktop_);
-    if (marqueeShown_) {
-        marquee_.Layout(hwnd_, *marqueeFont_, desktop_, backColor_);
-        desktop_.bottom -= marquee_.height();
-    }
-    GetClientRect(hwnd_, &area_);
+    LayOut();
     if (!preview_ && marqueeShown_) area_.bottom -= marquee_.height();
     if (!LoadPicture(app_.settings.CurrentFile)) ReplacePicture(nullptr);
-    previousShown_ = ShownSize{area_.width(), area_.height()};
-    previousPosition_ = POINT{0, 0};
     WindowDC dc(hwnd_);
     RECT client{};
     GetClientRect(hwnd_, &client);

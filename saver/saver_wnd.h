@@ -98,6 +98,9 @@ protected:
     void OnDestroy();
 
 private:
+    // The desktop rectangle less the marquee strip, the marquee laid out along it, and the
+    // picture area as the whole client area (the caller takes the strip off it).
+    void LayOut();
     void PrepareScaledBitmap();
     // Fills the marquee strip with the background.
     void ClearMarqueeStrip();
