@@ -1,5 +1,5 @@
-// The "About" page: the product, its version, its maker and the distributing business, and two
-// ways to the maker's web site.
+// The "About" page: the product, its version and licence, its maker, and two ways to the
+// project's web site.
 #pragma once
 
 #include <functional>
@@ -9,8 +9,6 @@
 
 namespace config {
 
-// The product's version as the page shows it.
-constexpr const char* kProductVersion = "1.10";
 // The address both buttons open.
 constexpr const char* kMakerSite = "http://www.vessory.example/";
 

@@ -13,7 +13,7 @@ namespace config {
 CAddCameraDlg::CAddCameraDlg(QWidget* parent, std::string initialName, std::string initialUrl,
                              std::vector<std::string> names)
     : QDialog(parent), initialName_(std::move(initialName)), names_(std::move(names)) {
-    setWindowTitle("Add New Camera");
+    setWindowTitle(initialName_.empty() ? "Add New Camera" : "Edit Camera");
     auto* layout = new QVBoxLayout(this);
     name_ = new QLineEdit(QString::fromStdString(initialName_));
     name_->setObjectName("1000");

@@ -1,4 +1,5 @@
-// "Add New Camera": a source's name and picture address, checked before the dialog closes.
+// "Add New Camera" ("Edit Camera" for an existing source): a source's name and picture address,
+// checked before the dialog closes.
 #pragma once
 
 #include <QDialog>

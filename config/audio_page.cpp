@@ -178,6 +178,9 @@ void CBackgroundPP::AddMusicFiles() {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(MusicFilters());
+    // Wide and tall enough for its columns (name, size, type, date) and a dozen files.
+    const QFontMetrics metrics = dialog.fontMetrics();
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(metrics.averageCharWidth() * 100, metrics.height() * 30)));
     const QString start = !live_.MidiLastDir.empty()
                               ? QString::fromStdString(live_.MidiLastDir)
                               : QStandardPaths::writableLocation(QStandardPaths::MusicLocation);

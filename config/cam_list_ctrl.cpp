@@ -1,6 +1,7 @@
 #include "cam_list_ctrl.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 namespace config {
 namespace {
@@ -54,13 +55,24 @@ CCamListCtrl::CCamListCtrl(QWidget* parent) : QTableWidget(0, 8, parent) {
 
 void CCamListCtrl::Load(std::string_view camList) {
     rows_.Load(camList);
-    if (!columnsSized_) {
-        const int width = viewport()->width() > 100 ? viewport()->width() : 520;
-        for (int i = 0; i < 8; ++i)
-            if (kColumns[i].numerator) setColumnWidth(i, width * kColumns[i].numerator / kColumns[i].denominator);
-        columnsSized_ = true;
-    }
+    // The columns take their shares of the width the control has on the screen: before it is
+    // first shown it has none yet.
+    if (!columnsSized_ && isVisible()) sizeColumns();
     Refresh();
+}
+
+void CCamListCtrl::showEvent(QShowEvent* event) {
+    QTableWidget::showEvent(event);
+    if (columnsSized_) return;
+    sizeColumns();
+    fitShortColumns();
+}
+
+void CCamListCtrl::sizeColumns() {
+    firstWidth_ = viewport()->width() > 100 ? viewport()->width() : 520;
+    for (int i = 0; i < 8; ++i)
+        if (kColumns[i].numerator) setColumnWidth(i, firstWidth_ * kColumns[i].numerator / kColumns[i].denominator);
+    columnsSized_ = true;
 }
 
 void CCamListCtrl::Refresh() {
@@ -83,6 +95,7 @@ void CCamListCtrl::Refresh() {
             item->setFlags(flags);
         }
     }
+    fitShortColumns();
     if (rows_.selected() >= 0) {
         setCurrentCell(rows_.selected(), 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
@@ -90,6 +103,23 @@ void CCamListCtrl::Refresh() {
         setCurrentCell(-1, -1);
     }
     refreshing_ = false;
+}
+
+void CCamListCtrl::fitShortColumns() {
+    // An empty list has nothing to scroll to.
+    setHorizontalScrollBarPolicy(rowCount() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    if (!columnsSized_) return;
+    // The update time and the result show whole, title and text; the width they need comes out
+    // of the URL column, which is long anyway, down to half its first width.
+    constexpr int kUrl = 1;
+    const int urlFloor = firstWidth_ / 6;
+    for (int column : {2, 3}) {
+        const int needed = std::max(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+        const int extra = needed - columnWidth(column);
+        if (extra <= 0) continue;
+        setColumnWidth(column, needed);
+        setColumnWidth(kUrl, std::max(urlFloor, columnWidth(kUrl) - extra));
+    }
 }
 
 void CCamListCtrl::ShowSelection() {

@@ -27,9 +27,16 @@ public:
     std::function<void()> onSelectionChanged;
     std::function<void()> onCheckChanged;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void sizeColumns();
+    void fitShortColumns();
+
     CamRows rows_;
     bool columnsSized_ = false;
+    int firstWidth_ = 0;  // the control's width when the columns were first sized
     bool refreshing_ = false;
 };
 

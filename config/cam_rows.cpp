@@ -78,8 +78,12 @@ void CamRows::Add(const std::string& name, const std::string& url) {
 
 bool CamRows::Edit(const std::string& name, const std::string& url) {
     if (selected_ < 0) return false;
-    rows_[size_t(selected_)].Name = name;
-    rows_[size_t(selected_)].URL = url;
+    CamRecord& record = rows_[size_t(selected_)];
+    // Another address is another picture: its date says nothing about the new one, which is
+    // fetched whole next time.
+    if (record.URL != url) record.ImageDate.clear();
+    record.Name = name;
+    record.URL = url;
     return true;
 }
 

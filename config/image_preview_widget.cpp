@@ -59,8 +59,12 @@ QImage ImagePreviewWidget::Render(int width, int height) const {
 void ImagePreviewWidget::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     const QRect area = contentsRect();
+    // Rendered at the screen's device pixels, so a scaled sheet shows a sharp picture.
+    const double ratio = devicePixelRatioF();
+    QImage image = Render(int(area.width() * ratio), int(area.height() * ratio));
+    image.setDevicePixelRatio(ratio);
     QPainter painter(this);
-    painter.drawImage(area.topLeft(), Render(area.width(), area.height()));
+    painter.drawImage(area.topLeft(), image);
 }
 
 }  // namespace config

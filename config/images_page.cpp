@@ -84,11 +84,11 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
     layout->addWidget(list_, 1);
 
     auto* listButtons = new QHBoxLayout;
-    auto* add = PushButton("Add", "1009");
+    auto* add = PushButton("A&dd", "1009");
     remove_ = PushButton("&Remove", "1010");
-    auto* editButton = PushButton("Edit", "1029");
-    moveUp_ = PushButton("Move Up", "1130");
-    moveDown_ = PushButton("Move Down", "1131");
+    auto* editButton = PushButton("&Edit", "1029");
+    moveUp_ = PushButton("Move &Up", "1130");
+    moveDown_ = PushButton("Move Do&wn", "1131");
     listButtons->addWidget(add);
     listButtons->addWidget(remove_);
     listButtons->addWidget(editButton);

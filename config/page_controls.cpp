@@ -12,6 +12,7 @@
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QStyle>
+#include <algorithm>
 #include <string>
 
 #include "message_box.h"
@@ -61,7 +62,19 @@ RadioChoice::RadioChoice(std::vector<QRadioButton*> buttons) : buttons_(std::mov
     for (size_t i = 0; i < buttons_.size(); ++i)
         QObject::connect(buttons_[i], &QRadioButton::toggled, buttons_[i], [this, i](bool on) {
             if (on) value_ = int(i);
+            keepOneTabStop();
         });
+    keepOneTabStop();
+}
+
+// Tab enters the group on its checked button (the first when none is); the arrow keys move
+// within it.
+void RadioChoice::keepOneTabStop() {
+    const auto checked = std::find_if(buttons_.begin(), buttons_.end(), [](QRadioButton* b) { return b->isChecked(); });
+    for (QRadioButton* button : buttons_) {
+        const bool stop = checked == buttons_.end() ? button == buttons_.front() : button == *checked;
+        button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
 }
 
 int RadioChoice::value() const { return value_; }
@@ -73,6 +86,7 @@ void RadioChoice::setValue(int value) {
         buttons_[i]->setChecked(int(i) == value);
         buttons_[i]->setAutoExclusive(true);
     }
+    keepOneTabStop();
 }
 
 void RadioChoice::onClicked(const std::function<void()>& handler) {
@@ -95,6 +109,7 @@ NumberField::NumberField(const char* editId, const char* arrowsId, int minimum, 
     arrows_->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(edit_);
     layout->addWidget(arrows_);
+    layout->addStretch(1);  // the arrows stay beside their edit however wide the field is laid out
     setFocusProxy(edit_);
     QObject::connect(arrows_, qOverload<int>(&QSpinBox::valueChanged), this, [this](int value) {
         if (edit_->text() != QString::number(value)) edit_->setText(QString::number(value));

@@ -43,6 +43,8 @@ public:
     void onClicked(const std::function<void()>& handler);
 
 private:
+    void keepOneTabStop();
+
     std::vector<QRadioButton*> buttons_;
     int value_ = 0;
 };

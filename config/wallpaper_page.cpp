@@ -18,26 +18,26 @@ CWallpaperPropPage::CWallpaperPropPage(SheetServices services, std::function<int
     auto* layout = new QGridLayout(this);
     layout->addWidget(IntroText("Your screen saver image may be used as a desktop wallpaper."), 0, 0, 1, 2);
     mode_ = std::make_unique<RadioChoice>(std::vector<QRadioButton*>{
-        RadioButton("Do not set my wallpaper", "1097"), RadioButton("Use last screen saver image as wallpaper", "1098"),
-        RadioButton("Press F5 while screen saver is running to set the current image as wallpaper", "1099")});
+        RadioButton("&Do not set my wallpaper", "1097"), RadioButton("&Use last screen saver image as wallpaper", "1098"),
+        RadioButton("Press &F5 while screen saver is running to set the current image as wallpaper", "1099")});
     for (int i = 0; i < 3; ++i) layout->addWidget(mode_->buttons()[size_t(i)], 1 + i, 0, 1, 2);
 
-    size_ = std::make_unique<RadioChoice>(std::vector<QRadioButton*>{RadioButton("Keep Original Image Size", "1092"),
-                                                                      RadioButton("Stretch Image to Fit Desktop", "1093")});
+    size_ = std::make_unique<RadioChoice>(std::vector<QRadioButton*>{RadioButton("&Keep Original Image Size", "1092"),
+                                                                      RadioButton("&Stretch Image to Fit Desktop", "1093")});
     sizeBox_ = new QGroupBox("Wallpaper Size");
     sizeBox_->setObjectName("1091");
     auto* sizeLayout = new QVBoxLayout(sizeBox_);
     for (QRadioButton* button : size_->buttons()) sizeLayout->addWidget(button);
-    display_ = std::make_unique<RadioChoice>(std::vector<QRadioButton*>{RadioButton("Centered", "1095"), RadioButton("Tiled", "1096")});
+    display_ = std::make_unique<RadioChoice>(std::vector<QRadioButton*>{RadioButton("&Centered", "1095"), RadioButton("&Tiled", "1096")});
     displayBox_ = new QGroupBox("Display");
     displayBox_->setObjectName("1094");
     auto* displayLayout = new QVBoxLayout(displayBox_);
     for (QRadioButton* button : display_->buttons()) displayLayout->addWidget(button);
     layout->addWidget(sizeBox_, 4, 0);
     layout->addWidget(displayBox_, 4, 1);
-    transparentIcons_ = CheckBox("Make Icon Text Background Transparent", "1100");
+    transparentIcons_ = CheckBox("&Make Icon Text Background Transparent", "1100");
     layout->addWidget(transparentIcons_, 5, 0, 1, 2);
-    auto* remove = PushButton("Remove Wallpaper", "1105");
+    auto* remove = PushButton("&Remove Wallpaper", "1105");
     layout->addWidget(remove, 6, 0);
     note_ = Label("*Note: Settings will come into effect the next time the screen saver is activated.", "1101");
     note_->setWordWrap(true);

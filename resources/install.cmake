@@ -24,7 +24,11 @@ add_custom_target(icons ALL DEPENDS ${icon_pngs})
 install(FILES ${KELVANE_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/desktop/kelvane-saver.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/desktop/example.vessory.KelvaneSaver.metainfo.xml
+# The release the store lists is the build's own version.
+set(KELVANE_RELEASE_DATE 2026-12-09)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/desktop/example.vessory.KelvaneSaver.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/example.vessory.KelvaneSaver.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/example.vessory.KelvaneSaver.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # XScreenSaver looks for its hacks in libexec/xscreensaver and for their descriptions in

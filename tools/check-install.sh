@@ -40,6 +40,7 @@ for page in kelvane-saver melodrin glyphveil; do
 done
 
 echo "== desktop entry and AppStream"
+grep -q "<release version=\"$version\"" "$prefix/share/metainfo/"*.metainfo.xml || fail "the AppStream release is not $version"
 desktop-file-validate "$prefix/share/applications/kelvane-saver.desktop" || fail "desktop-file-validate"
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$prefix/share/metainfo/"*.metainfo.xml || fail "appstreamcli validate"

@@ -25,6 +25,23 @@
 
 namespace platform {
 
+namespace {
+
+// Windows, surfaces and input are in device pixels; Qt places windows in its own scaled units,
+// which are device pixels divided by the screen's ratio (2 at 192 dpi, where the user's scaling
+// settings ask for it).
+double DeviceRatio() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+QRect ScaledRect(const RECT& rect) {
+    const double ratio = DeviceRatio();
+    return QRectF(rect.left / ratio, rect.top / ratio, rect.width() / ratio, rect.height() / ratio).toAlignedRect();
+}
+
+}  // namespace
+
 class NativeWindow : public QWindow {
 public:
     NativeWindow(HWND handle, QWindow* foreignParent) : QWindow(foreignParent), handle_(handle), store_(this) {
@@ -39,16 +56,21 @@ public:
         const QRect rect = QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
                                .intersected(QRect(0, 0, surface.width(), surface.height()));
         if (rect.isEmpty()) return;
-        if (store_.size() != QSize(surface.width(), surface.height())) store_.resize(QSize(surface.width(), surface.height()));
+        const double ratio = DeviceRatio();
+        const QSize scaledSize = QSizeF(surface.width() / ratio, surface.height() / ratio).toSize();
+        if (store_.size() != scaledSize) store_.resize(scaledSize);
         const QImage image(surface.bytes().data(), surface.width(), surface.height(), surface.stride(),
                            QImage::Format_RGB32);
-        store_.beginPaint(rect);
+        // The painter's own scale maps the scaled target back onto the same device pixels.
+        const QRectF target(rect.x() / ratio, rect.y() / ratio, rect.width() / ratio, rect.height() / ratio);
+        const QRect scaledArea = target.toAlignedRect();
+        store_.beginPaint(scaledArea);
         {
             QPainter painter(store_.paintDevice());
-            painter.drawImage(rect, image, rect);
+            painter.drawImage(target, image, QRectF(rect));
         }
         store_.endPaint();
-        store_.flush(rect);
+        store_.flush(scaledArea);
     }
 
     RECT dirty;
@@ -96,7 +118,7 @@ protected:
 
 private:
     void postMouse(UINT message, QMouseEvent* event) {
-        const QPoint point = event->position().toPoint();
+        const QPoint point = (event->position() * DeviceRatio()).toPoint();
         PostMessage(handle_, message, 0, LPARAM((point.y() & 0xFFFF) << 16) | LPARAM(point.x() & 0xFFFF));
     }
 
@@ -120,8 +142,8 @@ QtDisplay::~QtDisplay() = default;
 RECT QtDisplay::screenRect() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return RECT{0, 0, 1024, 768};
-    const QRect geometry = screen->geometry();
-    return RECT{0, 0, geometry.width(), geometry.height()};
+    const QSize size = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+    return RECT{0, 0, size.width(), size.height()};
 }
 
 void QtDisplay::windowCreated(HWND window) {
@@ -132,7 +154,7 @@ void QtDisplay::windowCreated(HWND window) {
         foreignParent = QWindow::fromWinId(WId(parent->nativeId));
     auto native = std::make_unique<NativeWindow>(window, foreignParent);
     native->setTitle(QString::fromStdString(record->title));
-    native->setGeometry(record->rect.left, record->rect.top, record->rect.width(), record->rect.height());
+    native->setGeometry(ScaledRect(record->rect));
     if (!cursorVisible_) native->setCursor(Qt::BlankCursor);
     windows_[window] = std::move(native);
 }
@@ -175,7 +197,7 @@ void QtDisplay::windowGeometryChanged(HWND window) {
     auto it = windows_.find(window);
     auto record = FindWindowRecord(window);
     if (it != windows_.end() && record)
-        it->second->setGeometry(record->rect.left, record->rect.top, record->rect.width(), record->rect.height());
+        it->second->setGeometry(ScaledRect(record->rect));
 }
 
 void QtDisplay::surfaceChanged(HWND window, const RECT& area) {
@@ -201,11 +223,14 @@ void QtDisplay::cursorVisibilityChanged(bool visible) {
 }
 
 POINT QtDisplay::cursorPos() const {
-    const QPoint point = QCursor::pos();
+    const QPoint point = (QPointF(QCursor::pos()) * DeviceRatio()).toPoint();
     return POINT{point.x(), point.y()};
 }
 
-void QtDisplay::setCursorPos(POINT point) { QCursor::setPos(point.x, point.y); }
+void QtDisplay::setCursorPos(POINT point) {
+    const double ratio = DeviceRatio();
+    QCursor::setPos((QPointF(point.x, point.y) / ratio).toPoint());
+}
 
 void QtDisplay::attachQueue(MessageQueue& queue) {
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(qGuiApp->thread());

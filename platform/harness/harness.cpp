@@ -336,12 +336,13 @@ ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowR
         if (!*Getenv("WAYLAND_DISPLAY") && !X11HostDisplay::RootWindowId())
             Fail(std::string("cannot open display ") + Getenv("DISPLAY"));
     }
-    // Headless, Qt still serves the dialogs, offscreen; our pixels are never scaled. A hack draws
-    // into another program's window: Qt serves nothing on the screen then.
+    // Headless, Qt still serves the dialogs, offscreen. A hack draws into another program's
+    // window: Qt serves nothing on the screen then. The user's scaling settings (QT_SCALE_FACTOR,
+    // QT_ENABLE_HIGHDPI_SCALING, Xft.dpi) are Qt's to apply: the saver draws at device pixels
+    // whatever they are.
     if (display_.headless || host) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     else if (*Getenv("DISPLAY") && !*Getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "xcb", 1);  // host windows of previews and hacks are X11 windows
-    setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
     qInstallMessageHandler(RouteQtMessage);
     application_ = std::make_unique<QApplication>(argc, argv);
 

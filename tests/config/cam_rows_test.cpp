@@ -79,16 +79,18 @@ TEST(CamRowsTest, RemovingSelectsTheRowBeforeAndTheLastRemovalLeavesNoSelection)
     EXPECT_EQ(rows.Save(), "");
 }
 
-TEST(CamRowsTest, AddingGivesTheInitialFieldsAndEditingKeepsEveryOtherField) {
+TEST(CamRowsTest, AddingGivesTheInitialFieldsAndEditingKeepsEveryOtherFieldButTheOldAddresssDate) {
     CamRows rows;
     rows.Add("Harbour", "http://host/p.jpg");
     EXPECT_EQ(rows.Save(), "Harbour|http://host/p.jpg|??:??|Unknown|???|1|||0|");
 
     rows.Load(kThree);
     rows.select(0);
+    ASSERT_TRUE(rows.Edit("Port", rows.row(0).URL));
+    EXPECT_EQ(rows.row(0).ImageDate, "Mon, 01 Jun 2026");
     ASSERT_TRUE(rows.Edit("Port", "http://h/q.jpg"));
     EXPECT_EQ(rows.Save().substr(0, rows.Save().find("Bridge")),
-              "Port|http://h/q.jpg|3:04:05 PM - 1/2/01|Success|JPG|1|http://ref/|Mon, 01 Jun 2026|7|");
+              "Port|http://h/q.jpg|3:04:05 PM - 1/2/01|Success|JPG|1|http://ref/||7|");
 
     EXPECT_TRUE(rows.SetField("port", sources::kCamLastResult, "No Change"));
     EXPECT_TRUE(rows.SetField("Port", sources::kCamType, "GIF"));

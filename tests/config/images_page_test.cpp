@@ -118,7 +118,7 @@ TEST_F(SheetTest, MovingPastTheEndsChangesNothingAndRemovingTheOnlyRowDisablesTh
     EXPECT_EQ(text("1143"), "0 Selected");
 }
 
-TEST_F(SheetTest, EditingANameKeepsEveryOtherField) {
+TEST_F(SheetTest, EditingKeepsEveryOtherFieldButTheOldAddresssDate) {
     open("Cam|http://h/p.jpg|3:04:05 PM - 1/2/01|Success|JPG|0|http://ref/|Mon, 01 Jun 2026|7|Other|http://o/p.jpg|??:??|Unknown|???|1|||0|", "Cam");
     SetOnlineOverride(false);  // no fetch after the edit
     addThroughDialog(true, {"other", "cam", "Port"}, "http://h/q.jpg");
@@ -127,7 +127,22 @@ TEST_F(SheetTest, EditingANameKeepsEveryOtherField) {
     EXPECT_EQ(boxes_[1], "Camera name already used. Please select another name.");
     sheet_->OnOk();
     EXPECT_EQ(Stored("CamList"),
-              "Port|http://h/q.jpg|3:04:05 PM - 1/2/01|Success|JPG|0|http://ref/|Mon, 01 Jun 2026|7|Other|http://o/p.jpg|??:??|Unknown|???|1|||0|");
+              "Port|http://h/q.jpg|3:04:05 PM - 1/2/01|Success|JPG|0|http://ref/||7|Other|http://o/p.jpg|??:??|Unknown|???|1|||0|");
+}
+
+TEST_F(SheetTest, AnEditedAddressIsFetchedAtOnceThoughItsServerGivesTheSameDate) {
+    const std::string date = "lm=Mon,%2001%20Jun%202026";
+    open("");
+    addThroughDialog(false, {"Harbour"}, server_.url("/harbour.jpg?" + date));
+    EXPECT_TRUE(testing_support::PumpUntil(page().window(), [this] { return app_.fetch.FetchBusy != 0; }, 5));
+    waitForFetch();
+    ASSERT_EQ(page().list().rows().row(0).Type, "JPG");
+    QTimer::singleShot(0, [] { EXPECT_EQ(QApplication::activeModalWidget()->windowTitle(), "Edit Camera"); });
+    addThroughDialog(true, {"Harbour"}, server_.url("/harbour.gif?body=gif&" + date));
+    EXPECT_TRUE(testing_support::PumpUntil(page().window(), [this] { return app_.fetch.FetchBusy != 0; }, 5));
+    waitForFetch();
+    EXPECT_EQ(page().list().rows().row(0).LastResult, "Success");
+    EXPECT_EQ(page().list().rows().row(0).Type, "GIF");
 }
 
 TEST_F(SheetTest, RemovingASourceAddedAndFetchedHereTakesItsPictureWithIt) {

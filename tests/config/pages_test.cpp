@@ -6,12 +6,15 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabBar>
+#include <set>
 #include <cstdlib>
 #include <fstream>
 
 #include "about_page.h"
 #include "icon_text_companion.h"
 #include "music_list.h"
+#include "program_info.h"
 #include "registry.h"
 #include "saver_messages.h"
 #include "sheet_fixture.h"
@@ -31,6 +34,28 @@ void AnswerNextDialog(const std::string& button) {
 bool Checked(QWidget* widget) { return qobject_cast<QAbstractButton*>(widget)->isChecked(); }
 
 }  // namespace
+
+TEST_F(SheetTest, TabEntersEachRadioGroupOnItsCheckedButton) {
+    openPage("Image Options", [](saver::SaverSettings& stored) {
+        stored.Change = 1;              // After, the middle one
+        stored.ImageStretchOption = 1;  // Use Original Size, the middle one
+    });
+    QApplication::setActiveWindow(dialog());  // as the window manager does for a new window
+    std::set<std::string> checked, reached;
+    for (const QRadioButton* button : dialog()->findChildren<QRadioButton*>())
+        if (button->isVisible() && button->isChecked()) checked.insert(button->objectName().toStdString());
+    ASSERT_EQ(checked.size(), 4u);
+    dialog()->findChild<QTabBar*>()->setFocus();
+    for (int press = 0; press < 40; ++press) {
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_TRUE(focused);
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(focused, &tab);
+        if (qobject_cast<QRadioButton*>(QApplication::focusWidget()))
+            reached.insert(QApplication::focusWidget()->objectName().toStdString());
+    }
+    EXPECT_EQ(reached, checked);
+}
 
 TEST_F(SheetTest, ImageOptionsKeepASpeedForEachMovementAndLimitTheCustomSize) {
     openPage("Image Options", [](saver::SaverSettings& stored) {
@@ -240,6 +265,13 @@ TEST_F(SheetTest, BothAboutButtonsOpenTheSameAddressAndFailInTheirOwnWords) {
     EXPECT_EQ(PressControl(dialog(), "1054"), "");
     EXPECT_EQ(opened_, (std::vector<std::string>{config::kMakerSite, config::kMakerSite}));
     EXPECT_EQ(boxes_, (std::vector<std::string>{"Unable to lauch your Internet Browser.", "Unable to lauch your default browser."}));
+    QString shown;
+    for (const QLabel* label : dialog()->findChildren<QLabel*>())
+        if (label->isVisible())
+            shown += label->text() + "\n";
+    EXPECT_TRUE(shown.contains(QString("Kelvane Screen Saver %1").arg(platform::SuiteVersion()))) << shown.toStdString();
+    for (const char* placeholder : {"P.O. Box", "City, State", "your-company", "1.10"})
+        EXPECT_FALSE(shown.contains(placeholder)) << placeholder;
 }
 
 TEST_F(SheetTest, ASheetGivenNoBrowserOpenerUsesTheDesktopsOwn) {

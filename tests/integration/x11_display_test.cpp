@@ -72,6 +72,37 @@ TEST_F(X11DisplayTest, RunModeCoversTheScreenAndARealKeyEndsIt) {
     EXPECT_EQ(saver->wait(10000), 0);
 }
 
+TEST_F(X11DisplayTest, OnAScaledDesktopItDrawsAtDevicePixels) {
+    // Qt scales by 2 as the user asked; the saver still covers every device pixel and draws its
+    // marquee text at them, not at half the resolution doubled (where every aligned 2x2 block of
+    // the screen would be one colour).
+    TempRoot root;
+    StoreSetting("BackColor", 0x000000C0);
+    auto env = environment();
+    env.push_back("QT_SCALE_FACTOR=2");
+    auto saver = StartSaver(root, {{"/s"}, "", env});
+    ASSERT_TRUE(waitForColour(797, 2, 0xC00000, 15000)) << "the saver never covered the screen";
+    int mixedBlocks = 0;
+    for (int waited = 0; waited < 10000 && mixedBlocks < 20; waited += 100) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        XImage* strip = XGetImage(display_, DefaultRootWindow(display_), 0, 552, 800, 48, AllPlanes, ZPixmap);
+        ASSERT_TRUE(strip);
+        mixedBlocks = 0;
+        for (int y = 0; y + 1 < 48; y += 2)
+            for (int x = 0; x + 1 < 800; x += 2) {
+                const unsigned long corner = XGetPixel(strip, x, y);
+                if (XGetPixel(strip, x + 1, y) != corner || XGetPixel(strip, x, y + 1) != corner ||
+                    XGetPixel(strip, x + 1, y + 1) != corner)
+                    ++mixedBlocks;
+            }
+        XDestroyImage(strip);
+    }
+    EXPECT_GE(mixedBlocks, 20) << "the marquee is drawn doubled";
+    EXPECT_EQ(pixelAt(797, 540), 0xC00000u);  // the bottom right is covered, above the marquee
+    saver->kill(SIGTERM);
+    saver->wait(10000);
+}
+
 TEST_F(X11DisplayTest, TheServersOwnSaverNeverCoversTheSaver) {
     // As a launcher on the server's idle timer has it: the server's saver (its pattern, as with
     // `xset s noblank`) comes on first, and starts ours.
