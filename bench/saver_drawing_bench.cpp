@@ -1,6 +1,7 @@
-// What the saver window draws, timed at 1920x1080 on the real clock: a full reveal and a full
-// erase for each transition effect (their pacing makes them take seconds, by design), and one
-// marquee tick with every segment on (composition plus one scroll step).
+// What the saver window draws, timed on the real clock: a full reveal and a full erase for each
+// transition effect at 640x480, 1920x1080 and 3840x2160 (their pacing makes them take seconds, by
+// design), and one marquee tick at 1920x1080 with every segment on (composition plus one scroll
+// step).
 //
 //   saver_drawing_bench [reveal|marquee]     (both by default)
 #include <algorithm>
@@ -27,39 +28,64 @@ constexpr int kWidth = 1920, kHeight = 1080;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-void Reveals() {
+// Each effect's full reveal and full erase of a full-screen picture, in seconds.
+struct EffectTimes {
+    double reveal[imaging::kLastDrawnEffect + 1]{}, erase[imaging::kLastDrawnEffect + 1]{};
+};
+
+EffectTimes Reveals(int width, int height) {
+    SetDisplay(std::make_unique<HeadlessDisplay>(width, height));
     RegisterClass("RevealBench", 0);
-    HWND window = CreateWindowEx(0, "RevealBench", "", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight, nullptr, 0,
+    HWND window = CreateWindowEx(0, "RevealBench", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr, 0,
                                  [](HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProc(w, m, wp, lp); });
     WindowDC screen(window);
     UniqueMemoryDC memory(CreateCompatibleDC(screen));
-    HBITMAP picture = CreateCompatibleBitmap(screen, kWidth, kHeight);
+    HBITMAP picture = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ replaced = SelectObject(memory.get(), picture);
     UniqueBrush fill(CreateSolidBrush(RGB(40, 120, 200)));
-    RECT whole{0, 0, kWidth, kHeight};
+    RECT whole{0, 0, width, height};
     FillRect(memory.get(), &whole, fill.get());
 
     imaging::TransitionView view;
     view.window = window;
     view.memory = memory.get();
-    view.areaRight = kWidth;
-    view.areaBottom = kHeight;
-    view.width = view.previousWidth = kWidth;
-    view.height = view.previousHeight = kHeight;
-    std::printf("full-screen transitions at %dx%d (seconds, paced by the 64 Hz tick):\n", kWidth, kHeight);
-    std::printf("  %-18s %8s %8s\n", "effect", "reveal", "erase");
+    view.areaRight = width;
+    view.areaBottom = height;
+    view.width = view.previousWidth = width;
+    view.height = view.previousHeight = height;
+    EffectTimes times;
     for (int effect = 1; effect <= imaging::kLastDrawnEffect; ++effect) {
         auto start = Clock::now();
         imaging::RevealPicture(view, screen, effect);
-        const double reveal = Seconds(start);
+        times.reveal[effect] = Seconds(start);
         start = Clock::now();
         imaging::ErasePicture(view, effect, 0);
-        const double erase = Seconds(start);
-        std::printf("  %d %-16s %8.2f %8.2f\n", effect, imaging::EffectName(effect).c_str(), reveal, erase);
+        times.erase[effect] = Seconds(start);
     }
     SelectObject(memory.get(), replaced);
     DeleteObject(picture);
     DestroyWindow(window);
+    return times;
+}
+
+// Every effect at 640x480, the area they were made for, and on today's screens, with each
+// large screen's time as a ratio to the 640x480 one (target: at most 1).
+void RevealsBySize() {
+    const EffectTimes reference = Reveals(640, 480);
+    const std::pair<int, int> sizes[] = {{1920, 1080}, {3840, 2160}};
+    EffectTimes large[2];
+    for (int i = 0; i < 2; ++i) large[i] = Reveals(sizes[i].first, sizes[i].second);
+    std::printf("full-screen transitions (seconds, paced by the 64 Hz tick; ratio to 640x480):\n");
+    std::printf("  %-18s %13s %22s %22s\n", "effect", "640x480", "1920x1080", "3840x2160");
+    for (int effect = 1; effect <= imaging::kLastDrawnEffect; ++effect) {
+        std::printf("  %d %-16s", effect, imaging::EffectName(effect).c_str());
+        std::printf(" %5.2f / %5.2f", reference.reveal[effect], reference.erase[effect]);
+        for (const EffectTimes& times : large)
+            std::printf("  %5.2f (%4.2fx) / %5.2f (%4.2fx)", times.reveal[effect], times.reveal[effect] / reference.reveal[effect],
+                        times.erase[effect], times.erase[effect] / reference.erase[effect]);
+        std::printf("\n");
+    }
+    SetDisplay(std::make_unique<HeadlessDisplay>(kWidth, kHeight));
 }
 
 void MarqueeTicks() {
@@ -107,7 +133,7 @@ int main(int argc, char** argv) {
     SetDisplay(std::make_unique<HeadlessDisplay>(kWidth, kHeight));
     const bool all = argc < 2;
     if (all || std::strcmp(argv[1], "marquee") == 0) MarqueeTicks();
-    if (all || std::strcmp(argv[1], "reveal") == 0) Reveals();
+    if (all || std::strcmp(argv[1], "reveal") == 0) RevealsBySize();
     SetDisplay(nullptr);
     std::filesystem::remove_all(root);
     return 0;

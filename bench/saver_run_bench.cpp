@@ -1,8 +1,11 @@
 // The saver as a person runs it, full screen at 1920x1080 (headless, real clock): the picture
-// floating at full speed, a new picture with transitions every ten seconds, the marquee scrolling.
-// Prints the average processor load outside transitions and the peak resident memory.
+// floating at full speed, a new picture with transitions every ten seconds, the marquee scrolling,
+// four sources on a loopback picture server due every five seconds. Prints the average processor
+// load outside transitions, the peak resident memory, the fetches per minute (against the 48 the
+// schedule asks for) and the time from start to the first picture whole on the screen.
 //
 //   saver_run_bench [SECONDS]     (60 by default)
+//   KELVANE_BENCH_X_DISPLAY=:N    runs it on that X server (say an Xvfb of 1920x1080x24) instead
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "photo_like.h"
+#include "picture_server.h"
 #include "picture_writers.h"
 
 namespace fs = std::filesystem;
@@ -54,9 +58,12 @@ long PeakResidentKb(pid_t pid) {
 // Transitions in progress, as the saver's debug trace tells them.
 class TransitionWatch {
 public:
+    explicit TransitionWatch(Clock::time_point start) : start_(start) {}
     void line(const std::string& text) {
         std::lock_guard lock(mutex_);
         if (text.find("transition:") == std::string::npos) return;
+        if (firstReveal_ < 0 && text.find("reveal") != std::string::npos && text.find("ends") != std::string::npos)
+            firstReveal_ = std::chrono::duration<double>(Clock::now() - start_).count();
         if (text.find("begins") != std::string::npos) {
             ++running_;
             touched_ = true;
@@ -76,15 +83,22 @@ public:
         std::lock_guard lock(mutex_);
         return count_;
     }
+    // Seconds from the start to the end of the first reveal; negative when none ended.
+    double firstReveal() {
+        std::lock_guard lock(mutex_);
+        return firstReveal_;
+    }
 
 private:
+    Clock::time_point start_;
+    double firstReveal_ = -1;
     std::mutex mutex_;
     int running_ = 0;
     bool touched_ = false;
     int count_ = 0;
 };
 
-void WriteDemoRoot(const fs::path& root, int seconds) {
+void WriteDemoRoot(const fs::path& root, int seconds, const picture_server::PictureServer& server) {
     const fs::path images = root / "data" / "images";
     fs::create_directories(images);
     fs::create_directories(root / "config");
@@ -93,7 +107,7 @@ void WriteDemoRoot(const fs::path& root, int seconds) {
         const std::string name = "Cam" + std::to_string(i);
         picture_writers::WriteFile(images / (name + ".JPG"),  // named by the list entry's type
                                    picture_writers::JpegFile(bench::PhotoLike(1024, 768, 1000 + unsigned(i)), {}, 85));
-        list += name + "|http://127.0.0.1:9/" + name + ".jpg|??:??|Unknown|JPG|1|||0|";
+        list += name + "|" + server.url("/demo/" + std::to_string(i) + ".jpg") + "|??:??|Unknown|JPG|1|||0|";
     }
     std::ofstream(root / "config" / "user.reg")
         << "Windows Registry Editor Version 5.00\n\n"
@@ -102,7 +116,8 @@ void WriteDemoRoot(const fs::path& root, int seconds) {
         << "\"Change\"=dword:00000001\n\"ChangeTime\"=dword:0000000a\n"
         << "\"EnableTransitionEffect\"=dword:00000001\n\"AutoTransitionEffect\"=dword:00000001\n"
         << "\"Movement\"=dword:00000000\n\"FloatSpeed\"=dword:00000064\n"
-        << "\"ShowTicker\"=dword:00000001\n\"ShowTime\"=dword:00000001\n\"ShowStatus\"=dword:00000001\n";
+        << "\"ShowTicker\"=dword:00000001\n\"ShowTime\"=dword:00000001\n\"ShowStatus\"=dword:00000001\n"
+        << "\"EditHours\"=dword:00000000\n\"EditMinutes\"=dword:00000000\n\"EditSeconds\"=dword:00000005\n";
     std::ofstream(root / "script") << "at " << seconds * 1000 << " quit\n";
 }
 
@@ -112,7 +127,9 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     char pattern[] = "/tmp/kelvane-run-bench-XXXXXX";
     const fs::path root = mkdtemp(pattern);
-    WriteDemoRoot(root, seconds);
+    picture_server::PictureServer server;
+    WriteDemoRoot(root, seconds, server);
+    const auto started = Clock::now();
 
     int errors[2];
     if (pipe(errors) != 0) return 1;
@@ -121,15 +138,21 @@ int main(int argc, char** argv) {
         dup2(errors[1], 2);
         close(errors[0]);
         setenv("KELVANE_ROOT", root.c_str(), 1);
-        setenv("KELVANE_DISPLAY", "headless:1920x1080", 1);
+        // On an X server of 1920x1080 when one is named, else headless.
+        if (const char* x = std::getenv("KELVANE_BENCH_X_DISPLAY")) {
+            setenv("DISPLAY", x, 1);
+            unsetenv("KELVANE_DISPLAY");
+        } else {
+            setenv("KELVANE_DISPLAY", "headless:1920x1080", 1);
+        }
         setenv("KELVANE_SCRIPT", (root / "script").c_str(), 1);
         setenv("KELVANE_DEBUG", "1", 1);
-        setenv("KELVANE_ONLINE", "0", 1);  // the pictures are on disk: nothing is fetched
+        setenv("KELVANE_ONLINE", "1", 1);
         execl(KELVANE_SAVER_PATH, KELVANE_SAVER_PATH, "/s", nullptr);
         _exit(127);
     }
     close(errors[1]);
-    TransitionWatch watch;
+    TransitionWatch watch(started);
     std::thread reader([&] {
         std::string pending;
         char buffer[4096];
@@ -169,12 +192,16 @@ int main(int argc, char** argv) {
     if (!std::getenv("KELVANE_KEEP_BENCH_ROOT")) fs::remove_all(root);
     else std::printf("root kept: %s\n", root.c_str());
 
-    std::printf("saver full screen 1920x1080, float speed 100, new picture every 10 s, %d s:\n", seconds);
+    std::printf("saver full screen 1920x1080 %s, float speed 100, new picture every 10 s, %d s:\n",
+                std::getenv("KELVANE_BENCH_X_DISPLAY") ? "on X" : "headless", seconds);
     std::printf("  transitions run:                  %d\n", watch.count());
     std::printf("  CPU outside transitions:          %.2f%% of one core over %.1f s (target <= 5%%)\n",
                 quietWall > 0 ? 100.0 * quietCpu / quietWall : 0.0, quietWall);
     std::printf("  CPU during transitions:           %.2f%% of one core over %.1f s\n",
                 busyWall > 0 ? 100.0 * busyCpu / busyWall : 0.0, busyWall);
     std::printf("  peak resident memory:             %.1f MB (target <= 80 MB)\n", double(peakKb) / 1024.0);
+    std::printf("  fetches per minute:               %.1f (4 sources due every 5 s: 48; target >= 40)\n",
+                60.0 * server.requestCount() / seconds);
+    std::printf("  start to first picture whole:     %.2f s\n", watch.firstReveal());
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }

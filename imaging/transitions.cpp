@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "clock.h"
 #include "trace.h"
@@ -18,24 +19,41 @@ constexpr std::array<const char*, 13> kNames{
     "", "Wipe Down", "Wipe Across", "Horizontals", "Verticals", "Cave In", "Cave Out", "Vertical Stripes",
     "Horizontal Stripes", "Slide Down", "Slide Across", "Small Random Blocks", "Large Random Blocks"};
 
-// Counts drawing steps and pauses every `every` of them (1: after each step).
+// The area the effects were made for: on a larger one an effect draws more steps between its
+// pauses, so that it never takes more ticks than on this one.
+constexpr int kReferenceWidth = 640, kReferenceHeight = 480;
+
+// Counts drawing steps and pauses every `every` of them (1: after each step). An effect of more
+// steps than on the reference area (referenceSteps) spreads the reference's number of pauses
+// evenly over its own steps.
 class Pacer {
 public:
-    Pacer(TransitionView& view, int every) : view_(view), every_(every) {}
+    Pacer(TransitionView& view, int every, int steps, int referenceSteps)
+        : view_(view), every_(every), steps_(steps), pauses_(steps > referenceSteps ? referenceSteps / every : -1) {}
     // False when the effect must stop.
     bool step() {
-        if (++count_ >= every_) {
-            count_ = 0;
-            PumpAndWait(view_.window, 1, view_.abort);
-        }
+        ++done_;
+        const bool pause = pauses_ < 0 ? done_ % every_ == 0
+                                       : (std::int64_t(done_) * pauses_) / steps_ > (std::int64_t(done_ - 1) * pauses_) / steps_;
+        if (pause) PumpAndWait(view_.window, 1, view_.abort);
         return !view_.abort;
     }
 
 private:
     TransitionView& view_;
-    int every_;
-    int count_ = 0;
+    int every_, steps_, pauses_;
+    int done_ = 0;
 };
+
+// The rim of the rectangle [left, right) x [top, bottom), one pixel wide, as four rectangles:
+// what a rectangle grown by a pixel each way adds to the one before.
+template <class Draw>
+void DrawRim(int left, int top, int right, int bottom, Draw draw) {
+    draw(left, top, right, top + 1);
+    draw(left, bottom - 1, right, bottom);
+    draw(left, top + 1, left + 1, bottom - 1);
+    draw(right - 1, top + 1, right, bottom - 1);
+}
 
 // The half sizes of the centre rectangle of the cave effects.
 std::pair<int, int> CentreHalves(int visibleWidth, int visibleHeight, int n) {
@@ -98,7 +116,7 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
     switch (effect) {
     case 0: copy(0, 0, areaWidth, areaHeight); break;
     case 1: {
-        Pacer pacer(view, 4);
+        Pacer pacer(view, 4, areaHeight, kReferenceHeight);
         for (int row = 0; row < areaHeight; ++row) {
             copy(0, row, areaWidth, 1);
             if (!pacer.step()) break;
@@ -106,7 +124,7 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
         break;
     }
     case 2: {
-        Pacer pacer(view, 4);
+        Pacer pacer(view, 4, areaWidth, kReferenceWidth);
         for (int column = 0; column < areaWidth; ++column) {
             copy(column, 0, 1, areaHeight);
             if (!pacer.step()) break;
@@ -114,8 +132,8 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
         break;
     }
     case 3: {
-        Pacer pacer(view, 1);
         const int band = view.areaBottom / 8;
+        Pacer pacer(view, 1, band + 1, kReferenceHeight / 8 + 1);
         for (int i = 0; i <= band; ++i) {
             for (int k = 0; k < 8; ++k) copy(ox, i + k * band + oy, areaWidth, 1);
             if (!pacer.step()) break;
@@ -123,8 +141,8 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
         break;
     }
     case 4: {
-        Pacer pacer(view, 1);
         const int band = areaWidth / 8 + 1;
+        Pacer pacer(view, 1, band + 1, kReferenceWidth / 8 + 2);
         for (int i = 0; i <= band; ++i) {
             for (int k = 0; k < 8; ++k) copy(i + k * band, 0, 1, areaHeight);
             if (!pacer.step()) break;
@@ -132,18 +150,23 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
         break;
     }
     case 5: {
-        Pacer pacer(view, 1);
         const int n = std::min(visibleWidth, visibleHeight) / 2;
+        Pacer pacer(view, 1, n + 1, kReferenceHeight / 2 + 1);
         const auto [hx, hy] = CentreHalves(visibleWidth, visibleHeight, n);
         for (int i = 0; i <= n; ++i) {
-            copy(view.width / 2 - hx - i, view.height / 2 - hy - i, 2 * (hx + i), 2 * (hy + i));
+            // The rectangle grows by a pixel each way: only its new rim needs copying.
+            const int left = view.width / 2 - hx - i, top = view.height / 2 - hy - i;
+            const int right = view.width / 2 + hx + i, bottom = view.height / 2 + hy + i;
+            const auto copyRect = [&](int l, int t, int r, int b) { copy(l, t, r - l, b - t); };
+            if (i == 0) copyRect(left, top, right, bottom);
+            else DrawRim(left, top, right, bottom, copyRect);
             if (!pacer.step()) break;
         }
         break;
     }
     case 6: {
-        Pacer pacer(view, 1);
         const int n = std::min(visibleWidth, visibleHeight) / 2;
+        Pacer pacer(view, 1, n + 1, kReferenceHeight / 2 + 1);
         for (int i = 0; i <= n; ++i) {
             copy(ox, oy + i, visibleWidth, 1);
             copy(ox, view.height - i - oy, visibleWidth, 1);
@@ -154,7 +177,7 @@ void RevealPicture(TransitionView& view, HDC target, int effect) {
         break;
     }
     case 7: {
-        Pacer pacer(view, 16);
+        Pacer pacer(view, 16, 2 * areaHeight, 2 * kReferenceHeight);
         const int stripe = areaWidth / 15 + 1;
         for (int first : {0, 1}) {
             for (int row = 0; row < areaHeight && !view.abort; ++row) {
@@ -202,7 +225,7 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
     switch (effect) {
     case 0: fill(left, top, left + width, top + height); break;
     case 1: {
-        Pacer pacer(view, 4);
+        Pacer pacer(view, 4, height, kReferenceHeight);
         for (int j = 0; j < height; ++j) {
             fill(left, top + j, left + width, top + j + 1);
             if (!pacer.step()) break;
@@ -210,7 +233,7 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
         break;
     }
     case 2: {
-        Pacer pacer(view, 4);
+        Pacer pacer(view, 4, width, kReferenceWidth);
         for (int j = 0; j < width; ++j) {
             fill(left + j, top, left + j + 1, top + height);
             if (!pacer.step()) break;
@@ -218,8 +241,8 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
         break;
     }
     case 3: {
-        Pacer pacer(view, 1);
         const int band = height / 8 + 1;
+        Pacer pacer(view, 1, band + 1, kReferenceHeight / 8 + 2);
         for (int i = 0; i <= band; ++i) {
             for (int k = 0; k < 8; ++k) fill(left, top + i + k * band, left + width, top + i + k * band + 1);
             if (!pacer.step()) break;
@@ -227,8 +250,8 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
         break;
     }
     case 4: {
-        Pacer pacer(view, 1);
         const int band = width / 8 + 1;
+        Pacer pacer(view, 1, band + 1, kReferenceWidth / 8 + 2);
         for (int i = 0; i <= band; ++i) {
             for (int k = 0; k < 8; ++k) fill(left + i + k * band, top, left + i + k * band + 1, top + height);
             if (!pacer.step()) break;
@@ -236,8 +259,8 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
         break;
     }
     case 5: {
-        Pacer pacer(view, 1);
         const int n = std::min(width, height) / 2 + 1;
+        Pacer pacer(view, 1, n, kReferenceHeight / 2 + 1);
         for (int j = 0; j < n; ++j) {
             fill(left + j, top, left + j + 1, top + height);
             fill(left + width - j - 1, top, left + width - j, top + height);
@@ -248,18 +271,21 @@ int ErasePicture(TransitionView& view, int effect, int strip) {
         break;
     }
     case 6: {
-        Pacer pacer(view, 1);
         const int n = std::min(width, height) / 2;
+        Pacer pacer(view, 1, n + 1, kReferenceHeight / 2 + 1);
         const auto [hx, hy] = CentreHalves(width, height, n);
         for (int j = 0; j <= n; ++j) {
-            fill(left + width / 2 - hx - j, top + height / 2 - hy - j, left + width / 2 + hx + j + 1,
-                 top + height / 2 + hy + j + 1);
+            // Grown by a pixel each way: only the new rim is filled.
+            const int l = left + width / 2 - hx - j, t = top + height / 2 - hy - j;
+            const int r = left + width / 2 + hx + j + 1, b = top + height / 2 + hy + j + 1;
+            if (j == 0) fill(l, t, r, b);
+            else DrawRim(l, t, r, b, fill);
             if (!pacer.step()) break;
         }
         break;
     }
     case 7: {
-        Pacer pacer(view, 16);
+        Pacer pacer(view, 16, 2 * height, 2 * kReferenceHeight);
         const int stripe = width / 15 + 1;
         for (int first : {0, 1}) {
             for (int j = 0; j < height && !view.abort; ++j) {

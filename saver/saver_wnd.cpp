@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "cam_list.h"
 #include "clock.h"
@@ -89,7 +90,12 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case MSG_FETCH_DONE_GIF:
         if (cycle_) {
             const auto stored = cycle_->OnFetchDone(message, wParam, lParam, Clock::instance().calendarNow());
-            if (stored && *stored == app_.settings.CurrentCam) ReloadCurrentPicture();
+            // During an effect the new picture waits for it to end: the effect draws from the
+            // picture it started with.
+            if (stored && *stored == app_.settings.CurrentCam) {
+                if (view_.inProgress) reloadAfterEffect_ = true;
+                else ReloadCurrentPicture();
+            }
         }
         return 0;
     case MSG_FETCH_PROGRESS:
@@ -408,12 +414,14 @@ void SaverWnd::PollGetRight() {
 
 BOOL SaverWnd::OnEraseBkgnd(HDC dc) {
     if (firstPaint_) {
+        // A new window shows nothing but its background: it is filled at once, with no effect,
+        // and the first picture follows.
         if (marqueeShown_) {
             ClearMarqueeStrip();
-            imaging::ErasePicture(View(), effect_, marquee_.height());
+            imaging::ErasePicture(View(), 0, marquee_.height());
             StepMarquee(true, true);
         } else {
-            imaging::ErasePicture(View(), effect_, 1);
+            imaging::ErasePicture(View(), 0, 1);
         }
     } else {
         FillRect(dc, &area_, backgroundBrush_.get());
@@ -424,6 +432,7 @@ BOOL SaverWnd::OnEraseBkgnd(HDC dc) {
         DrawPicture(window, firstPaint_);
     }
     firstPaint_ = false;
+    drawnByErase_ = true;
     return FALSE;
 }
 
@@ -461,7 +470,10 @@ void SaverWnd::OnSize() {
 void SaverWnd::OnPaint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd_, &paint);
-    if (dc) {
+    // The erase of this same paint has just drawn the picture: once is enough (a second reveal
+    // would wipe it away and show it again).
+    const bool drawn = std::exchange(drawnByErase_, false);
+    if (dc && !drawn) {
         UniqueBrush brush(CreateSolidBrush(COLORREF(app_.settings.BackColor)));
         FillRect(dc, &area_, brush.get());
         DrawPicture(dc, true);
@@ -471,8 +483,17 @@ void SaverWnd::OnPaint() {
 
 void SaverWnd::OnTimer(std::uintptr_t id) {
     if (id == kMarqueeTimer) PollGetRight();
-    if (view_.inProgress) return;  // a transition runs: the timers wait
     const SaverSettings& s = app_.settings;
+    // Starting a fetch draws nothing: the update cycle keeps its pace through the effects.
+    if (id == kUpdateTimer) {
+        if (cycle_) cycle_->CheckDue(s.CurrentCam, Clock::instance().calendarNow(), preview_);
+        return;
+    }
+    if (view_.inProgress) return;  // a transition runs: the drawing timers wait
+    if (reloadAfterEffect_) {
+        reloadAfterEffect_ = false;
+        ReloadCurrentPicture();
+    }
     switch (id) {
     case kMoveTimer:
         if (s.Movement != 2) MoveStep();
@@ -482,9 +503,6 @@ void SaverWnd::OnTimer(std::uintptr_t id) {
             NextPicture();
             if (marqueeShown_) ClearMarqueeStrip();
         }
-        break;
-    case kUpdateTimer:
-        if (cycle_) cycle_->CheckDue(s.CurrentCam, Clock::instance().calendarNow(), preview_);
         break;
     case kMarqueeTimer:
         if (!preview_ && marqueeShown_) StepMarquee(false, true);

@@ -119,6 +119,8 @@ private:
     bool autoDelete_ = false;
     bool preview_ = false;
     bool firstPaint_ = true;
+    bool reloadAfterEffect_ = false;
+    bool drawnByErase_ = false;  // the background erase of the paint under way drew the picture  // the current source's new picture came during an effect
     bool loaded_ = false;
     bool marqueeShown_ = false;
     bool musicWanted_ = false;

@@ -9,9 +9,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegion>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "clock.h"
@@ -48,39 +51,42 @@ public:
         if (foreignParent) setFlags(Qt::FramelessWindowHint);
     }
 
-    void present(const RECT& area) {
+    // Brings the parts of the surface to the screen (device pixels).
+    void present(const QRegion& parts) {
         auto record = FindWindowRecord(handle_);
         if (!record || !record->surface || !isExposed()) return;
         Surface converted;
         const Surface& surface = record->surface->depth() == 32 ? *record->surface : (converted = record->surface->toRgb32());
-        const QRect rect = QRect(area.left, area.top, area.right - area.left, area.bottom - area.top)
-                               .intersected(QRect(0, 0, surface.width(), surface.height()));
-        if (rect.isEmpty()) return;
+        const QRegion area = parts.intersected(QRect(0, 0, surface.width(), surface.height()));
+        if (area.isEmpty()) return;
         const double ratio = DeviceRatio();
         const QSize scaledSize = QSizeF(surface.width() / ratio, surface.height() / ratio).toSize();
         if (store_.size() != scaledSize) store_.resize(scaledSize);
         const QImage image(surface.bytes().data(), surface.width(), surface.height(), surface.stride(),
                            QImage::Format_RGB32);
-        // The painter's own scale maps the scaled target back onto the same device pixels.
-        const QRectF target(rect.x() / ratio, rect.y() / ratio, rect.width() / ratio, rect.height() / ratio);
-        const QRect scaledArea = target.toAlignedRect();
+        // The painter's own scale maps the scaled targets back onto the same device pixels.
+        const auto scaled = [ratio](const QRect& rect) {
+            return QRectF(rect.x() / ratio, rect.y() / ratio, rect.width() / ratio, rect.height() / ratio);
+        };
+        QRegion scaledArea;
+        for (const QRect& rect : area) scaledArea += scaled(rect).toAlignedRect();
         store_.beginPaint(scaledArea);
         {
             QPainter painter(store_.paintDevice());
-            painter.drawImage(target, image, QRectF(rect));
+            for (const QRect& rect : area) painter.drawImage(scaled(rect), image, QRectF(rect));
         }
         store_.endPaint();
         store_.flush(scaledArea);
     }
 
-    RECT dirty;
+    QRegion dirty;  // what changed since the last present
 
 protected:
     void exposeEvent(QExposeEvent*) override {
         if (!isExposed()) return;
         RECT whole;
         GetClientRect(handle_, &whole);
-        present(whole);
+        present(QRect(0, 0, whole.width(), whole.height()));
     }
 
     void keyPressEvent(QKeyEvent* event) override {
@@ -202,14 +208,29 @@ void QtDisplay::windowGeometryChanged(HWND window) {
 
 void QtDisplay::surfaceChanged(HWND window, const RECT& area) {
     auto it = windows_.find(window);
-    if (it != windows_.end()) it->second->dirty = UnionRects(it->second->dirty, area);
+    // Kept apart, not as one bounding box: a picture at the top and the marquee at the bottom
+    // bring only themselves to the screen.
+    if (it != windows_.end() && !IsRectEmpty(area))
+        it->second->dirty += QRect(area.left, area.top, area.right - area.left, area.bottom - area.top);
+}
+
+std::optional<double> QtDisplay::flushIfFrameDue() {
+    const bool changed = std::any_of(windows_.begin(), windows_.end(), [](const auto& w) { return !w.second->dirty.isEmpty(); });
+    if (!changed) return std::nullopt;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextFrame_) return std::chrono::duration<double, std::milli>(nextFrame_ - now).count();
+    flush();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double rate = screen && screen->refreshRate() >= 30 ? screen->refreshRate() : 60.0;
+    nextFrame_ = now + std::chrono::microseconds(std::int64_t(1e6 / rate));
+    return std::nullopt;
 }
 
 void QtDisplay::flush() {
     for (auto& [window, native] : windows_) {
-        if (IsRectEmpty(native->dirty)) continue;
+        if (native->dirty.isEmpty()) continue;
         native->present(native->dirty);
-        native->dirty = RECT{};
+        native->dirty = QRegion();
     }
 }
 
@@ -236,15 +257,21 @@ void QtDisplay::attachQueue(MessageQueue& queue) {
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(qGuiApp->thread());
     queue.setWaiter(
         [this](std::optional<std::uint64_t> deadline) {
-            flush();
+            // What was drawn since the last frame goes to the screen at most once a frame: an
+            // effect's many small steps arrive together.
+            std::optional<double> remaining;
+            if (const auto untilFrame = flushIfFrameDue()) remaining = *untilFrame;
             if (deadline) {
                 const std::uint64_t now = Clock::instance().nowMicros();
-                const double remaining = *deadline > now ? double(*deadline - now) / 1000.0 : 0.0;
-                if (remaining <= 0.0) {
+                const double untilDeadline = *deadline > now ? double(*deadline - now) / 1000.0 : 0.0;
+                remaining = std::min(remaining.value_or(untilDeadline), untilDeadline);
+            }
+            if (remaining) {
+                if (*remaining <= 0.0) {
                     QCoreApplication::processEvents(QEventLoop::AllEvents);
                     return;
                 }
-                wakeTimer_->start(int(std::ceil(remaining)));
+                wakeTimer_->start(int(std::ceil(*remaining)));
             }
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
             wakeTimer_->stop();

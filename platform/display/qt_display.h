@@ -1,7 +1,9 @@
 // Real windows through Qt 6: one QWindow per surface-owning window, input turned into messages.
 #pragma once
 
+#include <chrono>
 #include <map>
+#include <optional>
 #include <memory>
 
 #include "display_backend.h"
@@ -43,6 +45,9 @@ public:
     void flush();
 
 private:
+    // Flushes when something changed and a display frame has passed since the last flush;
+    // otherwise the milliseconds until one has, or nothing when nothing changed.
+    std::optional<double> flushIfFrameDue();
     void watchHosts();
     void applicationActivation(bool active);
 
@@ -53,6 +58,7 @@ private:
     std::unique_ptr<X11ScreenSaverSuspension> serverSaverSuspension_;
     std::unique_ptr<QTimer> wakeTimer_;
     std::unique_ptr<QTimer> hostWatch_;
+    std::chrono::steady_clock::time_point nextFrame_{};
     bool cursorVisible_ = true;
     bool wasActive_ = false;
 };

@@ -337,3 +337,60 @@ TEST_F(TransitionPatternTest, PartWayEachEraseShowsItsOwnPattern) {
               }),
               0);
 }
+
+namespace {
+
+// How many ticks of the virtual clock each effect's reveal and erase take over a full-screen
+// picture on an area of that size, and whether each reveal left the whole picture behind.
+struct EffectPace {
+    std::uint64_t revealTicks[kLastDrawnEffect + 1]{}, eraseTicks[kLastDrawnEffect + 1]{};
+    bool whole[kLastDrawnEffect + 1]{};
+};
+
+EffectPace PaceOn(int width, int height) {
+    SetDisplay(std::make_unique<HeadlessDisplay>(width, height));
+    HWND window = CreateWindowEx(0, "T", "t", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr, 0, DefWindowProc);
+    testing_support::DrainQueue();
+    UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
+    UniqueBitmap picture(CreateCompatibleBitmap(memory.get(), width, height));
+    HGDIOBJ replaced = SelectObject(memory.get(), picture.get());
+    UniqueBrush red(CreateSolidBrush(kPicture));
+    const RECT all{0, 0, width, height};
+    FillRect(memory.get(), &all, red.get());
+    TransitionView view;
+    view.window = window;
+    view.memory = memory.get();
+    view.areaRight = view.width = view.previousWidth = width;
+    view.areaBottom = view.height = view.previousHeight = height;
+    view.background = kBackground;
+    EffectPace pace;
+    constexpr std::uint64_t kTick = 15625;
+    for (int effect = 1; effect <= kLastDrawnEffect; ++effect) {
+        WindowDC dc(window);
+        std::uint64_t start = Clock::instance().nowMicros();
+        RevealPicture(view, dc, effect);
+        pace.revealTicks[effect] = (Clock::instance().nowMicros() - start) / kTick;
+        pace.whole[effect] = GetPixel(dc, 0, 0) == kPicture && GetPixel(dc, width - 1, height - 1) == kPicture &&
+                             GetPixel(dc, width / 3, height / 5) == kPicture;
+        start = Clock::instance().nowMicros();
+        ErasePicture(view, effect, 0);
+        pace.eraseTicks[effect] = (Clock::instance().nowMicros() - start) / kTick;
+    }
+    SelectObject(memory.get(), replaced);
+    DestroyWindow(window);
+    testing_support::DrainQueue();
+    return pace;
+}
+
+}  // namespace
+
+TEST_F(TransitionsTest, OnALargeScreenEachEffectTakesNoLongerThanOn640x480) {
+    const EffectPace reference = PaceOn(640, 480), large = PaceOn(1920, 1080);
+    for (int effect = 1; effect <= kLastDrawnEffect; ++effect) {
+        EXPECT_GT(reference.revealTicks[effect], 20u) << "effect " << effect << " is paced at 640x480";
+        EXPECT_LE(large.revealTicks[effect], reference.revealTicks[effect] + 1) << "reveal " << effect;
+        EXPECT_LE(large.eraseTicks[effect], reference.eraseTicks[effect] + 1) << "erase " << effect;
+        EXPECT_GE(large.revealTicks[effect] * 2, reference.revealTicks[effect]) << "reveal " << effect << " is not rushed";
+        EXPECT_TRUE(large.whole[effect]) << "reveal " << effect;
+    }
+}

@@ -141,7 +141,7 @@ TEST(RunModeTest, APictureIsWipedInOntoItsRectangleAndTheMarqueeRunsBelow) {
     StoreString("CurrentCam", "Harbour");
     const auto during = root.path() / "during.png", after = root.path() / "after.png", state = root.path() / "state";
     auto saver = StartSaver(root, {{"/s"},
-                                   "at 1900 screenshot " + during.string() + "\nat 8000 screenshot " + after.string() +
+                                   "at 500 screenshot " + during.string() + "\nat 8000 screenshot " + after.string() +
                                        "\nat 8000 state " + state.string() + "\nat 8100 quit\n",
                                    kHeadless});
     ASSERT_EQ(saver->wait(30000), 0);
@@ -174,4 +174,27 @@ TEST(RunModeTest, APictureIsWipedInOntoItsRectangleAndTheMarqueeRunsBelow) {
     EXPECT_GT(shown, 8);
     EXPECT_LT(shown, 232);
     for (int y = shown; y < 240; ++y) ASSERT_EQ(screen.pixel(left + 160, top + y), background) << "row " << y;
+}
+
+TEST(RunModeTest, OnA4kScreenTheFirstPictureIsWholeWithinItsRevealTime) {
+    // Cave In over a 3840x2160 screen takes as long as over 640x480 (241 ticks, 3.77 s), and the
+    // new window, showing nothing yet, is not erased step by step first.
+    TempRoot root;
+    StoreSetting("BackColor", 0x00FF00FF);  // magenta
+    StoreSetting("ImageStretchOption", 0);  // stretched to fit
+    StoreSetting("Movement", 2);
+    StoreSetting("ShowTicker", 0);
+    StoreSetting("EnableTransitionEffect", 1);
+    StoreSetting("AutoTransitionEffect", 0);
+    StoreSetting("CurrentTransitionEffect", 5);  // "Cave In"
+    const auto shot = root.path() / "shot.png";
+    auto saver = StartSaver(root, {{"/s"}, "at 4100 screenshot " + shot.string() + "\nat 4200 quit\n",
+                                   {"KELVANE_DISPLAY=headless:3840x2160", "KELVANE_CLOCK=virtual"}});
+    ASSERT_EQ(saver->wait(60000), 0);
+    platform::Surface screen;
+    ASSERT_TRUE(platform::ReadPng(shot, screen));
+    // The card keeps its 4:3 shape: 2880 pixels wide in the middle, the full height.
+    for (auto [x, y] : {std::pair{1920, 2}, {1920, 2157}, {490, 1080}, {3349, 1080}, {1920, 1080}, {600, 100}})
+        EXPECT_NE(screen.pixel(x, y), 0xFF00FFu) << x << "," << y;
+    EXPECT_EQ(screen.pixel(470, 1080), 0xFF00FFu);
 }
