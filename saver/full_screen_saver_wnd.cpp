@@ -28,8 +28,13 @@ bool FullScreenSaverWnd::Create() {
     onWindows95_ = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
     if (onWindows95_) LoadPasswordHook();
     const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    return CreateNamed(kFullScreenClass, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS, kSaverTitle,
-                       WS_EX_TOPMOST, WS_POPUP | WS_VISIBLE, screen, nullptr, 0);
+    if (!CreateNamed(kFullScreenClass, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS, kSaverTitle, WS_EX_TOPMOST,
+                     WS_POPUP | WS_VISIBLE, screen, nullptr, 0))
+        return false;
+    // The primary monitor has the saver; every other one is covered too.
+    covers_ = std::make_unique<MonitorCovers>(hwnd(), COLORREF(settings().BackColor));
+    covers_->Cover();
+    return true;
 }
 
 void FullScreenSaverWnd::LoadPasswordHook() {
@@ -76,6 +81,7 @@ BOOL FullScreenSaverWnd::VerifyPassword() {
 void FullScreenSaverWnd::PostClose() { PostMessage(hwnd(), WM_CLOSE, 0, 0); }
 
 LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) covers_.reset();  // the other monitors go with the saver
     if (isPreview() || closing_) return SaverWnd::WindowProc(message, wParam, lParam);
     switch (message) {
     case WM_CLOSE:
@@ -100,9 +106,11 @@ LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     case WM_ACTIVATEAPP:
         if (!wParam) PostClose();
         break;
-    case WM_DISPLAYCHANGE:  // the screen (or the host window standing for it) has a new size
+    case WM_DISPLAYCHANGE:  // the monitors (or the host window standing for them) changed
         MoveWindow(hwnd(), 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), FALSE);
+        if (covers_) covers_->Cover();
         return 0;
+
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:

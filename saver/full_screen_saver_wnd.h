@@ -3,8 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "monitor_covers.h"
 #include "saver_wnd.h"
 #include "system_services.h"
 
@@ -42,6 +44,7 @@ private:
     bool dialogInProgress_ = false;
     std::optional<DWORD> lastVerification_;
     std::optional<POINT> mouseReference_;
+    std::unique_ptr<MonitorCovers> covers_;
 };
 
 }  // namespace saver

@@ -38,9 +38,27 @@ double DeviceRatio() {
     return screen ? screen->devicePixelRatio() : 1.0;
 }
 
+// Our coordinates start at the primary monitor's top-left corner, wherever it stands among the
+// others; Qt's at the virtual desktop's.
+QPoint PrimaryOrigin() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().topLeft() : QPoint();
+}
+
+// A window's rectangle as Qt places it.
 QRect ScaledRect(const RECT& rect) {
     const double ratio = DeviceRatio();
-    return QRectF(rect.left / ratio, rect.top / ratio, rect.width() / ratio, rect.height() / ratio).toAlignedRect();
+    return QRectF(rect.left / ratio, rect.top / ratio, rect.width() / ratio, rect.height() / ratio)
+        .toAlignedRect()
+        .translated(PrimaryOrigin());
+}
+
+// The screen a rectangle of ours lies on (by its centre), else the primary.
+QScreen* ScreenOf(const RECT& rect) {
+    const QPoint centre = ScaledRect(rect).center();
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->geometry().contains(centre)) return screen;
+    return QGuiApplication::primaryScreen();
 }
 
 }  // namespace
@@ -124,7 +142,7 @@ protected:
 
 private:
     void postMouse(UINT message, QMouseEvent* event) {
-        const QPoint point = (event->position() * DeviceRatio()).toPoint();
+        const QPoint point = (event->position() * DeviceRatio()).toPoint();  // window-relative
         PostMessage(handle_, message, 0, LPARAM((point.y() & 0xFFFF) << 16) | LPARAM(point.x() & 0xFFFF));
     }
 
@@ -141,9 +159,42 @@ QtDisplay::QtDisplay()
     hostWatch_->start();
     QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged,
                      [this](Qt::ApplicationState state) { applicationActivation(state == Qt::ApplicationActive); });
+    // A monitor added, removed or resized, or another made the primary: every top-level window
+    // hears of it as a display change.
+    const auto watch = [this](QScreen* screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, [this] { monitorsChanged(); });
+    };
+    for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, [this, watch](QScreen* screen) {
+        watch(screen);
+        monitorsChanged();
+    });
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, [this] { monitorsChanged(); });
+    QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, [this] { monitorsChanged(); });
+}
+
+void QtDisplay::monitorsChanged() {
+    const RECT screen = screenRect();
+    for (const auto& record : SurfaceWindows())
+        if (!record->parent)
+            PostMessage(record->handle, WM_DISPLAYCHANGE, 32, LPARAM((screen.height() << 16) | (screen.width() & 0xFFFF)));
 }
 
 QtDisplay::~QtDisplay() = default;
+
+std::vector<RECT> QtDisplay::monitors() const {
+    std::vector<RECT> result{screenRect()};
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const double ratio = DeviceRatio();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen == primary) continue;
+        const QRect geometry = screen->geometry().translated(-PrimaryOrigin());
+        const QPoint corner = (QPointF(geometry.topLeft()) * ratio).toPoint();
+        const QSize size = (QSizeF(geometry.size()) * screen->devicePixelRatio()).toSize();
+        result.push_back(RECT{corner.x(), corner.y(), corner.x() + size.width(), corner.y() + size.height()});
+    }
+    return result;
+}
 
 RECT QtDisplay::screenRect() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -182,11 +233,18 @@ void QtDisplay::windowShown(HWND window, bool visible) {
         native.hide();
         return;
     }
-    const RECT screen = screenRect();
-    const bool fullScreen = !record->parent && (record->style & WS_POPUP) && record->rect.width() >= screen.width() &&
-                            record->rect.height() >= screen.height();
+    // A pop-up covering a whole monitor is that monitor's full-screen window.
+    const auto monitors = this->monitors();
+    const bool fullScreen = !record->parent && (record->style & WS_POPUP) &&
+                            std::any_of(monitors.begin(), monitors.end(), [&](const RECT& monitor) {
+                                const RECT covered = IntersectRects(monitor, record->rect);
+                                return !IsRectEmpty(monitor) && covered.left == monitor.left && covered.top == monitor.top &&
+                                       covered.right == monitor.right && covered.bottom == monitor.bottom;
+                            });
     if (fullScreen) {
         native.setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        native.setScreen(ScreenOf(record->rect));
+        native.setGeometry(ScaledRect(record->rect));
         native.showFullScreen();
         native.requestActivate();
         if (QGuiApplication::platformName() == "xcb") {
@@ -202,8 +260,16 @@ void QtDisplay::windowShown(HWND window, bool visible) {
 void QtDisplay::windowGeometryChanged(HWND window) {
     auto it = windows_.find(window);
     auto record = FindWindowRecord(window);
-    if (it != windows_.end() && record)
-        it->second->setGeometry(ScaledRect(record->rect));
+    if (it == windows_.end() || !record) return;
+    NativeWindow& native = *it->second;
+    // A full-screen window moved to another monitor (or the same one, resized) fills that one.
+    if (native.windowStates() & Qt::WindowFullScreen) {
+        native.setScreen(ScreenOf(record->rect));
+        native.setGeometry(ScaledRect(record->rect));
+        native.showFullScreen();
+    } else {
+        native.setGeometry(ScaledRect(record->rect));
+    }
 }
 
 void QtDisplay::surfaceChanged(HWND window, const RECT& area) {
@@ -244,13 +310,13 @@ void QtDisplay::cursorVisibilityChanged(bool visible) {
 }
 
 POINT QtDisplay::cursorPos() const {
-    const QPoint point = (QPointF(QCursor::pos()) * DeviceRatio()).toPoint();
+    const QPoint point = (QPointF(QCursor::pos() - PrimaryOrigin()) * DeviceRatio()).toPoint();
     return POINT{point.x(), point.y()};
 }
 
 void QtDisplay::setCursorPos(POINT point) {
     const double ratio = DeviceRatio();
-    QCursor::setPos((QPointF(point.x, point.y) / ratio).toPoint());
+    QCursor::setPos((QPointF(point.x, point.y) / ratio).toPoint() + PrimaryOrigin());
 }
 
 void QtDisplay::attachQueue(MessageQueue& queue) {

@@ -23,6 +23,7 @@ public:
 
     bool isHeadless() const override { return false; }
     RECT screenRect() const override;
+    std::vector<RECT> monitors() const override;
     int depth() const override { return 32; }
 
     void windowCreated(HWND window) override;
@@ -49,6 +50,7 @@ private:
     // otherwise the milliseconds until one has, or nothing when nothing changed.
     std::optional<double> flushIfFrameDue();
     void watchHosts();
+    void monitorsChanged();
     void applicationActivation(bool active);
 
     std::map<HWND, std::unique_ptr<NativeWindow>> windows_;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "win_types.h"
 
@@ -21,6 +22,8 @@ public:
     virtual RECT screenRect() const = 0;
     // The whole physical screen: the desktop, except where a host window stands in for it.
     virtual RECT physicalScreenRect() const { return screenRect(); }
+    // Every monitor, the primary first, where the primary's top-left corner is (0, 0).
+    virtual std::vector<RECT> monitors() const { return {screenRect()}; }
     virtual int depth() const = 0;
 
     // Life of a window that owns a surface (top-level, or child of a foreign window).

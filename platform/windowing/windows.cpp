@@ -339,6 +339,8 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) 
 
 HWND GetDesktopWindow() { return kDesktopWindow; }
 
+std::vector<RECT> MonitorRects() { return Display().monitors(); }
+
 HWND GetForegroundWindow() {
     std::lock_guard lock(gMutex);
     return gForeground;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "gdi.h"
 #include "win_types.h"
@@ -38,6 +39,8 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 HWND GetDesktopWindow();
 HWND GetForegroundWindow();
 int GetSystemMetrics(int index);
+// Every monitor of the display, the primary first (at (0, 0), the size of the screen metrics).
+std::vector<RECT> MonitorRects();
 std::string GetWindowText(HWND window);
 BOOL SetWindowText(HWND window, const char* text);
 std::string GetClassName(HWND window);

@@ -283,3 +283,63 @@ TEST_F(X11SixteenBitDisplayTest, AHackConvertsItsColoursForTheServersFormat) {
     EXPECT_TRUE(waitForColour(40 + 639, 30 + 479, teal, 5000)) << std::hex << pixelAt(40 + 639, 30 + 479);
     ExpectAnOrderlyEndBySigterm(*saver, root);
 }
+
+namespace {
+
+// A display of two RandR monitors of different sizes side by side, the primary on the right, as
+// a laptop beside a larger screen has it. The strip below the smaller one is on no monitor.
+class X11TwoMonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        xvfb_ = std::make_unique<testing_support::XvfbServer>(1824, 768, 24);
+        ASSERT_TRUE(xvfb_->running());
+        const auto xrandr = platform::FindProgram("xrandr");
+        ASSERT_TRUE(xrandr) << "xrandr is needed for these tests (Debian package x11-xserver-utils)";
+        xrandr_ = xrandr->string();
+        randr({"--setmonitor", "LEFT", "1024/270x768/200+0+0", "screen"});
+        randr({"--setmonitor", "*RIGHT", "800/210x600/160+1024+0", "none"});
+    }
+    void randr(const std::vector<std::string>& arguments) {
+        ChildProcess run(xrandr_, arguments, {"DISPLAY=" + xvfb_->name()});
+        ASSERT_EQ(run.wait(10000), 0) << "xrandr " << arguments[0] << " " << arguments[1];
+    }
+    std::vector<std::string> environment() const { return {"DISPLAY=" + xvfb_->name(), "KELVANE_DISPLAY="}; }
+
+    std::unique_ptr<testing_support::XvfbServer> xvfb_;
+    std::string xrandr_;
+};
+
+}  // namespace
+
+TEST_F(X11TwoMonitorTest, BothMonitorsAreCoveredThePrimaryHasThePictureAndAClickOnTheOtherEndsIt) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x000000C0);  // red 0xC0
+    auto saver = StartSaver(root, {{"/s"}, "", environment()});
+    // The whole of both monitors, corner to corner.
+    for (auto [x, y] : {std::pair{2, 2}, {1021, 765}, {1026, 2}, {1821, 597}})
+        EXPECT_TRUE(xvfb_->waitForColour(x, y, 0xC00000, 15000)) << x << "," << y << " is not covered";
+    // The picture in the middle of the primary, not of the screen's left part.
+    EXPECT_NE(xvfb_->pixelAt(1024 + 400, 300), 0xC00000u);
+    EXPECT_EQ(xvfb_->pixelAt(512, 384), 0xC00000u);
+
+    Display* display = xvfb_->display();
+    XTestFakeMotionEvent(display, -1, 300, 300, 0);
+    XTestFakeButtonEvent(display, 1, True, 0);
+    XTestFakeButtonEvent(display, 1, False, 0);
+    XFlush(display);
+    EXPECT_EQ(saver->wait(10000), 0);
+}
+
+TEST_F(X11TwoMonitorTest, AMonitorResizedWhileItRunsIsCoveredAgain) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x000000C0);
+    auto saver = StartSaver(root, {{"/s"}, "", environment()});
+    ASSERT_TRUE(xvfb_->waitForColour(1821, 2, 0xC00000, 15000));
+    EXPECT_NE(xvfb_->pixelAt(1821, 700), 0xC00000u);  // below the primary: on no monitor yet
+    randr({"--delmonitor", "RIGHT"});
+    randr({"--setmonitor", "*RIGHT", "800/210x768/200+1024+0", "none"});
+    EXPECT_TRUE(xvfb_->waitForColour(1821, 765, 0xC00000, 10000)) << "the grown primary is not covered";
+    EXPECT_TRUE(xvfb_->waitForColour(2, 765, 0xC00000, 10000));
+    saver->kill(SIGTERM);
+    EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
+}
