@@ -26,7 +26,9 @@ void SaverWnd::ShowWallpaperNotice() {
     SetBkColor(dc, backColor_);
     SetBkMode(dc, OPAQUE);
     SetTextAlign(dc, TA_CENTER | TA_TOP);
-    TextOut(dc, window.width() / 2, kNoticeTop, kWallpaperNotice, int(std::strlen(kWallpaperNotice)));
+    HGDIOBJ previous = noticeFont_ ? SelectObject(dc, noticeFont_.get()) : nullptr;
+    TextOut(dc, window.width() / 2, ForScreen(kNoticeTop), kWallpaperNotice, int(std::strlen(kWallpaperNotice)));
+    if (previous) SelectObject(dc, previous);
 }
 
 int SaverWnd::SetImageAsWallpaper(int trigger) {

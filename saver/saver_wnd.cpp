@@ -1,5 +1,6 @@
 #include "saver_wnd.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -28,6 +29,7 @@ constexpr const char* kNoImageText = "No Image was selected.  Run SETUP to selec
 constexpr WPARAM kMusicQuery = 1, kMusicPlay = 7, kMusicClose = 99;
 constexpr LRESULT kMusicUsable = 10;
 constexpr int kGetRightPollTicks = 30;
+constexpr int kNoticeFontHeight = -16;  // the notices' letters, at 96 dpi
 
 // The picture type of a file name's extension, or nothing for one the slide show does not show.
 std::optional<int> PictureType(const std::string& path) {
@@ -143,8 +145,9 @@ int SaverWnd::OnCreate() {
     marqueeStill_ = s.UseMovement != 0;
     musicWanted_ = s.NoMidiSound == 0;
 
+    // The stored height is for a screen of 96 dpi: the marquee keeps its size on a denser one.
     LOGFONT logFont;
-    logFont.lfHeight = s.Height;
+    logFont.lfHeight = ForScreen(s.Height);
     logFont.lfWeight = s.Weight;
     logFont.lfItalic = s.Italic;
     logFont.lfUnderline = s.Underline;
@@ -152,6 +155,10 @@ int SaverWnd::OnCreate() {
     logFont.lfPitchAndFamily = s.PitchAndFamily;
     std::strncpy(logFont.lfFaceName, s.FaceName.c_str(), sizeof logFont.lfFaceName - 1);
     marqueeFont_.reset(CreateFontIndirect(&logFont));
+    LOGFONT noticeFont;
+    noticeFont.lfHeight = ForScreen(kNoticeFontHeight);
+    std::strcpy(noticeFont.lfFaceName, "Arial");
+    noticeFont_.reset(CreateFontIndirect(&noticeFont));
 
     std::srand(unsigned(Clock::instance().calendarNow()));
     std::rand();
@@ -365,6 +372,13 @@ void SaverWnd::MoveStep() {
         FillRect(dc, &strip, backgroundBrush_.get());
 }
 
+int SaverWnd::ForScreen(int pixelsAt96Dpi) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? int(std::lround(double(pixelsAt96Dpi) * dpi / 96.0)) : pixelsAt96Dpi;
+}
+
 void SaverWnd::ShowStatusText(HDC dc, const char* text) {
     RECT window{};
     GetClientRect(hwnd_, &window);
@@ -372,7 +386,9 @@ void SaverWnd::ShowStatusText(HDC dc, const char* text) {
     SetBkMode(dc, OPAQUE);
     SetTextAlign(dc, TA_CENTER | TA_UPDATECP);
     MoveToEx(dc, window.width() / 2, window.height() / 2, nullptr);
+    HGDIOBJ previous = noticeFont_ ? SelectObject(dc, noticeFont_.get()) : nullptr;
     TextOut(dc, 0, 0, text, int(std::strlen(text)));
+    if (previous) SelectObject(dc, previous);
 }
 
 void SaverWnd::ClearMarqueeStrip() { marquee_.Clear(hwnd_, backgroundBrush_.get()); }
@@ -535,6 +551,7 @@ void SaverWnd::OnDestroy() {
     if (app_.settings.ShowGetRight && ddeInstance_) DdeUninitialize(ddeInstance_);
     ddeInstance_ = 0;
     marqueeFont_.reset();
+    noticeFont_.reset();
     if (scaledBitmap_) {
         SelectObject(memory_.get(), replacedBitmap_);
         DeleteObject(scaledBitmap_);
@@ -556,6 +573,7 @@ std::string SaverWnd::StateText() const {
         << "effect: " << effect_ << '\n'
         << "marquee text: " << marqueeText_ << '\n'
         << "marquee position: " << marquee_.x() << '\n'
+        << "marquee height: " << (marqueeShown_ ? marquee_.height() : 0) << '\n'
         << "status text: " << (cycle_ ? cycle_->MarqueeStatus() : std::string()) << '\n';
     return out.str();
 }

@@ -108,6 +108,8 @@ private:
     void PollGetRight();
     void ShowStatusText(HDC dc, const char* text);
     void ShowWallpaperNotice();
+    // A length in pixels on a 96-dpi screen, in pixels of this screen.
+    static int ForScreen(int pixelsAt96Dpi);
     void SendMusicCommand(WPARAM command, bool post);
     // Every change of the picture object goes through here.
     void ReplacePicture(std::unique_ptr<imaging::CImageFile> next);
@@ -127,6 +129,7 @@ private:
     COLORREF backColor_ = 0;
     UniqueBrush backgroundBrush_;
     std::unique_ptr<Font> marqueeFont_;
+    std::unique_ptr<Font> noticeFont_;  // the status and wallpaper notices, sized for the screen
     UniqueMemoryDC memory_;
     HBITMAP scaledBitmap_ = nullptr;
     HGDIOBJ replacedBitmap_ = nullptr;

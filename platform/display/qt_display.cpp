@@ -196,6 +196,11 @@ std::vector<RECT> QtDisplay::monitors() const {
     return result;
 }
 
+int QtDisplay::dpi() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? int(std::lround(screen->logicalDotsPerInchY() * screen->devicePixelRatio())) : 96;
+}
+
 RECT QtDisplay::screenRect() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return RECT{0, 0, 1024, 768};

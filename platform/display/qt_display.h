@@ -25,6 +25,7 @@ public:
     RECT screenRect() const override;
     std::vector<RECT> monitors() const override;
     int depth() const override { return 32; }
+    int dpi() const override;
 
     void windowCreated(HWND window) override;
     void windowDestroyed(HWND window) override;

@@ -185,6 +185,8 @@ int GetDeviceCaps(HDC dc, int index) {
     case VERTRES: return screen.height();
     case RASTERCAPS: return depth == 8 ? RC_PALETTE : 0;
     case SIZEPALETTE: return depth == 8 ? 256 : 0;
+    case LOGPIXELSX:
+    case LOGPIXELSY: return CurrentScreenFormat().dpi;
     default: return 0;
     }
 }

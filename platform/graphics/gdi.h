@@ -90,6 +90,8 @@ constexpr int VERTRES = 10;
 constexpr int RASTERCAPS = 38;
 constexpr int RC_PALETTE = 0x0100;
 constexpr int SIZEPALETTE = 104;
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
 
 // Stock objects.
 constexpr int WHITE_BRUSH = 0;
@@ -158,6 +160,7 @@ void SetWindowSurfaces(WindowSurfaces* windows);
 struct ScreenFormat {
     int depth = 32;
     RECT rect{0, 0, 1024, 768};
+    int dpi = 96;  // device pixels per inch: 192 on a screen scaled by two
 };
 void SetScreenFormatSource(std::function<ScreenFormat()> source);
 ScreenFormat CurrentScreenFormat();

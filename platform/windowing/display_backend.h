@@ -25,6 +25,8 @@ public:
     // Every monitor, the primary first, where the primary's top-left corner is (0, 0).
     virtual std::vector<RECT> monitors() const { return {screenRect()}; }
     virtual int depth() const = 0;
+    // Device pixels per inch of the primary monitor (96 unless the desktop is scaled).
+    virtual int dpi() const { return 96; }
 
     // Life of a window that owns a surface (top-level, or child of a foreign window).
     virtual void windowCreated(HWND) {}

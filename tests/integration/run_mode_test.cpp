@@ -107,20 +107,6 @@ TEST(RunModeTest, WithoutADisplayItSaysSoAndEnds) {
     EXPECT_NE(errors.find("cannot open display :97"), std::string::npos) << errors;
 }
 
-namespace {
-
-// "key: value" lines of a state dump.
-std::map<std::string, std::string> ReadState(const std::filesystem::path& file) {
-    std::map<std::string, std::string> state;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);)
-        if (const size_t colon = line.find(": "); colon != std::string::npos)
-            state[line.substr(0, colon)] = line.substr(colon + 2);
-    return state;
-}
-
-}  // namespace
-
 TEST(RunModeTest, APictureIsWipedInOntoItsRectangleAndTheMarqueeRunsBelow) {
     TempRoot root;
     // A picture of known colours: red above, green below.

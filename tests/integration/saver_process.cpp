@@ -43,4 +43,13 @@ std::string ReadString(const char* name) {
     return platform::GetProfileString(kSection, name, "");
 }
 
+std::map<std::string, std::string> ReadState(const std::filesystem::path& file) {
+    std::map<std::string, std::string> state;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);)
+        if (const size_t colon = line.find(": "); colon != std::string::npos)
+            state[line.substr(0, colon)] = line.substr(colon + 2);
+    return state;
+}
+
 }  // namespace integration

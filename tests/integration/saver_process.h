@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,5 +27,7 @@ void StoreString(const char* name, const std::string& value);
 // Reads a settings value as the saver left it (-1 or empty when missing).
 int ReadSetting(const char* name);
 std::string ReadString(const char* name);
+// The "key: value" lines of a state dump (the script's "state" action).
+std::map<std::string, std::string> ReadState(const std::filesystem::path& file);
 
 }  // namespace integration

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -342,4 +343,24 @@ TEST_F(X11TwoMonitorTest, AMonitorResizedWhileItRunsIsCoveredAgain) {
     EXPECT_TRUE(xvfb_->waitForColour(2, 765, 0xC00000, 10000));
     saver->kill(SIGTERM);
     EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
+}
+
+TEST_F(X11DisplayTest, OnA192DpiDesktopTheMarqueeIsTwiceAsTall) {
+    // The desktop's own setting, as `xrdb` leaves it; Qt reads it as a program starts.
+    const auto marqueeHeight = [&](const char* name) {
+        TempRoot root;
+        StoreSetting("ShowTicker", 1);
+        const auto state = root.path() / name;
+        auto saver = StartSaver(root, {{"/s"}, "at 1500 state " + state.string() + "\nat 1600 quit\n", environment()});
+        EXPECT_EQ(saver->wait(20000), 0);
+        return std::atoi(ReadState(state)["marquee height"].c_str());
+    };
+    const int at96 = marqueeHeight("96");
+    const char resources[] = "Xft.dpi:\t192\n";
+    XChangeProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "RESOURCE_MANAGER", False), XA_STRING,
+                    8, PropModeReplace, reinterpret_cast<const unsigned char*>(resources), int(sizeof resources - 1));
+    XSync(display_, False);
+    const int at192 = marqueeHeight("192");
+    EXPECT_GT(at96, 10);
+    EXPECT_NEAR(at192, 2 * at96, 3) << "96 dpi: " << at96 << ", 192 dpi: " << at192;
 }
