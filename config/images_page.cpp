@@ -16,6 +16,7 @@
 #include "browser_launcher.h"
 #include "clock.h"
 #include "connectivity.h"
+#include "entity_tags.h"
 #include "image_preview_widget.h"
 #include "message_box.h"
 #include "page_controls.h"
@@ -349,6 +350,7 @@ void CFilesPropPage::UpdateNow() {
     }
     const CamRecord record = rows.row(rows.selected());
     state.FetchImageDate = record.ImageDate;
+    state.FetchEntityTag = sources::StoredEntityTag(record.URL);
     SetUpdateButtonText(true);
     fetcher_.ReleaseBuffer();
     // A name that cannot be a file in the images folder is never fetched for.
@@ -397,6 +399,7 @@ void CFilesPropPage::OnFetchDone(UINT message, std::uintptr_t bytes, std::intptr
         if (stored) {
             rows.SetField(name, sources::kCamType, extension);
             rows.SetField(name, sources::kCamImageDate, state.FetchImageDate);
+            sources::StoreEntityTag(state.FetchCamUrl, state.FetchEntityTag);
             rows.SetField(name, sources::kCamLastResult, "Success");
             rows.SetField(name, sources::kCamLastUpdate, sources::FormatLastUpdate(Now()));
             currentPicturePath_ = SelectedPicturePath(rows, app_.settings);

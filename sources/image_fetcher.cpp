@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "picture_store.h"
 #include "saver_messages.h"
@@ -178,6 +179,15 @@ void CImageFetcher::RunFetch() {
         return finish();
     }
     state_.PendingRequest = request;
+    // Only what changed: the stored date and tag let the server answer 304 without the body. A
+    // stored value with a line break in it (a hand-edited registry) would add headers of its
+    // own: it is left out.
+    for (const auto& [name, value] : {std::pair{"If-Modified-Since: ", &state_.FetchImageDate},
+                                      std::pair{"If-None-Match: ", &state_.FetchEntityTag}})
+        if (!value->empty() && value->find_first_of("\r\n") == std::string::npos) {
+            const std::string line = name + *value;
+            HttpAddRequestHeaders(request, line.c_str(), DWORD(line.size()), HTTP_ADDREQ_FLAG_ADD);
+        }
     // A cancel that came before the request could be reached breaks it off now.
     if (state_.CancelRequested) InternetCancelRequest(request);
     const bool withUser = !address_.user.empty();
@@ -201,8 +211,12 @@ void CImageFetcher::RunFetch() {
             // An answer other than 2xx is the server's error page, whatever its type: never the picture.
             char status[16] = {};
             DWORD statusLength = sizeof status;
-            if (!HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status, &statusLength, nullptr) || status[0] != '2' ||
-                statusLength != 3) {
+            const bool queried = HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status, &statusLength, nullptr);
+            if (queried && std::strcmp(status, "304") == 0) {
+                result = kFetchNoChange;  // the server says so itself: nothing more to read
+                return;
+            }
+            if (!queried || status[0] != '2' || statusLength != 3) {
                 DebugTrace("HTTP status %s", status);
                 result = kFetchError;
                 return;
@@ -234,6 +248,9 @@ void CImageFetcher::RunFetch() {
             } else {
                 DebugTrace("***** EMPTY ******");
             }
+            char tag[256];
+            length = sizeof tag;
+            if (HttpQueryInfo(request, HTTP_QUERY_ETAG, tag, &length, nullptr) && tag[0]) state_.FetchEntityTag = tag;
             // The body: sized from Content-Length, refused above the limit before any allocation.
             char lengthText[32];
             length = sizeof lengthText;

@@ -46,6 +46,9 @@ struct FetchState {
     // The source's ImageDate before a fetch; the server's Last-Modified after one that brought it.
     // The worker writes it before it posts the completion message; the owner reads it after.
     std::string FetchImageDate;
+    // Likewise the entity tag the server gave the source's picture last ("" for none). Both go
+    // with the request, so a server that honours them answers "not modified" without the body.
+    std::string FetchEntityTag;
 };
 
 // The pieces of a picture address.

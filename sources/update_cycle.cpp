@@ -5,6 +5,7 @@
 
 #include "cam_list.h"
 #include "connectivity.h"
+#include "entity_tags.h"
 #include "saver_messages.h"
 #include "windows.h"
 
@@ -65,6 +66,7 @@ int UpdateCycle::StartCamUpdate(const std::string& name, bool preview) {
     const std::string url = GetCamField(settings_, name, kCamUrl);
     const std::string referrer = GetCamField(settings_, name, kCamRefUrl);
     state_.FetchImageDate = GetCamField(settings_, name, kCamImageDate);
+    state_.FetchEntityTag = StoredEntityTag(url);
     fetcher_.ReleaseBuffer();
     // A name that cannot be a file in the images folder is never fetched for.
     const int started = IsSafePictureName(name) ? fetcher_.StartFetch(url, referrer) : 2;
@@ -95,6 +97,7 @@ std::optional<std::string> UpdateCycle::OnFetchDone(unsigned message, std::uintp
             SetCamField(settings_, name, kCamType, extension);
             SetCamField(settings_, name, kCamLastResult, ResultWord(kFetchSuccess, UpdateOwner::SaverWindow));
             SetCamField(settings_, name, kCamImageDate, state_.FetchImageDate);
+            StoreEntityTag(state_.FetchCamUrl, state_.FetchEntityTag);
             stored = name;
         } else {
             SetCamField(settings_, name, kCamLastResult, kFailedWord);

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -280,6 +282,27 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
     return Register(request);
 }
 
+BOOL HttpAddRequestHeaders(HINTERNET handle, const char* headers, DWORD length, DWORD) {
+    auto* request = Lookup<Request>(handle);
+    if (!request || !headers || request->added) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    const std::string_view text(headers, length == DWORD(-1) ? std::strlen(headers) : length);
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        start = end + 2;
+        if (line.empty()) continue;
+        const size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos || line.find_first_of("\r\n") != std::string_view::npos)
+            return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+        lines.emplace_back(line);
+    }
+    for (const std::string& line : lines) request->headerList = curl_slist_append(request->headerList, line.c_str());
+    curl_easy_setopt(request->easy, CURLOPT_HTTPHEADER, request->headerList);
+    return TRUE;
+}
+
 BOOL HttpSendRequest(HINTERNET handle, const char*, DWORD, const void*, DWORD) {
     auto* request = Lookup<Request>(handle);
     if (!request) return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
@@ -328,6 +351,7 @@ BOOL HttpQueryInfo(HINTERNET handle, DWORD info, void* buffer, DWORD* length, DW
         const char* name = info == HTTP_QUERY_CONTENT_TYPE     ? "content-type"
                            : info == HTTP_QUERY_CONTENT_LENGTH ? "content-length"
                            : info == HTTP_QUERY_LAST_MODIFIED  ? "last-modified"
+                           : info == HTTP_QUERY_ETAG           ? "etag"
                                                                : nullptr;
         auto it = name ? request->headers.find(name) : request->headers.end();
         if (it == request->headers.end() || (info == HTTP_QUERY_CONTENT_LENGTH && Compressed(*request)))

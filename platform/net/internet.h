@@ -25,6 +25,8 @@ constexpr DWORD HTTP_QUERY_CONTENT_TYPE = 1;
 constexpr DWORD HTTP_QUERY_CONTENT_LENGTH = 5;
 constexpr DWORD HTTP_QUERY_LAST_MODIFIED = 11;
 constexpr DWORD HTTP_QUERY_STATUS_CODE = 19;
+constexpr DWORD HTTP_QUERY_ETAG = 54;
+constexpr DWORD HTTP_ADDREQ_FLAG_ADD = 0x20000000;
 
 constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
 constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
@@ -44,6 +46,9 @@ HINTERNET InternetConnect(HINTERNET session, const char* server, WORD port, cons
                           DWORD service, DWORD flags, std::uintptr_t context);
 HINTERNET HttpOpenRequest(HINTERNET connection, const char* verb, const char* path, const char* version,
                           const char* referrer, const char** acceptTypes, DWORD flags, std::uintptr_t context);
+// Adds header lines ("Name: value", separated by CR LF) to a request not yet sent. A line that
+// is not one header (no name, or a line break inside) is refused and nothing is added.
+BOOL HttpAddRequestHeaders(HINTERNET request, const char* headers, DWORD length, DWORD modifiers);
 // Sends the request and waits for the response headers; false with GetLastError on failure.
 BOOL HttpSendRequest(HINTERNET request, const char* headers, DWORD headersLength, const void* body, DWORD bodyLength);
 BOOL HttpSendRequestEx(HINTERNET request, const void* buffersIn, void* buffersOut, DWORD flags, std::uintptr_t context);

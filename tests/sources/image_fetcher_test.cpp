@@ -316,3 +316,31 @@ TEST(FetchAddressTest, AddressesAreTakenApartProperly) {
     EXPECT_EQ(c->port, 81);
     EXPECT_FALSE(ParseFetchAddress("http://user@/p"));
 }
+
+TEST_F(ImageFetcherTest, AnUnchangedPictureCostsOnlyHeadersWhereTheServerHonoursConditions) {
+    const std::string tagged = server_.url("/cam.jpg?etag=v1&cond=1");
+    EXPECT_EQ(fetch(tagged).result, kFetchSuccess);
+    EXPECT_EQ(state_.FetchEntityTag, "\"v1\"");
+    EXPECT_EQ(server_.lastRequest().headers.count("if-none-match"), 0u);  // nothing known yet
+
+    const Outcome unchanged = fetch(tagged);
+    EXPECT_EQ(server_.lastRequest().headers["if-none-match"], "\"v1\"");
+    EXPECT_EQ(unchanged.result, kFetchNoChange);
+    EXPECT_EQ(unchanged.bytes, 0u);
+    EXPECT_EQ(unchanged.steps, (std::vector<int>{2, 3}));  // no body to download
+
+    // The stored date goes along too; a server without ETags compares it.
+    const std::string date = "Tue, 01 Jan 2002 10:00:00 GMT";
+    state_.FetchEntityTag.clear();
+    EXPECT_EQ(fetch(server_.url("/a?cond=1&lm=Tue,%2001%20Jan%202002%2010:00:00%20GMT"), "", date).result, kFetchNoChange);
+    EXPECT_EQ(server_.lastRequest().headers["if-modified-since"], date);
+
+    // A new picture has a new tag; a stored tag that is no header value is never sent.
+    state_.FetchEntityTag = "\"v1\"";
+    EXPECT_EQ(fetch(server_.url("/cam.jpg?etag=v2&cond=1")).result, kFetchSuccess);
+    EXPECT_EQ(state_.FetchEntityTag, "\"v2\"");
+    state_.FetchEntityTag = "\"v2\"\r\nX-Injected: 1";
+    EXPECT_EQ(fetch(server_.url("/cam.jpg?etag=v2&cond=1")).result, kFetchSuccess);
+    EXPECT_EQ(server_.lastRequest().headers.count("x-injected"), 0u);
+    EXPECT_EQ(server_.lastRequest().headers.count("if-none-match"), 0u);
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include "cam_list.h"
 #include "connectivity.h"
 #include "demo_pictures.h"
+#include "entity_tags.h"
 #include "headless_display.h"
 #include "message_pump.h"
 #include "picture_server.h"
@@ -257,4 +259,21 @@ TEST_F(UpdateCycleTest, UpdatesThatCannotStartOrStoreEndAsFailed) {
     EXPECT_EQ(cycle_->MarqueeStatus(), "Status: Offline");
     SetOnlineOverride(true);
     EXPECT_EQ(cycle_->StartCamUpdate("Harbour", true), 0);
+}
+
+TEST_F(UpdateCycleTest, ThePicturesTagIsKeptByAddressAndAsksOnlyForAChange) {
+    useList(record("Harbour", "?etag=v1&cond=1"));
+    const std::string url = GetCamField(settings_, "Harbour", kCamUrl);
+    cycle_->StartCamUpdate("Harbour", false);
+    waitForCompletion();
+    EXPECT_EQ(StoredEntityTag(url), "\"v1\"");
+    EXPECT_EQ(std::count(settings_.CamList.begin(), settings_.CamList.end(), '|'), 9);  // the list's format stays
+
+    // A later run (a new fetch state) sends it along: the server answers "not modified".
+    state_.FetchEntityTag.clear();
+    now_ += 60;
+    cycle_->StartCamUpdate("Harbour", false);
+    waitForCompletion();
+    EXPECT_EQ(server_.lastRequest().headers["if-none-match"], "\"v1\"");
+    EXPECT_EQ(GetCamField(settings_, "Harbour", kCamLastResult), "NoChange");
 }

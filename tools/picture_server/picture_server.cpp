@@ -227,6 +227,13 @@ void PictureServer::serve(int client) {
     if (options.count("mute")) return WaitForPeerToClose(client, stopping_);  // never a word back
     if (options.count("ref") && request.headers["referer"] != options["ref"])
         return Respond(client, 403, "Forbidden", "", "<html>403</html>");
+    // A server that honours conditional requests: an unchanged picture is "304 Not Modified",
+    // headers only.
+    const std::string entityTag = options.count("etag") ? "\"" + options["etag"] + "\"" : "";
+    if (options.count("cond") &&
+        ((!entityTag.empty() && request.headers["if-none-match"] == entityTag) ||
+         (options.count("lm") && request.headers["if-modified-since"] == options["lm"])))
+        return Respond(client, 304, "Not Modified", entityTag.empty() ? "" : "ETag: " + entityTag + "\r\n", "");
     const int status = options.count("status") ? std::atoi(options["status"].c_str()) : 200;
     if (options.count("status") && !options.count("body"))
         return Respond(client, status, "Status", "", "<html>" + options["status"] + "</html>");
@@ -265,6 +272,7 @@ void PictureServer::serve(int client) {
     }
     if (type != "none") headers += "Content-Type: " + type + "\r\n";
     if (options.count("lm")) headers += "Last-Modified: " + options["lm"] + "\r\n";
+    if (!entityTag.empty()) headers += "ETag: " + entityTag + "\r\n";
     const std::string length = options.count("len") ? options["len"] : "true";
     if (length == "true") headers += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     else if (length == "more") headers += "Content-Length: " + std::to_string(body.size() + 5000) + "\r\n";

@@ -6,6 +6,8 @@
 //   size=N               the size for body=bytes
 //   type=TEXT            Content-Type (default from the body; "none" sends none)
 //   lm=TEXT              Last-Modified (none by default)
+//   etag=TEXT            ETag "TEXT" (none by default)
+//   cond=1               honour If-None-Match and If-Modified-Since: 304 without a body
 //   len=true|none|more|less|huge   Content-Length honest, absent, too large, too small, absurd
 //   close=N              close the connection after N body bytes
 //   stall=N              send N body bytes, then nothing, holding the connection open
