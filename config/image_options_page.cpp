@@ -98,14 +98,17 @@ CImagePropDialog::CImagePropDialog(SheetServices services) : SheetPage("Image Op
     notAvailable_->hide();
     stretchBox_ = Box("Stretch Options", {stretchMethod_->buttons()[0], stretchMethod_->buttons()[1], notAvailable_}, "1120");
     layout->addWidget(stretchBox_, 2, 1);
-    layout->setRowStretch(3, 1);
+    // Beside the primary monitor, the others show pictures of their own unless this is ticked.
+    blankOthers_ = CheckBox("&Blank the other monitors (pictures on the primary monitor only)", "1151");
+    layout->addWidget(blankOthers_, 3, 0, 1, 2);
+    layout->setRowStretch(4, 1);
 
     for (RadioChoice* choice : {change_.get(), movement_.get(), size_.get(), stretchMethod_.get()})
         choice->onClicked([this] {
             SetModified();
             Refresh();
         });
-    QObject::connect(stretchToMax_, &QCheckBox::clicked, this, [this] { SetModified(); });
+    for (QCheckBox* box : {stretchToMax_, blankOthers_}) QObject::connect(box, &QCheckBox::clicked, this, [this] { SetModified(); });
     QObject::connect(speed_, &QSlider::valueChanged, this, [this](int value) {
         if (speedText_->text() != QString::number(value)) speedText_->setText(QString::number(value));
         StoreSpeed(value);
@@ -142,6 +145,7 @@ void CImagePropDialog::SettingsToPage(const SaverSettings& settings) {
     height_->setValue(int(settings.MaxHeight));
     stretchMethod_->setValue(settings.InterStretch);
     stretchToMax_->setChecked(settings.Stretch != 0);
+    blankOthers_->setChecked(settings.BlankOtherMonitors != 0);
 }
 
 void CImagePropDialog::SettingsFromPage(SaverSettings& settings) {
@@ -155,6 +159,7 @@ void CImagePropDialog::SettingsFromPage(SaverSettings& settings) {
     if (const auto height = height_->value()) settings.MaxHeight = unsigned(*height);
     settings.InterStretch = stretchMethod_->value();
     settings.Stretch = stretchToMax_->isChecked() ? 1 : 0;
+    settings.BlankOtherMonitors = blankOthers_->isChecked() ? 1 : 0;
 }
 
 bool CImagePropDialog::Validate() {

@@ -44,6 +44,7 @@ private:
     QGroupBox* stretchBox_ = nullptr;
     QLabel* notAvailable_ = nullptr;
     QCheckBox* stretchToMax_ = nullptr;
+    QCheckBox* blankOthers_ = nullptr;
     int floatSpeed_ = 0, randomSpeed_ = 0;
 };
 

@@ -32,8 +32,8 @@ bool FullScreenSaverWnd::Create() {
                      WS_POPUP | WS_VISIBLE, screen, nullptr, 0))
         return false;
     // The primary monitor has the saver; every other one is covered too.
-    covers_ = std::make_unique<MonitorCovers>(hwnd(), COLORREF(settings().BackColor));
-    covers_->Cover();
+    covers_ = std::make_unique<MonitorCovers>(hwnd(), settings());
+    covers_->Cover(settings().CurrentCam);
     return true;
 }
 
@@ -80,6 +80,14 @@ BOOL FullScreenSaverWnd::VerifyPassword() {
 
 void FullScreenSaverWnd::PostClose() { PostMessage(hwnd(), WM_CLOSE, 0, 0); }
 
+void FullScreenSaverWnd::PictureStored(const std::string& name) {
+    if (covers_) covers_->PictureStored(name);
+}
+
+std::vector<std::string> FullScreenSaverWnd::OtherShownSources() const {
+    return covers_ ? covers_->sources() : std::vector<std::string>{};
+}
+
 LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) covers_.reset();  // the other monitors go with the saver
     if (isPreview() || closing_) return SaverWnd::WindowProc(message, wParam, lParam);
@@ -108,7 +116,7 @@ LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
         break;
     case WM_DISPLAYCHANGE:  // the monitors (or the host window standing for them) changed
         MoveWindow(hwnd(), 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), FALSE);
-        if (covers_) covers_->Cover();
+        if (covers_) covers_->Cover(settings().CurrentCam);
         return 0;
 
     case WM_SYSKEYDOWN:

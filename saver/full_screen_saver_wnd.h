@@ -31,6 +31,8 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PostNcDestroy() override;
     bool passwordDialogOpen() const override { return dialogInProgress_; }
+    void PictureStored(const std::string& name) override;
+    std::vector<std::string> OtherShownSources() const override;
 
 private:
     LRESULT OnKeyDown(UINT key, WPARAM wParam, LPARAM lParam);

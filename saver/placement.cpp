@@ -1,6 +1,7 @@
 #include "placement.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace saver {
 
@@ -69,6 +70,27 @@ void FloatStep(FloatMotion& motion, ShownSize shown, const RECT& area) {
 POINT RandomPosition(int first, int second, ShownSize shown, const RECT& area) {
     return POINT{int((long long)first * (area.right - shown.width - area.left) / 32767),
                  int((long long)second * (area.bottom - shown.height - area.top) / 32767) + area.top};
+}
+
+SizeRules SizeRulesFor(const SaverSettings& settings, int desktopRight, int desktopBottom) {
+    SizeRules rules;
+    rules.imageStretchOption = settings.ImageStretchOption;
+    rules.maxWidth = settings.MaxWidth;
+    rules.maxHeight = settings.MaxHeight;
+    rules.stretch = settings.Stretch;
+    rules.desktopRight = desktopRight;
+    rules.desktopBottom = desktopBottom;
+    return rules;
+}
+
+POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area) {
+    if (movement == 0) {
+        motion.position = position;
+        FloatStep(motion, shown, area);
+        return motion.position;
+    }
+    const int first = std::rand() & 0x7FFF, second = std::rand() & 0x7FFF;
+    return RandomPosition(first, second, shown, area);
 }
 
 std::vector<RECT> UncoveredStrips(POINT previous, POINT current, ShownSize shown, const RECT& area) {

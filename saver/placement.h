@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "settings.h"
 #include "win_types.h"
 
 namespace saver {
@@ -31,6 +32,8 @@ struct SizeRules {
 };
 
 ShownSize DisplayedSize(int imageWidth, int imageHeight, const SizeRules& rules);
+// The settings' size rules for a desktop of that right and bottom edge (no preview).
+SizeRules SizeRulesFor(const SaverSettings& settings, int desktopRight, int desktopBottom);
 // Centred in the area (integer halves).
 POINT StartPosition(const RECT& area, ShownSize shown);
 // Whether the scaled bitmap is made once with the quality stretch.
@@ -48,6 +51,9 @@ struct FloatMotion {
 void FloatStep(FloatMotion& motion, ShownSize shown, const RECT& area);
 // The random movement's position from two draws 0..32767.
 POINT RandomPosition(int first, int second, ShownSize shown, const RECT& area);
+// One step of the movement (0 float, otherwise random, drawing from std::rand) from where the
+// picture is.
+POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area);
 // The strips of the previous rectangle that the picture uncovered by moving, to be filled with
 // the background.
 std::vector<RECT> UncoveredStrips(POINT previous, POINT current, ShownSize shown, const RECT& area);

@@ -94,6 +94,7 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             const auto stored = cycle_->OnFetchDone(message, wParam, lParam, Clock::instance().calendarNow());
             // During an effect the new picture waits for it to end: the effect draws from the
             // picture it started with.
+            if (stored) PictureStored(*stored);
             if (stored && *stored == app_.settings.CurrentCam) {
                 if (view_.inProgress) reloadAfterEffect_ = true;
                 else ReloadCurrentPicture();
@@ -187,8 +188,7 @@ int SaverWnd::OnCreate() {
         ddeInstance_ = 0;
 
     changePeriodMs_ = ChangePeriodMs(s);
-    const int speed = s.Movement == 0 ? s.FloatSpeed : s.RandomSpeed;
-    const UINT movePeriod = s.Movement == 2 ? 1000 : UINT(std::max(0, 100 - speed) * 30);
+    const UINT movePeriod = MovePeriodMs(s);
     cycle_ = std::make_unique<sources::UpdateCycle>(s, app_.fetch, *fetcher_, hwnd_);
     timers_[kMoveTimer] = SetTimer(hwnd_, kMoveTimer, movePeriod);
     timers_[kUpdateTimer] = SetTimer(hwnd_, kUpdateTimer, 1000);
@@ -229,13 +229,7 @@ int SaverWnd::LoadPicture(const std::string& path) {
         return 0;
     }
     const SaverSettings& s = app_.settings;
-    SizeRules rules;
-    rules.imageStretchOption = s.ImageStretchOption;
-    rules.maxWidth = s.MaxWidth;
-    rules.maxHeight = s.MaxHeight;
-    rules.stretch = s.Stretch;
-    rules.desktopRight = desktop_.right;
-    rules.desktopBottom = desktop_.bottom;
+    SizeRules rules = SizeRulesFor(s, desktop_.right, desktop_.bottom);
     rules.preview = preview_;
     rules.clientHeight = area_.height();
     rules.desktopHeight = desktop_.bottom - desktop_.top;
@@ -353,14 +347,7 @@ int SaverWnd::ReloadCurrentPicture() {
 void SaverWnd::MoveStep() {
     if (!loaded_ || !picture_) return;
     previousPosition_ = position_;
-    if (app_.settings.Movement == 0) {
-        motion_.position = position_;
-        FloatStep(motion_, shown_, area_);
-        position_ = motion_.position;
-    } else {
-        const int first = std::rand() & 0x7FFF, second = std::rand() & 0x7FFF;
-        position_ = RandomPosition(first, second, shown_, area_);
-    }
+    position_ = MovedPosition(app_.settings.Movement, motion_, position_, shown_, area_);
     WindowDC dc(hwnd_);
     if (HPALETTE palette = picture_->GetPalette()) {
         SelectPalette(memory_.get(), palette, FALSE);
@@ -502,7 +489,7 @@ void SaverWnd::OnTimer(std::uintptr_t id) {
     const SaverSettings& s = app_.settings;
     // Starting a fetch draws nothing: the update cycle keeps its pace through the effects.
     if (id == kUpdateTimer) {
-        if (cycle_) cycle_->CheckDue(s.CurrentCam, Clock::instance().calendarNow(), preview_);
+        if (cycle_) cycle_->CheckDue(s.CurrentCam, Clock::instance().calendarNow(), preview_, OtherShownSources());
         return;
     }
     if (view_.inProgress) return;  // a transition runs: the drawing timers wait

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gdi.h"
 #include "image_file.h"
@@ -85,6 +86,10 @@ protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
     virtual void PostNcDestroy();
+    // A source's new picture was stored; the full-screen form shows it on other monitors too.
+    virtual void PictureStored(const std::string&) {}
+    // The sources other monitors show, which the update cycle keeps fresh too.
+    virtual std::vector<std::string> OtherShownSources() const { return {}; }
     // The full-screen form has a password dialog; while it is open the pictures stay.
     virtual bool passwordDialogOpen() const { return false; }
 

@@ -35,7 +35,7 @@ struct TextValue {
 };
 
 // The order is the record's; it is also the order of the values in a fresh settings file.
-constexpr std::array<IntValue, 47> kIntValues{{
+constexpr std::array<IntValue, 48> kIntValues{{
     {"InterStretch", &SaverSettings::InterStretch, 1, false},
     {"Height", &SaverSettings::Height, -24, false},
     {"Weight", &SaverSettings::Weight, 400, false},
@@ -54,6 +54,7 @@ constexpr std::array<IntValue, 47> kIntValues{{
     {"ShowTicker", &SaverSettings::ShowTicker, 1, false},
     {"FontColor", &SaverSettings::FontColor, 65535, false},
     {"Movement", &SaverSettings::Movement, 2, false},
+    {"BlankOtherMonitors", &SaverSettings::BlankOtherMonitors, 0, false},
     {"ImageStretchOption", &SaverSettings::ImageStretchOption, 2, false},
     {"Change", &SaverSettings::Change, 1, false},
     {"DirChangeMode", &SaverSettings::DirChangeMode, 0, false},
@@ -175,6 +176,12 @@ unsigned ChangePeriodMs(const SaverSettings& settings) {
     if (settings.Change != 1 || settings.ChangeTime <= 0) return 0;
     constexpr long long kLongestPeriod = 0x7FFFFFFF;
     return unsigned(std::min(static_cast<long long>(settings.ChangeTime) * 1000, kLongestPeriod));
+}
+
+unsigned MovePeriodMs(const SaverSettings& settings) {
+    if (settings.Movement == 2) return 1000;
+    const int speed = settings.Movement == 0 ? settings.FloatSpeed : settings.RandomSpeed;
+    return unsigned(std::max(0, 100 - speed) * 30);
 }
 
 void SaveCurrentCam(SaverSettings& settings) {

@@ -57,6 +57,7 @@ struct SaverSettings {
     int ShowTicker = 0;
     int FontColor = 0;
     int Movement = 0;
+    int BlankOtherMonitors = 0;  // 1: the monitors beside the primary show the background only
     unsigned MaxWidth = 0;
     unsigned MaxHeight = 0;
     int ImageStretchOption = 0;
@@ -118,6 +119,9 @@ void SaveCurrentCam(SaverSettings& settings);
 // The period of the change-on-time timer in milliseconds; 0 for none. A hand-edited time too
 // large for the timer gets the longest period the timer has, never an overflow.
 unsigned ChangePeriodMs(const SaverSettings& settings);
+// The period of the movement timer in milliseconds: from the speed of the chosen movement (the
+// faster, the shorter), a second while the picture stands still.
+unsigned MovePeriodMs(const SaverSettings& settings);
 
 // "|"-terminated lists: each entry followed by one "|".
 std::vector<std::string> SplitBarList(std::string_view list);

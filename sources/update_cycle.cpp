@@ -50,15 +50,27 @@ int UpdateIntervalSeconds(const saver::SaverSettings& settings) {
 UpdateCycle::UpdateCycle(saver::SaverSettings& settings, FetchState& state, CImageFetcher& fetcher, HWND owner)
     : settings_(settings), state_(state), fetcher_(fetcher), owner_(owner), interval_(UpdateIntervalSeconds(settings)) {}
 
-void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool preview) {
-    if (interval_ < SecondsSinceUpdate(settings_, currentCam, now)) {
+void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool preview,
+                           const std::vector<std::string>& alsoShown) {
+    const auto due = [&](const std::string& name) {
+        return !name.empty() && interval_ < SecondsSinceUpdate(settings_, name, now);
+    };
+    if (due(currentCam)) {
         StartCamUpdate(currentCam, preview);
         return;
     }
-    if (settings_.Change != 1) return;
     // The look-ahead fetches the source the show moves to next: an unticked one is never asked.
-    const std::string next = NextSelectedCam(settings_, currentCam);
-    if (!next.empty() && interval_ < SecondsSinceUpdate(settings_, next, now)) StartCamUpdate(next, preview);
+    const std::string next = settings_.Change == 1 ? NextSelectedCam(settings_, currentCam) : std::string();
+    if (due(next)) {
+        StartCamUpdate(next, preview);
+        return;
+    }
+    // One fetch a tick serves every monitor: a source shown on two is fetched once.
+    for (const std::string& name : alsoShown)
+        if (due(name)) {
+            StartCamUpdate(name, preview);
+            return;
+        }
 }
 
 int UpdateCycle::StartCamUpdate(const std::string& name, bool preview) {

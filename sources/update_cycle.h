@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image_fetcher.h"
 #include "picture_store.h"
@@ -33,8 +34,10 @@ class UpdateCycle {
 public:
     UpdateCycle(saver::SaverSettings& settings, FetchState& state, CImageFetcher& fetcher, HWND owner);
 
-    // Timer 3: the current source when it is due, else (changing on time) the following one.
-    void CheckDue(const std::string& currentCam, std::time_t now, bool preview);
+    // Timer 3: the current source when it is due, else (changing on time) the following one,
+    // else the first due of those other monitors show.
+    void CheckDue(const std::string& currentCam, std::time_t now, bool preview,
+                  const std::vector<std::string>& alsoShown = {});
     // 1 when it got as far as starting the fetch (or recording that it could not start).
     int StartCamUpdate(const std::string& name, bool preview);
 

@@ -22,6 +22,7 @@
 #include "input_keys.h"
 #include "message_queue.h"
 #include "window_record.h"
+#include "trace.h"
 #include "windows.h"
 #include "x11_probe.h"
 #include "x11_screen_saver_suspension.h"
@@ -155,7 +156,10 @@ QtDisplay::QtDisplay()
     wakeTimer_->setSingleShot(true);
     wakeTimer_->setTimerType(Qt::PreciseTimer);
     hostWatch_->setInterval(250);
-    QObject::connect(hostWatch_.get(), &QTimer::timeout, [this] { watchHosts(); });
+    QObject::connect(hostWatch_.get(), &QTimer::timeout, [this] {
+        watchHosts();
+        watchMonitors();
+    });
     hostWatch_->start();
     QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged,
                      [this](Qt::ApplicationState state) { applicationActivation(state == Qt::ApplicationActive); });
@@ -171,9 +175,15 @@ QtDisplay::QtDisplay()
     });
     QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, [this] { monitorsChanged(); });
     QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, [this] { monitorsChanged(); });
+    knownMonitors_ = monitors();
+    knownOrigin_ = PrimaryOrigin();
 }
 
 void QtDisplay::monitorsChanged() {
+    for (const RECT& monitor : monitors())
+        DebugTrace("monitor at %d,%d, %dx%d", monitor.left, monitor.top, monitor.width(), monitor.height());
+    // Our coordinates start at the primary's corner: where that moved, every window moves with it.
+    for (const auto& [window, native] : windows_) windowGeometryChanged(window);
     const RECT screen = screenRect();
     for (const auto& record : SurfaceWindows())
         if (!record->parent)
@@ -359,6 +369,22 @@ bool QtDisplay::screenshot(const std::filesystem::path& file) {
         if (!grabbed.isNull()) return grabbed.save(QString::fromStdString(file.string()), "PNG");
     }
     return WritePng(ComposeScreen(screenRect()), file);
+}
+
+void QtDisplay::watchMonitors() {
+    // Qt's notices of a change can come while the server is still half-way through it (a
+    // monitor removed and defined again): what the monitors are now is checked as well.
+    std::vector<RECT> now = monitors();
+    const auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    const bool changed = now.size() != knownMonitors_.size() ||
+                         !std::equal(now.begin(), now.end(), knownMonitors_.begin(), same);
+    const QPoint origin = PrimaryOrigin();
+    if (!changed && origin == knownOrigin_) return;
+    knownMonitors_ = std::move(now);
+    knownOrigin_ = origin;
+    monitorsChanged();
 }
 
 void QtDisplay::watchHosts() {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <memory>
 
+#include <QPoint>
+
 #include "display_backend.h"
 
 class QTimer;
@@ -52,6 +54,7 @@ private:
     std::optional<double> flushIfFrameDue();
     void watchHosts();
     void monitorsChanged();
+    void watchMonitors();
     void applicationActivation(bool active);
 
     std::map<HWND, std::unique_ptr<NativeWindow>> windows_;
@@ -62,6 +65,8 @@ private:
     std::unique_ptr<QTimer> wakeTimer_;
     std::unique_ptr<QTimer> hostWatch_;
     std::chrono::steady_clock::time_point nextFrame_{};
+    std::vector<RECT> knownMonitors_;
+    QPoint knownOrigin_;
     bool cursorVisible_ = true;
     bool wasActive_ = false;
 };

@@ -247,6 +247,7 @@ void MessageQueue::waitUntil(std::optional<std::uint64_t> deadline) {
             woken_ = false;
         }
         waiter(deadline);
+        waiterLooked_ = std::chrono::steady_clock::now();
         return;
     }
     std::unique_lock lock(mutex_);
@@ -276,10 +277,26 @@ void MessageQueue::waitForMessage(HWND filter, std::uint64_t deadlineMicros) {
     }
 }
 
+void MessageQueue::letWaiterLookIfStarved() {
+    constexpr auto kLongestStarvation = std::chrono::milliseconds(50);
+    if (looking_ || std::chrono::steady_clock::now() - waiterLooked_ < kLongestStarvation) return;
+    Waiter waiter;
+    {
+        std::lock_guard lock(mutex_);
+        waiter = waiter_;
+    }
+    waiterLooked_ = std::chrono::steady_clock::now();
+    if (!waiter) return;
+    looking_ = true;  // the event loop may read messages itself: it is not asked again meanwhile
+    waiter(Clock::instance().nowMicros());  // a deadline already here: no waiting
+    looking_ = false;
+}
+
 bool MessageQueue::get(MSG& message, HWND filter, UINT first, UINT last, bool remove, bool wait) {
     while (true) {
         runDueTasks();
         deliverSentMessages();
+        letWaiterLookIfStarved();
         std::optional<std::uint64_t> deadline;
         {
             std::lock_guard lock(mutex_);

@@ -2,6 +2,7 @@
 // threads, paint requests, timers and scheduled internal tasks.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -87,6 +88,9 @@ private:
     // The earliest time a timer (of the filter's window; all with none) or a task falls due.
     std::optional<std::uint64_t> nextDeadline(HWND filter = nullptr) const;
     void waitUntil(std::optional<std::uint64_t> deadline);
+    // A queue never empty (timers due faster than their work runs) still lets the waiter's event
+    // loop take in input and window-system news now and then.
+    void letWaiterLookIfStarved();
 
     std::thread::id thread_;
     mutable std::mutex mutex_;
@@ -101,6 +105,8 @@ private:
     int quitCode_ = 0;
     Waiter waiter_;
     std::function<void()> waker_;
+    std::chrono::steady_clock::time_point waiterLooked_ = std::chrono::steady_clock::now();
+    bool looking_ = false;
 };
 
 }  // namespace platform

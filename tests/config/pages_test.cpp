@@ -91,6 +91,7 @@ TEST_F(SheetTest, ImageOptionsKeepASpeedForEachMovementAndLimitTheCustomSize) {
     EXPECT_EQ(PressControl(dialog(), "1112"), "");  // Stretch To Fit Desktop: no custom size
     EXPECT_FALSE(enabled("1000"));
     EXPECT_FALSE(enabled("1002"));  // the seconds only with a change on time
+    EXPECT_EQ(PressControl(dialog(), "1151"), "");  // the other monitors blank
     sheet_->OnOk();
     saver::SaverSettings saved = StoredSettings();
     EXPECT_EQ(saved.FloatSpeed, 30);
@@ -98,6 +99,7 @@ TEST_F(SheetTest, ImageOptionsKeepASpeedForEachMovementAndLimitTheCustomSize) {
     EXPECT_EQ(saved.Movement, 0);
     EXPECT_EQ(saved.ImageStretchOption, 0);
     EXPECT_EQ(saved.MaxWidth, 800u);
+    EXPECT_EQ(saved.BlankOtherMonitors, 1);
 }
 
 TEST_F(SheetTest, AHandEditedTimeBeyondItsFieldDoesNotBlockOk) {

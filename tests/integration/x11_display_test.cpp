@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "picture_writers.h"
 #include "programs.h"
 #include "saver_process.h"
 #include "xvfb_server.h"
@@ -312,16 +313,29 @@ protected:
 
 }  // namespace
 
-TEST_F(X11TwoMonitorTest, BothMonitorsAreCoveredThePrimaryHasThePictureAndAClickOnTheOtherEndsIt) {
+TEST_F(X11TwoMonitorTest, EachMonitorShowsItsOwnSourceAndAClickOnTheOtherEndsTheSaver) {
     TempRoot root;
+    // Two sources of one colour each: the primary shows the current one, the other monitor the next.
+    std::filesystem::create_directories(root.path() / "data" / "images");
+    std::string list;
+    for (const auto& [name, colour] : {std::pair{"Harbour", picture_writers::Rgb{30, 200, 30}},
+                                       std::pair{"Bridge", picture_writers::Rgb{30, 30, 200}}}) {
+        picture_writers::TruePicture picture{64, 48, std::vector<picture_writers::Rgb>(64 * 48, colour)};
+        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string(name) + ".BMP"),
+                                   picture_writers::BmpFile(picture));
+        list += std::string(name) + "|http://127.0.0.1:9/p.bmp|??:??|Unknown|BMP|1|||0|";
+    }
+    StoreString("CamList", list);
+    StoreString("CurrentCam", "Harbour");
     StoreSetting("BackColor", 0x000000C0);  // red 0xC0
+    StoreSetting("Movement", 2);
+    StoreSetting("ImageStretchOption", 1);  // their own size, in the middle
     auto saver = StartSaver(root, {{"/s"}, "", environment()});
     // The whole of both monitors, corner to corner.
     for (auto [x, y] : {std::pair{2, 2}, {1021, 765}, {1026, 2}, {1821, 597}})
         EXPECT_TRUE(xvfb_->waitForColour(x, y, 0xC00000, 15000)) << x << "," << y << " is not covered";
-    // The picture in the middle of the primary, not of the screen's left part.
-    EXPECT_NE(xvfb_->pixelAt(1024 + 400, 300), 0xC00000u);
-    EXPECT_EQ(xvfb_->pixelAt(512, 384), 0xC00000u);
+    EXPECT_TRUE(xvfb_->waitForColour(1024 + 400, 280, 0x1EC81E, 10000)) << "the primary's source";
+    EXPECT_TRUE(xvfb_->waitForColour(512, 384, 0x1E1EC8, 10000)) << "the other monitor's source";
 
     Display* display = xvfb_->display();
     XTestFakeMotionEvent(display, -1, 300, 300, 0);
@@ -329,6 +343,19 @@ TEST_F(X11TwoMonitorTest, BothMonitorsAreCoveredThePrimaryHasThePictureAndAClick
     XTestFakeButtonEvent(display, 1, False, 0);
     XFlush(display);
     EXPECT_EQ(saver->wait(10000), 0);
+}
+
+TEST_F(X11TwoMonitorTest, AskedToTheOtherMonitorsShowOnlyTheBackground) {
+    TempRoot root;
+    StoreSetting("BackColor", 0x000000C0);
+    StoreSetting("BlankOtherMonitors", 1);
+    auto saver = StartSaver(root, {{"/s"}, "", environment()});
+    EXPECT_TRUE(xvfb_->waitForColour(1024 + 400, 2, 0xC00000, 15000));
+    EXPECT_NE(xvfb_->pixelAt(1024 + 400, 280), 0xC00000u);  // the card on the primary
+    for (auto [x, y] : {std::pair{2, 2}, {512, 384}, {1021, 765}})
+        EXPECT_TRUE(xvfb_->waitForColour(x, y, 0xC00000, 10000)) << x << "," << y;
+    saver->kill(SIGTERM);
+    EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
 }
 
 TEST_F(X11TwoMonitorTest, AMonitorResizedWhileItRunsIsCoveredAgain) {

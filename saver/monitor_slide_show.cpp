@@ -1,0 +1,123 @@
+#include "monitor_slide_show.h"
+
+#include <utility>
+
+#include "cam_list.h"
+#include "image_preview.h"
+#include "quality_stretch.h"
+#include "windows.h"
+
+namespace saver {
+
+using namespace platform;
+
+namespace {
+constexpr const char* kMonitorClass = "KelvaneMonitorSlideShow";
+constexpr std::uintptr_t kMoveTimer = 1, kChangeTimer = 2;
+}  // namespace
+
+MonitorSlideShow::MonitorSlideShow(HWND saver, const SaverSettings& settings, const RECT& monitor,
+                                   std::optional<std::string> source)
+    : saver_(saver), settings_(settings), source_(std::move(source)),
+      background_(CreateSolidBrush(COLORREF(settings.BackColor))), memory_(CreateCompatibleDC(nullptr)) {
+    RegisterClass(kMonitorClass, CS_VREDRAW | CS_HREDRAW);
+    area_ = RECT{0, 0, monitor.width(), monitor.height()};
+    window_ = CreateWindowEx(WS_EX_TOPMOST, kMonitorClass, "", WS_POPUP | WS_VISIBLE, monitor.left, monitor.top,
+                             monitor.width(), monitor.height(), nullptr, 0,
+                             [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+                                 return WindowProc(hwnd, message, wParam, lParam);
+                             });
+    if (!window_ || !source_) return;  // blank: the background alone
+    Load();
+    DrawAll();
+    if (settings_.Movement != 2) SetTimer(window_, kMoveTimer, MovePeriodMs(settings_));
+    if (settings_.Change == 1) SetTimer(window_, kChangeTimer, ChangePeriodMs(settings_));
+}
+
+MonitorSlideShow::~MonitorSlideShow() {
+    if (window_) DestroyWindow(window_);
+    if (replaced_) SelectObject(memory_.get(), replaced_);
+}
+
+void MonitorSlideShow::Load() {
+    std::string path = sources::CamImagePath(settings_, *source_);
+    if (!sources::FileExists(path)) path = sources::FallbackImagePath(settings_);
+    const int type = imaging::PreviewImageType(path);
+    picture_ = type < 0 ? nullptr : std::make_unique<imaging::CImageFile>(path, type);
+    if (replaced_) SelectObject(memory_.get(), std::exchange(replaced_, nullptr));
+    scaled_.reset();
+    if (!picture_ || picture_->GetWidth() <= 0 || picture_->GetHeight() <= 0) {
+        picture_.reset();
+        return;
+    }
+    shown_ = DisplayedSize(picture_->GetWidth(), picture_->GetHeight(), SizeRulesFor(settings_, area_.right, area_.bottom));
+    if (shown_.width % 2) --shown_.width;  // the 24-bit scaler wants an even width
+    position_ = motion_.position = StartPosition(area_, shown_);
+    WindowDC screen(window_);
+    scaled_.reset(CreateCompatibleBitmap(screen, shown_.width, shown_.height));
+    if (!scaled_) return;
+    replaced_ = SelectObject(memory_.get(), scaled_.get());
+    const RECT whole{0, 0, shown_.width, shown_.height};
+    FillRect(memory_.get(), &whole, background_.get());
+    if (picture_->GetDepth() != 8) imaging::QualityStretch(*picture_, memory_.get(), scaled_.get(), shown_.width, shown_.height);
+    else picture_->Stretch(memory_.get(), 0, 0, shown_.width, shown_.height);
+}
+
+void MonitorSlideShow::DrawAll() {
+    WindowDC dc(window_);
+    FillRect(dc, &area_, background_.get());
+    if (scaled_) BitBlt(dc, position_.x, position_.y, shown_.width, shown_.height, memory_.get(), 0, 0, SRCCOPY);
+}
+
+void MonitorSlideShow::Move() {
+    if (!scaled_) return;
+    const POINT previous = position_;
+    position_ = MovedPosition(settings_.Movement, motion_, position_, shown_, area_);
+    WindowDC dc(window_);
+    BitBlt(dc, position_.x, position_.y, shown_.width, shown_.height, memory_.get(), 0, 0, SRCCOPY);
+    for (const RECT& strip : UncoveredStrips(previous, position_, shown_, area_)) FillRect(dc, &strip, background_.get());
+}
+
+void MonitorSlideShow::Next() {
+    const std::string next = sources::NextSelectedCam(settings_, *source_);
+    if (next.empty() || next == *source_) return;  // the only selected source stays
+    source_ = next;
+    Load();
+    DrawAll();
+}
+
+void MonitorSlideShow::PictureStored(const std::string& name) {
+    if (!source_ || name != *source_) return;
+    Load();
+    DrawAll();
+}
+
+LRESULT MonitorSlideShow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        window_ = hwnd;
+        DrawAll();
+        return 1;
+    case WM_TIMER:
+        if (wParam == kMoveTimer) Move();
+        else if (wParam == kChangeTimer) Next();
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(nullptr);
+        return TRUE;
+    // What a person does here, they do to the saver.
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_MOUSEMOVE:
+        PostMessage(saver_, message, wParam, lParam);
+        return 0;
+    default:
+        return DefWindowProc(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace saver
