@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dib.h"
+#include "png_image.h"
 
 namespace config {
 
@@ -29,6 +30,7 @@ void ImagePreviewWidget::Clear() {
 
 void ImagePreviewWidget::setBackColor(COLORREF color) {
     backColor_ = color;
+    imaging::SetPictureBackground(color);  // for the transparent parts of pictures loaded from now on
     update();
 }
 

@@ -372,7 +372,8 @@ LRESULT CFilesPropPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case saver::MSG_UPDATE_NOW: UpdateNow(); return 0;
     case saver::MSG_FETCH_DONE_JPG:
-    case saver::MSG_FETCH_DONE_GIF: OnFetchDone(message, std::uintptr_t(wParam), std::intptr_t(lParam)); return 0;
+    case saver::MSG_FETCH_DONE_GIF:
+    case saver::MSG_FETCH_DONE_PNG: OnFetchDone(message, std::uintptr_t(wParam), std::intptr_t(lParam)); return 0;
     case saver::MSG_FETCH_PROGRESS:
     case saver::MSG_FETCH_STATUS:
         if (const auto text = sources::FetchStatusText(message, std::uintptr_t(wParam), std::intptr_t(lParam), kCaptionPrefix))
@@ -391,7 +392,7 @@ void CFilesPropPage::OnFetchDone(UINT message, std::uintptr_t bytes, std::intptr
     }
     CamRows& rows = list_->rows();
     const std::string name = state.FetchCamName;
-    const char* extension = message == saver::MSG_FETCH_DONE_GIF ? "GIF" : "JPG";
+    const char* extension = sources::StoredPictureType(message);
     if (result == sources::kFetchSuccess) {
         const bool stored =
             sources::StorePicture(sources::ImagesDirectory(app_.settings), name, extension, fetcher_.Buffer(), bytes);

@@ -19,6 +19,7 @@
 
 #include "headless_display.h"
 #include "image_fetcher.h"
+#include "picture_store.h"
 #include "internet.h"
 #include "saver_messages.h"
 #include "windows.h"
@@ -100,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SetInternetTimeouts({2, 1, 1, 4});
         return CreateWindowEx(0, "FuzzOwner", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, 0,
                               [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                                  if (message == saver::MSG_FETCH_DONE_JPG || message == saver::MSG_FETCH_DONE_GIF) {
+                                  if (sources::IsFetchDoneMessage(message)) {
                                       ++gOutcome.completions;
                                       gOutcome.bytes = wParam;
                                       gOutcome.result = lParam;

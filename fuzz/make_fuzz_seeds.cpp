@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    for (const char* target : {"bmp", "gif", "jpeg", "reg_file", "cam_list", "fetch_address", "download_item",
+    for (const char* target : {"bmp", "gif", "jpeg", "png", "reg_file", "cam_list", "fetch_address", "download_item",
                                "http_response", "exchange_wire"})
         fs::create_directories(root / target);
     const std::string jpeg = JpegFile(Colours(8, 8));
@@ -92,6 +92,10 @@ int main(int argc, char** argv) {
     WriteFile(root / "jpeg/grey.jpg", JpegFile(Colours(16, 9), JpegKind::Grey));
     WriteFile(root / "jpeg/cmyk.jpg", JpegFile(Colours(8, 8), JpegKind::Cmyk));
     WriteFile(root / "jpeg/upright.jpg", WithExifOrientation(JpegFile(Colours(16, 8)), 6));
+
+    WriteFile(root / "png/colour.png", PngFile(Colours(24, 16)));
+    WriteFile(root / "png/alpha.png", PngFile(Colours(8, 8), std::vector<std::uint8_t>(64, 128)));
+    WriteFile(root / "http_response/not_modified.txt", "HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\n\r\n");
 
     WriteFile(root / "reg_file/settings.reg",
               "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Tarvex\\Ostrel Screen Saver\\Kelvane "

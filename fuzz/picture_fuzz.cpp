@@ -1,5 +1,5 @@
 // A picture reader must take any file: it ends with a picture or an empty one, and drawing what
-// it made stays inside every buffer. One target per format (PICTURE_FORMAT_bmp, _gif, _jpeg).
+// it made stays inside every buffer. One target per format (PICTURE_FORMAT_bmp, _gif, _jpeg, _png).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +19,9 @@ constexpr const char* kExtension = ".bmp";
 #elif defined(PICTURE_FORMAT_gif)
 constexpr int kType = imaging::kImageTypeGif;
 constexpr const char* kExtension = ".gif";
+#elif defined(PICTURE_FORMAT_png)
+constexpr int kType = imaging::kImageTypePng;
+constexpr const char* kExtension = ".png";
 #else
 constexpr int kType = imaging::kImageTypeJpeg;
 constexpr const char* kExtension = ".jpg";

@@ -7,6 +7,7 @@
 #include "bmp_image.h"
 #include "gif_image.h"
 #include "jpeg_image.h"
+#include "png_image.h"
 #include "text_compare.h"
 
 namespace imaging {
@@ -68,6 +69,7 @@ bool CImageFile::CreateImpl(const std::string& fileName, int& type) {
     case kImageTypeBmp: impl_ = std::make_unique<CBmpImageImpl>(fileName); break;
     case kImageTypeJpeg: impl_ = std::make_unique<CJpegImageImpl>(fileName); break;
     case kImageTypeGif: impl_ = std::make_unique<CGifImageImpl>(fileName); break;
+    case kImageTypePng: impl_ = std::make_unique<CPngImageImpl>(fileName); break;
     default: return false;
     }
     return true;

@@ -11,6 +11,7 @@
 #include "dde.h"
 #include "getright_status.h"
 #include "harness.h"
+#include "png_image.h"
 #include "marquee_text.h"
 #include "programs.h"
 #include "quality_stretch.h"
@@ -90,6 +91,7 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case MSG_FETCH_DONE_JPG:
     case MSG_FETCH_DONE_GIF:
+    case MSG_FETCH_DONE_PNG:
         if (cycle_) {
             const auto stored = cycle_->OnFetchDone(message, wParam, lParam, Clock::instance().calendarNow());
             // During an effect the new picture waits for it to end: the effect draws from the
@@ -142,6 +144,7 @@ int SaverWnd::OnCreate() {
     fetcher_->SetOwner(hwnd_);
     LoadSettings(s);
     backColor_ = COLORREF(s.BackColor);
+    imaging::SetPictureBackground(backColor_);  // what shows through a picture's transparent parts
     marqueeShown_ = s.ShowTicker != 0;
     marqueeStill_ = s.UseMovement != 0;
     musicWanted_ = s.NoMidiSound == 0;

@@ -138,11 +138,11 @@ int CImageFetcher::StartFetch(const std::string& url, const std::string& referre
 
 void CImageFetcher::RunFetch() {
     DebugTrace("Inside 0");
-    bool gif = false;
+    FetchedKind kind = FetchedKind::Jpeg;
     std::size_t bytes = 0;
     int result = kFetchCancelled;
     const auto finish = [&] {
-        Post(gif ? saver::MSG_FETCH_DONE_GIF : saver::MSG_FETCH_DONE_JPG, bytes, result);
+        Post(FetchDoneMessage(kind), bytes, result);
         DebugTrace("Inside END");
     };
     if (!internet_) {
@@ -229,12 +229,13 @@ void CImageFetcher::RunFetch() {
                 return;
             }
             DebugTrace("***** QUERY PASSED ******\n");
-            const bool jpeg = std::strstr(type, "jpeg") != nullptr;
-            if (!jpeg && !std::strstr(type, "gif")) {
+            if (std::strstr(type, "jpeg")) kind = FetchedKind::Jpeg;
+            else if (std::strstr(type, "gif")) kind = FetchedKind::Gif;
+            else if (std::strstr(type, "png")) kind = FetchedKind::Png;
+            else {
                 result = kFetchNotAnImage;
                 return;
             }
-            gif = !jpeg;
             char modified[256];
             length = sizeof modified;
             if (HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, modified, &length, nullptr) && modified[0]) {
@@ -311,13 +312,13 @@ void CImageFetcher::RunFetch() {
             // The label can lie (an error page or a PNG called image/jpeg): the body's own first
             // bytes decide, before anything replaces the last good picture.
             if (bytes > 0) {
-                const FetchedKind kind = FetchedKindOf(buffer_.data(), bytes);
-                if (kind == FetchedKind::NotAPicture) {
+                const FetchedKind found = FetchedKindOf(buffer_.data(), bytes);
+                if (found == FetchedKind::NotAPicture) {
                     bytes = 0;
                     result = kFetchNotAnImage;
                     return;
                 }
-                gif = kind == FetchedKind::Gif;
+                kind = found;
             }
             result = kFetchSuccess;
         }();

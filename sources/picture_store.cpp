@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "saver_messages.h"
+
 namespace sources {
 
 FetchedKind FetchedKindOf(const BYTE* bytes, std::size_t size) {
@@ -14,7 +16,23 @@ FetchedKind FetchedKindOf(const BYTE* bytes, std::size_t size) {
     };
     if (startsWith("\xFF\xD8\xFF")) return FetchedKind::Jpeg;
     if (startsWith("GIF87a") || startsWith("GIF89a")) return FetchedKind::Gif;
+    if (startsWith(std::string_view("\x89PNG\r\n\x1A\n", 8))) return FetchedKind::Png;
     return FetchedKind::NotAPicture;
+}
+
+platform::UINT FetchDoneMessage(FetchedKind kind) {
+    return kind == FetchedKind::Gif ? saver::MSG_FETCH_DONE_GIF
+           : kind == FetchedKind::Png ? saver::MSG_FETCH_DONE_PNG
+                                      : saver::MSG_FETCH_DONE_JPG;
+}
+
+bool IsFetchDoneMessage(platform::UINT message) {
+    return message == saver::MSG_FETCH_DONE_JPG || message == saver::MSG_FETCH_DONE_GIF ||
+           message == saver::MSG_FETCH_DONE_PNG;
+}
+
+const char* StoredPictureType(platform::UINT doneMessage) {
+    return doneMessage == saver::MSG_FETCH_DONE_GIF ? "GIF" : doneMessage == saver::MSG_FETCH_DONE_PNG ? "PNG" : "JPG";
 }
 
 bool IsSafePictureName(std::string_view name) {

@@ -12,8 +12,13 @@ namespace sources {
 using platform::BYTE;
 
 // What a fetched body is by its first bytes, whatever the server called it.
-enum class FetchedKind { NotAPicture, Jpeg, Gif };
+enum class FetchedKind { NotAPicture, Jpeg, Gif, Png };
 FetchedKind FetchedKindOf(const BYTE* bytes, std::size_t size);
+// The completion message that carries a picture of the kind (a JPEG's for anything else), and
+// the type (file extension, the source's Type) a completion message's picture is stored as.
+platform::UINT FetchDoneMessage(FetchedKind kind);
+bool IsFetchDoneMessage(platform::UINT message);
+const char* StoredPictureType(platform::UINT doneMessage);
 
 // A source name can name a file in the images folder only when it has no path separator and is
 // not "." or ".." (a hand-edited list could hold anything).

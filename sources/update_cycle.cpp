@@ -95,7 +95,7 @@ int UpdateCycle::StartCamUpdate(const std::string& name, bool preview) {
 std::optional<std::string> UpdateCycle::OnFetchDone(unsigned message, std::uintptr_t bytes, std::intptr_t result,
                                                     std::time_t now) {
     const std::string name = state_.FetchCamName;
-    const char* extension = message == saver::MSG_FETCH_DONE_GIF ? "GIF" : "JPG";
+    const char* extension = StoredPictureType(message);
     if (result == kFetchSuccess && bytes == 0) {
         // Nothing arrived: handled as an error when the reposted message comes back.
         platform::PostMessage(owner_, saver::MSG_FETCH_DONE_JPG, 0, kFetchError);

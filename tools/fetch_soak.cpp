@@ -12,6 +12,7 @@
 #include "child_process.h"
 #include "headless_display.h"
 #include "image_fetcher.h"
+#include "picture_store.h"
 #include "saver_messages.h"
 #include "windows.h"
 
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     bool done = false;
     HWND window = CreateWindowEx(0, "Soak", "soak", WS_POPUP, 0, 0, 1, 1, nullptr, 0,
                                  [&](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                                     if (message == saver::MSG_FETCH_DONE_JPG || message == saver::MSG_FETCH_DONE_GIF) {
+                                     if (sources::IsFetchDoneMessage(message)) {
                                          done = true;
                                          if (lParam != sources::kFetchSuccess || wParam == 0) ++failures;
                                      }

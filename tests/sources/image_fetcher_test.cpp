@@ -7,6 +7,7 @@
 #include "headless_display.h"
 #include "message_pump.h"
 #include "image_fetcher.h"
+#include "picture_store.h"
 #include "picture_server.h"
 #include "saver_messages.h"
 #include "temp_root.h"
@@ -52,7 +53,7 @@ protected:
             ++current_.progress;
             if (cancelOnProgress_) state_.CancelRequested = 1;
         }
-        if (message == saver::MSG_FETCH_DONE_JPG || message == saver::MSG_FETCH_DONE_GIF) {
+        if (sources::IsFetchDoneMessage(message)) {
             current_.message = message;
             current_.bytes = wParam;
             current_.result = int(lParam);
@@ -114,20 +115,25 @@ TEST_F(ImageFetcherTest, ContentTypesDecideTheKind) {
     const Outcome pjpeg = fetch(server_.url("/a?type=image/pjpeg"));
     EXPECT_EQ(pjpeg.result, kFetchSuccess);
     EXPECT_EQ(pjpeg.message, saver::MSG_FETCH_DONE_JPG);
-    for (const char* type : {"image/JPEG", "text/html", "image/png"}) {
+    for (const char* type : {"image/JPEG", "text/html"}) {
         const Outcome other = fetch(server_.url(std::string("/a?type=") + type));
         EXPECT_EQ(other.result, kFetchNotAnImage) << type;
         EXPECT_EQ(other.message, saver::MSG_FETCH_DONE_JPG);
         EXPECT_EQ(other.bytes, 0u);
     }
     EXPECT_EQ(fetch(server_.url("/a?type=none")).result, kFetchQueryInfoError);
+    const Outcome png = fetch(server_.url("/a.png?body=png"));
+    EXPECT_EQ(png.result, kFetchSuccess);
+    EXPECT_EQ(png.message, saver::MSG_FETCH_DONE_PNG);
+    EXPECT_EQ(png.body.substr(1, 3), "PNG");
 }
 
 TEST_F(ImageFetcherTest, TheBodyNotItsLabelSaysWhetherItIsAPicture) {
-    const Outcome png = fetch(server_.url("/a?body=png"));  // labelled image/jpeg
-    EXPECT_EQ(png.result, kFetchNotAnImage);
-    EXPECT_EQ(png.bytes, 0u);
-    // A GIF labelled as a JPEG is still a picture, of its own kind.
+    const Outcome page = fetch(server_.url("/a?body=html"));  // labelled image/jpeg
+    EXPECT_EQ(page.result, kFetchNotAnImage);
+    EXPECT_EQ(page.bytes, 0u);
+    // A GIF or a PNG labelled as a JPEG is still a picture, of its own kind.
+    EXPECT_EQ(fetch(server_.url("/a?body=png&type=image/jpeg")).message, saver::MSG_FETCH_DONE_PNG);
     const Outcome gif = fetch(server_.url("/a?body=gif&type=image/jpeg"));
     EXPECT_EQ(gif.result, kFetchSuccess);
     EXPECT_EQ(gif.message, saver::MSG_FETCH_DONE_GIF);

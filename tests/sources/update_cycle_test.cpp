@@ -12,6 +12,7 @@
 #include "headless_display.h"
 #include "message_pump.h"
 #include "picture_server.h"
+#include "picture_store.h"
 #include "saver_messages.h"
 #include "temp_root.h"
 #include "update_cycle.h"
@@ -85,7 +86,7 @@ protected:
         saver::UseSaverRegistryKey();
         window_ = CreateWindowEx(0, "Owner", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, 0,
                                  [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                                     if (message == saver::MSG_FETCH_DONE_JPG || message == saver::MSG_FETCH_DONE_GIF) {
+                                     if (sources::IsFetchDoneMessage(message)) {
                                          stored_ = cycle_->OnFetchDone(message, wParam, lParam, now_);
                                          finished_ = !state_.FetchBusy;
                                      } else if (message == saver::MSG_FETCH_PROGRESS || message == saver::MSG_FETCH_STATUS) {
@@ -218,7 +219,7 @@ TEST_F(UpdateCycleTest, ABodyThatIsNoPictureLeavesTheLastGoodOne) {
     waitForCompletion();
     const auto picture = root_.path() / "data" / "images" / "Harbour.JPG";
     ASSERT_TRUE(std::filesystem::exists(picture));
-    useList(record("Harbour", "?body=png"));
+    useList(record("Harbour", "?body=html"));
     cycle_->StartCamUpdate("Harbour", false);
     waitForCompletion();
     EXPECT_EQ(GetCamField(settings_, "Harbour", kCamLastResult), "Not an Image");

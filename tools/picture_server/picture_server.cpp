@@ -14,6 +14,7 @@
 #include <zlib.h>
 
 #include "demo_pictures.h"
+#include "picture_writers.h"
 
 namespace picture_server {
 namespace {
@@ -252,8 +253,12 @@ void PictureServer::serve(int client) {
         body.replace(0, std::min<size_t>(body.size(), 3), std::string("\xFF\xD8\xFF").substr(0, body.size()));
         type = "image/jpeg";
     } else if (options["body"] == "png") {
-        body = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(64, '\0');
-        type = "image/jpeg";
+        picture_writers::TruePicture picture{32, 24, std::vector<picture_writers::Rgb>(32 * 24, {30, 144, 255})};
+        body = picture_writers::PngFile(picture);
+        type = "image/png";
+    } else if (options["body"] == "html") {
+        body = "<html><body>Camera offline</body></html>";
+        type = "image/jpeg";  // as a misconfigured server labels its error page
     } else {
         body = DemoJpeg("/sample.jpg", 0);
         type = "image/jpeg";

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
+#include <png.h>
 
 namespace picture_writers {
 namespace {
@@ -289,6 +290,28 @@ std::string JpegFile(int width, int height, const std::function<Rgb(int x, int y
     jpeg_destroy_compress(&encoder);
     std::free(buffer);
     return out;
+}
+
+std::string PngFile(const TruePicture& picture, const std::vector<std::uint8_t>& alphas) {
+    const bool alpha = !alphas.empty();
+    const int channels = alpha ? 4 : 3;
+    std::vector<std::uint8_t> pixels;
+    for (size_t i = 0; i < picture.pixels.size(); ++i) {
+        const Rgb& p = picture.pixels[i];
+        pixels.insert(pixels.end(), {p.r, p.g, p.b});
+        if (alpha) pixels.push_back(alphas[i]);
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(picture.width);
+    image.height = png_uint_32(picture.height);
+    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), picture.width * channels, nullptr);
+    std::string bytes(size, '\0');
+    png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), picture.width * channels, nullptr);
+    bytes.resize(size);
+    return bytes;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {

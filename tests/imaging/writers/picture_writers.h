@@ -52,6 +52,9 @@ std::string JpegFile(int width, int height, const std::function<Rgb(int x, int y
 // The JPEG with an Exif block (little-endian, as most cameras write it) giving its orientation.
 std::string WithExifOrientation(std::string jpeg, int orientation);
 
+// A PNG through libpng; with alphas (one per pixel, top row first) it has an alpha channel.
+std::string PngFile(const TruePicture& picture, const std::vector<std::uint8_t>& alphas = {});
+
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace picture_writers

@@ -1,0 +1,19 @@
+// PNG files through libpng: 24-bit pictures (the first frame of an animated one), with any
+// transparency composed onto the picture background.
+#pragma once
+
+#include "image_impl.h"
+
+namespace imaging {
+
+// The colour transparent pixels of a PNG are composed onto (the saver's background); black until
+// set.
+void SetPictureBackground(COLORREF color);
+
+class CPngImageImpl : public CFileImageImpl {
+public:
+    using CFileImageImpl::CFileImageImpl;
+    BOOL ReadFile(const std::string& name) override;
+};
+
+}  // namespace imaging
