@@ -31,10 +31,4 @@ std::vector<std::string> MonitorCovers::sources() const {
     return shown;
 }
 
-std::vector<HWND> MonitorCovers::windows() const {
-    std::vector<HWND> result;
-    for (const auto& show : shows_) result.push_back(show->hwnd());
-    return result;
-}
-
 }  // namespace saver

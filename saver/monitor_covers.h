@@ -23,7 +23,6 @@ public:
     void PictureStored(const std::string& name);
     // The sources the other monitors show now.
     std::vector<std::string> sources() const;
-    std::vector<platform::HWND> windows() const;
 
 private:
     platform::HWND saver_;

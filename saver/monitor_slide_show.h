@@ -26,7 +26,6 @@ public:
     MonitorSlideShow(const MonitorSlideShow&) = delete;
     MonitorSlideShow& operator=(const MonitorSlideShow&) = delete;
 
-    platform::HWND hwnd() const { return window_; }
     // The source shown; nothing on a blank monitor.
     const std::optional<std::string>& source() const { return source_; }
     // A source's picture was stored anew: shown again when it is this monitor's.

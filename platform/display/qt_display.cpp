@@ -180,7 +180,9 @@ QtDisplay::QtDisplay()
 }
 
 void QtDisplay::monitorsChanged() {
-    for (const RECT& monitor : monitors())
+    knownMonitors_ = monitors();
+    knownOrigin_ = PrimaryOrigin();
+    for (const RECT& monitor : knownMonitors_)
         DebugTrace("monitor at %d,%d, %dx%d", monitor.left, monitor.top, monitor.width(), monitor.height());
     // Our coordinates start at the primary's corner: where that moved, every window moves with it.
     for (const auto& [window, native] : windows_) windowGeometryChanged(window);
@@ -374,17 +376,13 @@ bool QtDisplay::screenshot(const std::filesystem::path& file) {
 void QtDisplay::watchMonitors() {
     // Qt's notices of a change can come while the server is still half-way through it (a
     // monitor removed and defined again): what the monitors are now is checked as well.
-    std::vector<RECT> now = monitors();
+    const std::vector<RECT> now = monitors();
     const auto same = [](const RECT& a, const RECT& b) {
         return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
     };
     const bool changed = now.size() != knownMonitors_.size() ||
                          !std::equal(now.begin(), now.end(), knownMonitors_.begin(), same);
-    const QPoint origin = PrimaryOrigin();
-    if (!changed && origin == knownOrigin_) return;
-    knownMonitors_ = std::move(now);
-    knownOrigin_ = origin;
-    monitorsChanged();
+    if (changed || PrimaryOrigin() != knownOrigin_) monitorsChanged();
 }
 
 void QtDisplay::watchHosts() {
