@@ -188,6 +188,17 @@ DisplayMasks GetDisplayColorMasks(HDC dc) {
     return result;
 }
 
+void ScalePicture(CImageFile& image, HDC memory, HBITMAP bitmap, int width, int height, bool quality,
+                  HBRUSH background) {
+    if (quality && image.GetDepth() != 8) {
+        QualityStretch(image, memory, bitmap, width, height);
+        return;
+    }
+    const RECT whole{0, 0, width, height};
+    FillRect(memory, &whole, background);
+    image.Stretch(memory, 0, 0, width, height);
+}
+
 int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int width, int height,
                    const std::string& savePath) {
     const int depth = GetDisplayBitDepth();

@@ -16,6 +16,12 @@ struct DisplayMasks {
 };
 DisplayMasks GetDisplayColorMasks(HDC dc);
 
+// The picture scaled into the bitmap selected into the memory context: with the quality stretch
+// when asked (and the picture is not 8 bits), else the picture's own stretch over the background
+// (which a GIF's transparent pixels keep).
+void ScalePicture(CImageFile& image, HDC memory, HBITMAP bitmap, int width, int height, bool quality,
+                  HBRUSH background);
+
 // Scales the picture to width x height into the bitmap (selected into targetDC): bilinear on
 // 16-, 24- and 32-bit displays, a quick stretch on others. With a save path the result is also
 // written as a BMP file. Returns 1.

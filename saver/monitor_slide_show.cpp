@@ -50,17 +50,18 @@ void MonitorSlideShow::Load() {
         picture_.reset();
         return;
     }
-    shown_ = DisplayedSize(picture_->GetWidth(), picture_->GetHeight(), SizeRulesFor(settings_, area_.right, area_.bottom));
-    if (shown_.width % 2) --shown_.width;  // the 24-bit scaler wants an even width
+    const int width = picture_->GetWidth(), height = picture_->GetHeight();
+    shown_ = DisplayedSize(width, height, SizeRulesFor(settings_, area_.right, area_.bottom));
+    const bool quality = UsesQualityStretch(picture_->GetDepth(), settings_.InterStretch, imaging::GetDisplayBitDepth(),
+                                            shown_, width, height);
+    if (quality && shown_.width % 2) --shown_.width;  // the 24-bit scaler wants an even width
     position_ = motion_.position = StartPosition(area_, shown_);
     WindowDC screen(window_);
     scaled_.reset(CreateCompatibleBitmap(screen, shown_.width, shown_.height));
     if (!scaled_) return;
     replaced_ = SelectObject(memory_.get(), scaled_.get());
-    const RECT whole{0, 0, shown_.width, shown_.height};
-    FillRect(memory_.get(), &whole, background_.get());
-    if (picture_->GetDepth() != 8) imaging::QualityStretch(*picture_, memory_.get(), scaled_.get(), shown_.width, shown_.height);
-    else picture_->Stretch(memory_.get(), 0, 0, shown_.width, shown_.height);
+    imaging::ScalePicture(*picture_, memory_.get(), scaled_.get(), shown_.width, shown_.height, quality,
+                          background_.get());
 }
 
 void MonitorSlideShow::DrawAll() {

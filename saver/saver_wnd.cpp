@@ -94,9 +94,9 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case MSG_FETCH_DONE_PNG:
         if (cycle_) {
             const auto stored = cycle_->OnFetchDone(message, wParam, lParam, Clock::instance().calendarNow());
+            if (stored) PictureStored(*stored);
             // During an effect the new picture waits for it to end: the effect draws from the
             // picture it started with.
-            if (stored) PictureStored(*stored);
             if (stored && *stored == app_.settings.CurrentCam) {
                 if (view_.inProgress) reloadAfterEffect_ = true;
                 else ReloadCurrentPicture();
@@ -259,14 +259,8 @@ void SaverWnd::PrepareScaledBitmap() {
     scaledBitmap_ = CreateCompatibleBitmap(dc, shown_.width, shown_.height);
     if (!scaledBitmap_) return;
     replacedBitmap_ = SelectObject(memory_.get(), scaledBitmap_);
-    if (qualityStretch_ && picture_->GetDepth() != 8) {
-        imaging::QualityStretch(*picture_, memory_.get(), scaledBitmap_, shown_.width, shown_.height);
-    } else {
-        // A GIF's transparent pixels keep what is under them: the saver's background.
-        const RECT whole{0, 0, shown_.width, shown_.height};
-        FillRect(memory_.get(), &whole, backgroundBrush_.get());
-        picture_->Stretch(memory_.get(), 0, 0, shown_.width, shown_.height);
-    }
+    imaging::ScalePicture(*picture_, memory_.get(), scaledBitmap_, shown_.width, shown_.height, qualityStretch_,
+                          backgroundBrush_.get());
 }
 
 void SaverWnd::DrawPicture(HDC dc, bool withEffect) {
