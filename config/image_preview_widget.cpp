@@ -2,9 +2,11 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cstdint>
 #include <vector>
 
 #include "dib.h"
+#include "opaque_pixels.h"
 #include "png_image.h"
 
 namespace config {
@@ -52,9 +54,11 @@ QImage ImagePreviewWidget::Render(int width, int height) const {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     QImage image(width, height, QImage::Format_RGB32);
-    std::vector<BYTE> rows(size_t(width) * size_t(height) * 4);
+    std::vector<std::uint32_t> rows(size_t(width) * size_t(height));
     GetDIBits(dc.get(), bitmap.get(), 0, UINT(height), rows.data(), &info, DIB_RGB_COLORS);
-    for (int y = 0; y < height; ++y) std::memcpy(image.scanLine(y), rows.data() + size_t(y) * size_t(width) * 4, size_t(width) * 4);
+    for (int y = 0; y < height; ++y)
+        CopyOpaque(rows.data() + size_t(y) * size_t(width), reinterpret_cast<std::uint32_t*>(image.scanLine(y)),
+                   size_t(width));
     return image;
 }
 

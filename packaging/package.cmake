@@ -20,8 +20,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # kelvane_VERSION_ARCH.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.vessory.example/kelvane/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's X11 window-system plugin is loaded at run time.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's window-system plugins are loaded at run time: X11's, and Wayland's for Wayland sessions.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xss-lock | xautolock, feh")
 include(CPack)

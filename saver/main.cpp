@@ -25,8 +25,8 @@ constexpr const char* kUsage =
     "  /s                  run full screen until a key, a click or a move of the mouse\n"
     "  /p ID               preview inside the X11 window ID (decimal)\n"
     "  /a ID               change the screen-saver password (not on this platform)\n"
-    "  -root               as an XScreenSaver hack, on the root window\n"
-    "  -window-id ID       as an XScreenSaver hack, in window ID ($XSCREENSAVER_WINDOW when unset)\n"
+    "  -root               as an XScreenSaver hack, on the X11 root window\n"
+    "  -window-id ID       as an XScreenSaver hack, in X11 window ID ($XSCREENSAVER_WINDOW when unset)\n"
     "  --help, --version   this text, or the version\n"
     "\n"
     "Environment: KELVANE_DEBUG=1 traces to stderr; KELVANE_ROOT=DIR keeps all settings and\n"
@@ -44,7 +44,9 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     {
-        platform::ProgramSession session(argc, argv, hack.host);
+        // A preview's window goes inside its host's, an X11 window.
+        const bool preview = !hack.host && saver::ChooseSaverMode(arguments) == saver::SaverMode::Preview;
+        platform::ProgramSession session(argc, argv, hack.host, preview);
         if (hack.host) arguments = {arguments[0], "/s"};  // the full saver, in the daemon's window
         saver::SaverApp app(config::MakeConfigurationSheet);
         if (app.InitInstance(arguments)) status = platform::RunMessageLoop();

@@ -55,7 +55,7 @@ package=$(ls "$build"/kelvane_*.deb)
 dpkg-deb -c "$package" | awk '$6 !~ /\/$/ {print $6, $7, $8}'
 depends=$(dpkg-deb -f "$package" Depends)
 echo "Depends: $depends"
-for library in libmpv2 libqt6widgets6 libcurl4 libjpeg62-turbo; do
+for library in libmpv2 libqt6widgets6 libcurl4 libjpeg62-turbo qt6-qpa-plugins qt6-wayland; do
   [[ "$depends" == *"$library"* ]] || fail "the package does not depend on $library"
 done
 (dpkg-deb -c "$package" | awk '$6 !~ /\/$/ {print $6}' | sed 's|^\./usr/||' | sort) > "$work/packaged"

@@ -4,11 +4,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev libx11-dev libxtst-dev libxss-dev
+  qt6-base-dev qt6-wayland libgl-dev libx11-dev libxtst-dev libxss-dev
   libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libmpv-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-xserver-utils
+  xvfb xauth x11-utils x11-xserver-utils weston
   scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock
   clang libclang-rt-14-dev
   libgif-dev libpixman-1-dev imagemagick

@@ -21,6 +21,7 @@
 #include "headless_display.h"
 #include "input_keys.h"
 #include "message_queue.h"
+#include "opaque_pixels.h"
 #include "window_record.h"
 #include "trace.h"
 #include "windows.h"
@@ -76,24 +77,35 @@ public:
         if (!record || !record->surface || !isExposed()) return;
         Surface converted;
         const Surface& surface = record->surface->depth() == 32 ? *record->surface : (converted = record->surface->toRgb32());
-        const QRegion area = parts.intersected(QRect(0, 0, surface.width(), surface.height()));
-        if (area.isEmpty()) return;
-        const double ratio = DeviceRatio();
+        const QRect whole(0, 0, surface.width(), surface.height());
+        if (!parts.intersects(whole)) return;
+        const double ratio = devicePixelRatio();  // its own monitor's
         const QSize scaledSize = QSizeF(surface.width() / ratio, surface.height() / ratio).toSize();
         if (store_.size() != scaledSize) store_.resize(scaledSize);
         const QImage image(surface.bytes().data(), surface.width(), surface.height(), surface.stride(),
                            QImage::Format_RGB32);
-        // The painter's own scale maps the scaled targets back onto the same device pixels.
+        // The store is painted in whole scaled pixels: a part that starts or ends within one is
+        // widened to it, so no device pixel the store prepares is left unpainted.
         const auto scaled = [ratio](const QRect& rect) {
             return QRectF(rect.x() / ratio, rect.y() / ratio, rect.width() / ratio, rect.height() / ratio);
         };
-        QRegion scaledArea;
-        for (const QRect& rect : area) scaledArea += scaled(rect).toAlignedRect();
+        QRegion scaledArea, area;
+        for (const QRect& rect : parts.intersected(whole)) {
+            const QRect widened = scaled(rect).toAlignedRect();
+            scaledArea += widened;
+            area += QRectF(widened.x() * ratio, widened.y() * ratio, widened.width() * ratio, widened.height() * ratio)
+                        .toAlignedRect()
+                        .intersected(whole);
+        }
         store_.beginPaint(scaledArea);
         {
             QPainter painter(store_.paintDevice());
             for (const QRect& rect : area) painter.drawImage(scaled(rect), image, QRectF(rect));
         }
+        // Copied as they are, the surface's pixels would be transparent where the store keeps
+        // alpha (on Wayland).
+        if (auto* target = dynamic_cast<QImage*>(store_.paintDevice()))
+            for (const QRect& rect : area) MakeOpaque(*target, rect);
         store_.endPaint();
         store_.flush(scaledArea);
     }
@@ -143,7 +155,7 @@ protected:
 
 private:
     void postMouse(UINT message, QMouseEvent* event) {
-        const QPoint point = (event->position() * DeviceRatio()).toPoint();  // window-relative
+        const QPoint point = (event->position() * devicePixelRatio()).toPoint();  // window-relative
         PostMessage(handle_, message, 0, LPARAM((point.y() & 0xFFFF) << 16) | LPARAM(point.x() & 0xFFFF));
     }
 

@@ -19,6 +19,7 @@
 #include "input_keys.h"
 #include "message_queue.h"
 #include "qt_display.h"
+#include "session_platform.h"
 #include "system_services.h"
 #include "termination.h"
 #include "trace.h"
@@ -322,27 +323,30 @@ void RouteQtMessage(QtMsgType type, const QMessageLogContext&, const QString& me
 
 }  // namespace
 
-ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowRequest> host) {
+ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowRequest> host,
+                               bool insideForeignWindow) {
     auto display = ParseDisplaySetting(Getenv("KELVANE_DISPLAY"));
     if (!display) Fail(std::string("KELVANE_DISPLAY must be headless, headless:WxH or headless:WxH:DEPTH, not '") +
                        Getenv("KELVANE_DISPLAY") + "'");
     display_ = *display;
     // A program started where no display can be reached says so and ends, rather than run
-    // unseen on an offscreen surface until somebody kills it.
-    if (!display_.headless && !host) {
-        if (!*Getenv("DISPLAY") && !*Getenv("WAYLAND_DISPLAY"))
+    // unseen on an offscreen surface until somebody kills it. Headless, Qt still serves the
+    // dialogs, offscreen. A hack draws into another program's window: Qt serves nothing on the
+    // screen then. The user's scaling settings (QT_SCALE_FACTOR, QT_ENABLE_HIGHDPI_SCALING,
+    // Xft.dpi) are Qt's to apply: the saver draws at device pixels whatever they are.
+    const SessionEnvironment session = SessionEnvironment::OfThisProcess();
+    if (display_.headless || host) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else {
+        if (session.x11Display.empty() && !IsWaylandSession(session))
             Fail("cannot open display: neither DISPLAY nor WAYLAND_DISPLAY is set "
                  "(KELVANE_DISPLAY=headless runs without a display)");
-        if (!*Getenv("WAYLAND_DISPLAY") && !X11HostDisplay::RootWindowId())
-            Fail(std::string("cannot open display ") + Getenv("DISPLAY"));
+        const QtPlatformChoice choice = ChooseQtPlatform(session, insideForeignWindow);
+        if (!choice.error.empty()) Fail(choice.error);
+        if (choice.platform.rfind("xcb", 0) == 0 && !X11HostDisplay::RootWindowId())
+            Fail("cannot open display " + session.x11Display);
+        if (!choice.platform.empty()) setenv("QT_QPA_PLATFORM", choice.platform.c_str(), 1);
     }
-    // Headless, Qt still serves the dialogs, offscreen. A hack draws into another program's
-    // window: Qt serves nothing on the screen then. The user's scaling settings (QT_SCALE_FACTOR,
-    // QT_ENABLE_HIGHDPI_SCALING, Xft.dpi) are Qt's to apply: the saver draws at device pixels
-    // whatever they are.
-    if (display_.headless || host) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    else if (*Getenv("DISPLAY") && !*Getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "xcb", 1);  // host windows of previews and hacks are X11 windows
     qInstallMessageHandler(RouteQtMessage);
     application_ = std::make_unique<QApplication>(argc, argv);
 
@@ -351,6 +355,11 @@ ProgramSession::ProgramSession(int& argc, char** argv, std::optional<HostWindowR
     else if (!clock.empty() && clock != "real") Fail("KELVANE_CLOCK must be virtual or real, not '" + clock + "'");
 
     if (host && !display_.headless) {
+        if (session.x11Display.empty())
+            Fail(IsWaylandSession(session)
+                     ? "a screen-saver hack draws on an X11 window, and this Wayland session has no X display "
+                       "(DISPLAY is not set); kelvane-saver /s runs natively"
+                     : "cannot open display: DISPLAY is not set");
         const std::uint64_t window = host->window ? host->window : X11HostDisplay::RootWindowId().value_or(0);
         auto hostDisplay = X11HostDisplay::Open(window);
         if (!hostDisplay) Fail("there is no window " + std::to_string(window) + " to draw on (is DISPLAY set?)");

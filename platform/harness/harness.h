@@ -60,11 +60,14 @@ struct HostWindowRequest {
     std::uint64_t window = 0;  // 0: the root window
 };
 
-// Opens the program's session: the Qt application (offscreen when headless), the display, the
-// clock, the script, and an orderly end on SIGTERM, SIGINT and SIGHUP. Errors in the environment end the program with a message.
+// Opens the program's session: the Qt application (offscreen when headless; else on the session's
+// window system, X11 when its window goes inside another program's), the display, the clock, the
+// script, and an orderly end on SIGTERM, SIGINT and SIGHUP. Errors in the environment end the
+// program with a message.
 class ProgramSession {
 public:
-    ProgramSession(int& argc, char** argv, std::optional<HostWindowRequest> host = std::nullopt);
+    ProgramSession(int& argc, char** argv, std::optional<HostWindowRequest> host = std::nullopt,
+                   bool insideForeignWindow = false);
     ~ProgramSession();
     ProgramSession(const ProgramSession&) = delete;
     ProgramSession& operator=(const ProgramSession&) = delete;

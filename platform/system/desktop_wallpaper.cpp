@@ -1,9 +1,12 @@
 #include "desktop_wallpaper.h"
 
 #include <algorithm>
+#include <cerrno>  // program_invocation_short_name
+#include <cstdio>
 #include <fstream>
 
 #include "registry.h"
+#include "session_platform.h"
 #include "trace.h"
 #include "user_folders.h"
 #include "wallpaper_setters.h"
@@ -77,7 +80,12 @@ BOOL ShowWallpaper(const fs::path& file) {
         }
         DebugTrace("wallpaper: %s\n", setter->failure().c_str());
     }
-    if (!tried) DebugTrace("wallpaper: no way to set the wallpaper on the %s desktop was found\n", desktop.c_str());
+    if (!tried && IsWaylandSession(SessionEnvironment::OfThisProcess()) && desktop == "x11")
+        std::fprintf(stderr, "%s: the wallpaper cannot be set on this Wayland desktop: it is set through the settings "
+                             "of GNOME, Cinnamon, MATE, Xfce, KDE Plasma or LXQt, or on an X11 root window\n",
+                     program_invocation_short_name);
+    else if (!tried)
+        DebugTrace("wallpaper: no way to set the wallpaper on the %s desktop was found\n", desktop.c_str());
     return FALSE;
 }
 

@@ -9,6 +9,7 @@
 #include "programs.h"
 #include "root_window_wallpaper.h"
 #include "run_command.h"
+#include "session_platform.h"
 #include "text_compare.h"
 
 namespace platform {
@@ -33,9 +34,11 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-bool HasDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    return display && *display;
+// The X root window is what the desktop shows behind its windows: not on a Wayland session, where
+// Xwayland's root window is never shown.
+bool RootWindowShown() {
+    const SessionEnvironment session = SessionEnvironment::OfThisProcess();
+    return !session.x11Display.empty() && !IsWaylandSession(session);
 }
 
 // GNOME and the desktops built on its settings: one schema with the picture's address (or path)
@@ -283,7 +286,7 @@ class RootWindowSetter : public WallpaperSetter {
 public:
     explicit RootWindowSetter(fs::path stateFolder) : stateFolder_(std::move(stateFolder)) {}
     std::string desktop() const override { return "x11"; }
-    bool available() const override { return HasDisplay(); }
+    bool available() const override { return RootWindowShown(); }
 
     std::optional<WallpaperSettings> current() override {
         const fs::path saved = stateFolder_ / "wallpaper-before-x11.png";
@@ -314,7 +317,7 @@ protected:
 class FehSetter : public RootWindowSetter {
 public:
     using RootWindowSetter::RootWindowSetter;
-    bool available() const override { return HasDisplay() && FindProgram("feh").has_value(); }
+    bool available() const override { return RootWindowShown() && FindProgram("feh").has_value(); }
     bool show(const fs::path& file, bool tiled) override {
         if (Succeeded(RunCommand({"feh", "--no-fehbg", tiled ? "--bg-tile" : "--bg-center", file.string()}))) return true;
         return fail("feh could not set the root window's picture");
@@ -325,7 +328,7 @@ public:
 class XwallpaperSetter : public RootWindowSetter {
 public:
     using RootWindowSetter::RootWindowSetter;
-    bool available() const override { return HasDisplay() && FindProgram("xwallpaper").has_value(); }
+    bool available() const override { return RootWindowShown() && FindProgram("xwallpaper").has_value(); }
     bool show(const fs::path& file, bool tiled) override {
         const fs::path copy = stateFolder_ / "wallpaper-x11.png";
         if (!QImage(QString::fromStdString(file.string())).save(QString::fromStdString(copy.string()), "PNG"))

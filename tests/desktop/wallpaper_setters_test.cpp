@@ -207,6 +207,8 @@ protected:
         plainX_ = std::make_unique<StandInDesktop>(root_.path() / "desktop", "i3");  // a window manager alone
         ASSERT_TRUE(xvfb_.running());
         ::setenv("DISPLAY", xvfb_.name().c_str(), 1);
+        ::unsetenv("WAYLAND_DISPLAY");  // an X11 session, whatever the test runs in
+        ::unsetenv("XDG_SESSION_TYPE");
     }
     void TearDown() override { plainX_.reset(); }
 
@@ -253,6 +255,14 @@ TEST_F(RootWindowWallpaperTest, WithNoFormerPictureRemovingLeavesTheServersOwnBa
     EXPECT_EQ(xvfb_.pixelAt(5, 5), 0x0000FFu);  // tiled from the corner
     ASSERT_EQ(desktop::RemoveWallpaper(), 1);
     EXPECT_NE(rootProperty("_XROOTPMAP_ID").find("not found"), std::string::npos) << rootProperty("_XROOTPMAP_ID");
+    EXPECT_NE(xvfb_.pixelAt(5, 5), 0x0000FFu);
+}
+
+TEST_F(RootWindowWallpaperTest, OnAWaylandSessionXwaylandsUnseenRootWindowIsNotTakenForTheDesktop) {
+    ::setenv("WAYLAND_DISPLAY", "wayland-0", 1);
+    writeBitmap({0, 0, 255});
+    EXPECT_EQ(desktop::WriteWallpaperSettings(bitmap(), 1), 0) << "refused, not reported as shown";
+    ::unsetenv("WAYLAND_DISPLAY");
     EXPECT_NE(xvfb_.pixelAt(5, 5), 0x0000FFu);
 }
 

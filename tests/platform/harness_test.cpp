@@ -3,6 +3,7 @@
 #include "gdi.h"
 #include "harness.h"
 #include "headless_display.h"
+#include "session_platform.h"
 #include "temp_root.h"
 #include "windows.h"
 
@@ -34,6 +35,32 @@ TEST(HarnessTest, DisplaySettingsAreReadOrRefused) {
         EXPECT_EQ(setting->width, c.width) << c.text;
         EXPECT_EQ(setting->height, c.height) << c.text;
         EXPECT_EQ(setting->depth, c.depth) << c.text;
+    }
+}
+
+TEST(HarnessTest, ProgramsRunOnTheSessionsOwnWindowSystem) {
+    struct Case {
+        SessionEnvironment session;  // QT_QPA_PLATFORM, WAYLAND_DISPLAY, XDG_SESSION_TYPE, DISPLAY
+        bool insideForeignWindow;
+        const char* platform;
+        bool refused = false;
+    } cases[] = {
+        {{"", "", "x11", ":0"}, false, "xcb"},
+        {{"", "wayland-0", "wayland", ""}, false, "wayland"},
+        {{"", "", "wayland", ""}, false, "wayland"},                   // the compositor's default socket
+        {{"", "wayland-0", "wayland", ":0"}, false, "wayland;xcb"},    // Xwayland runs too
+        {{"xcb", "wayland-0", "wayland", ":0"}, false, ""},            // the user's choice stands
+        {{"", "wayland-0", "wayland", ":0"}, true, "xcb"},             // a preview inside an X11 window
+        {{"wayland", "wayland-0", "wayland", ":0"}, true, "xcb"},
+        {{"", "wayland-0", "wayland", ""}, true, "", true},            // ... which this session lacks
+        {{"", "", "", ""}, false, ""},
+    };
+    for (const Case& c : cases) {
+        const QtPlatformChoice choice = ChooseQtPlatform(c.session, c.insideForeignWindow);
+        const std::string label = c.session.qtPlatform + "|" + c.session.waylandDisplay + "|" + c.session.sessionType +
+                                  "|" + c.session.x11Display + (c.insideForeignWindow ? "|inside" : "");
+        EXPECT_EQ(choice.platform, c.platform) << label;
+        EXPECT_EQ(!choice.error.empty(), c.refused) << label;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "child_process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -28,7 +29,14 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     for (auto& argument : argumentStorage) argv.push_back(argument.data());
     argv.push_back(nullptr);
     std::vector<std::string> environmentStorage;
-    for (char** entry = environ; *entry; ++entry) environmentStorage.emplace_back(*entry);
+    // The extra entries replace the test's own of the same name.
+    const auto replaced = [&](const std::string& entry) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(extraEnvironment.begin(), extraEnvironment.end(),
+                           [&](const std::string& extra) { return extra.rfind(name, 0) == 0; });
+    };
+    for (char** entry = environ; *entry; ++entry)
+        if (!replaced(*entry)) environmentStorage.emplace_back(*entry);
     environmentStorage.insert(environmentStorage.end(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> envp;
     for (auto& entry : environmentStorage) envp.push_back(entry.data());
