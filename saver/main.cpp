@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hack_target.h"
+#include "idle_watcher.h"
 #include "harness.h"
 #include "main_dialog.h"
 #include "program_info.h"
@@ -27,6 +28,9 @@ constexpr const char* kUsage =
     "  /a ID               change the screen-saver password (not on this platform)\n"
     "  -root               as an XScreenSaver hack, on the X11 root window\n"
     "  -window-id ID       as an XScreenSaver hack, in X11 window ID ($XSCREENSAVER_WINDOW when unset)\n"
+    "  --idle[=SECONDS]    watch the session and run /s whenever it has been idle that long (the\n"
+    "                      desktop's own delay, else ten minutes); never while something inhibits\n"
+    "                      the screen saver; one watcher a session\n"
     "  --help, --version   this text, or the version\n"
     "\n"
     "Environment: KELVANE_DEBUG=1 traces to stderr; KELVANE_ROOT=DIR keeps all settings and\n"
@@ -37,6 +41,13 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     if (platform::AnswerHelpOrVersion(argc, argv, "kelvane-saver", kUsage)) return 0;
     std::vector<std::string> arguments(argv, argv + argc);
+    if (const idle::IdleRequest idle = idle::ParseIdleRequest(arguments); idle.asked) {
+        if (!idle.error.empty()) {
+            std::fprintf(stderr, "kelvane-saver: %s\n", idle.error.c_str());
+            return 2;
+        }
+        return idle::RunIdleWatcher(argc, argv, idle.delay);
+    }
     const saver::HackChoice hack = saver::FindHackTarget(arguments, std::getenv("XSCREENSAVER_WINDOW"));
     if (!hack.error.empty()) {
         std::fprintf(stderr, "kelvane-saver: %s\n", hack.error.c_str());

@@ -17,9 +17,10 @@ namespace {
 const std::map<std::string, int> kLayers{
     {"platform/base", 0},     {"platform/registry", 1}, {"platform/net", 1},     {"platform/graphics", 1},
     {"platform/ipc", 1},      {"platform/windowing", 2}, {"platform/display", 3}, {"platform/system", 3},
-    {"platform/harness", 4},  {"resources", 5},          {"settings", 5},         {"imaging", 6},
-    {"sources", 7},           {"marquee", 8},            {"desktop", 8},          {"saver", 9},
-    {"config", 10},           {"music", 6},              {"icontext", 9},
+    {"platform/session", 3},  {"platform/harness", 4},   {"resources", 5},        {"settings", 5},
+    {"imaging", 6},           {"sources", 7},            {"marquee", 8},          {"desktop", 8},
+    {"saver", 9},
+    {"config", 10},           {"music", 6},              {"icontext", 9},         {"idle", 6},
 };
 // Program entry points stand above every library.
 const std::vector<std::string> kPrograms{"saver/main.cpp", "music/main.cpp", "icontext/main.cpp"};

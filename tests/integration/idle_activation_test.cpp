@@ -1,12 +1,14 @@
-// Idle activation without the XScreenSaver daemon: the common launchers start the saver when the
-// X server's own screen saver turns on (xss-lock) or when asked to lock (xautolock), the saver
-// covers the screen, a real key ends it, and it exits with status 0 as the launchers expect.
+// Idle activation without the XScreenSaver daemon: the saver's own idle watcher, and the common
+// launchers that start the saver when the X server's own screen saver turns on (xss-lock) or when
+// asked to lock (xautolock). The saver covers the screen, a real key ends it, and it exits with
+// status 0 as the launchers expect.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <csignal>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include "child_process.h"
@@ -53,8 +55,22 @@ protected:
         EXPECT_EQ(exitStatus(10000), "0");
     }
 
+    // The watcher on its own session bus, where inhibitions are asked for.
+    std::unique_ptr<ChildProcess> startWatcher(const char* delay) {
+        if (!bus_) {
+            bus_ = std::make_unique<ChildProcess>(platform::FindProgram("dbus-daemon").value_or("dbus-daemon").string(),
+                                                  std::vector<std::string>{"--session", "--nofork", "--print-address=1"});
+            busAddress_ = bus_->readLine(20000);
+        }
+        auto env = environment();
+        env.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress_);
+        return std::make_unique<ChildProcess>(KELVANE_SAVER_PATH, std::vector<std::string>{delay}, env);
+    }
+
     TempRoot root_;
     testing_support::XvfbServer xvfb_{800, 600, 24};  // larger than the bundled picture
+    std::unique_ptr<ChildProcess> bus_;
+    std::string busAddress_;
 };
 
 }  // namespace
@@ -92,4 +108,48 @@ TEST_F(IdleActivationTest, XautolockStartsTheSaverWhenToldToLockNow) {
     ASSERT_TRUE(started) << "the launcher never started the saver";
     expectSaverRunsAndEndsOnAKey();
     launcher.kill(SIGTERM);
+}
+
+TEST_F(IdleActivationTest, TheWatcherStartsTheSaverWhenIdleAndAgainAfterAKey) {
+    if (!platform::FindProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
+    auto watcher = startWatcher("--idle=2");
+    ASSERT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the watcher never started the saver";
+    EXPECT_TRUE(xvfb_.waitForColour(799, 599, 0x00C000, 5000)) << "the saver does not cover the screen";
+    // One watcher a session: a second one says so and leaves.
+    auto second = startWatcher("--idle");
+    EXPECT_EQ(second->wait(15000), 0);
+
+    xvfb_.pressKey(XK_space);
+    bool ended = false;
+    for (int waited = 0; waited < 10000 && !ended; waited += 50) {
+        ended = xvfb_.pixelAt(2, 2) != 0x00C000;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(ended) << "the key did not end the saver";
+    EXPECT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the saver did not come back after the idle time";
+
+    // Stopped, the watcher takes its saver with it and ends by the signal.
+    watcher->kill(SIGTERM);
+    EXPECT_EQ(watcher->wait(15000), 128 + SIGTERM);
+    EXPECT_NE(xvfb_.pixelAt(2, 2), 0x00C000u);
+}
+
+TEST_F(IdleActivationTest, AnInhibitionOnTheSessionBusKeepsTheSaverAwayUntilItsHolderLeaves) {
+    if (!platform::FindProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
+    auto watcher = startWatcher("--idle=2");
+    ChildProcess holder(testing_support::HelperPath("inhibit_holder"), {}, {"DBUS_SESSION_BUS_ADDRESS=" + busAddress_});
+    // Input until the inhibition is in place, so the watcher cannot start the saver before.
+    std::string cookie;
+    for (int attempt = 0; attempt < 60 && cookie.empty(); ++attempt) {
+        xvfb_.pressKey(XK_Shift_L);
+        cookie = holder.readLine(500);
+    }
+    ASSERT_FALSE(cookie.empty()) << "the watcher took no inhibition";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5000));  // more than twice the idle time
+    EXPECT_NE(xvfb_.pixelAt(2, 2), 0x00C000u) << "the saver came up while inhibited";
+
+    holder.kill(SIGTERM);  // a player that goes away takes its inhibition with it
+    EXPECT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the saver never came up once released";
+    watcher->kill(SIGTERM);
+    watcher->wait(15000);
 }

@@ -106,8 +106,9 @@ TEST_F(WaylandDisplayTest, AtOutputScaleTwoItDrawsAtDevicePixels) {
             }
         return mixed;
     };
-    const QImage shot = WaitForShot(weston, [&](const QImage& shot) {
-        return shot.width() == 800 && Count(shot, shot.rect(), Background) > 100000 && mixedBlocks(shot) >= 20;
+    const QImage shot = WaitForShot(weston, [&](const QImage& candidate) {
+        return candidate.width() == 800 && Count(candidate, candidate.rect(), Background) > 100000 &&
+               mixedBlocks(candidate) >= 20;
     });
     ASSERT_EQ(shot.size(), QSize(800, 600)) << "the output is captured at its device pixels";
     EXPECT_GE(mixedBlocks(shot), 20) << "the marquee is drawn doubled";

@@ -1,0 +1,64 @@
+#include "idle_watcher.h"
+
+#include <charconv>
+
+#include "trace.h"
+
+namespace idle {
+
+using platform::DebugTrace;
+
+IdleRequest ParseIdleRequest(const std::vector<std::string>& arguments) {
+    IdleRequest request;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--idle") {
+            request.asked = true;
+        } else if (argument.rfind("--idle=", 0) == 0) {
+            request.asked = true;
+            const std::string text = argument.substr(7);
+            long seconds = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+            if (error != std::errc() || end != text.data() + text.size() || seconds < 1 || seconds > 24 * 3600)
+                request.error = "--idle=SECONDS needs a whole number of seconds from 1 to 86400, not '" + text + "'";
+            else
+                request.delay = std::chrono::seconds(seconds);
+        }
+    }
+    return request;
+}
+
+IdleWatcher::IdleWatcher(std::unique_ptr<platform::IdleMonitor> monitor,
+                         std::unique_ptr<platform::ScreenSaverInhibitions> inhibitions, std::chrono::milliseconds delay,
+                         SaverStarter startSaver)
+    : monitor_(std::move(monitor)), inhibitions_(std::move(inhibitions)), delay_(delay), startSaver_(std::move(startSaver)) {
+    // The end of the last inhibition counts as activity: the delay starts again from there.
+    if (inhibitions_) inhibitions_->whenReleased([this] {
+            if (!saverRunning_) watch();
+        });
+}
+
+void IdleWatcher::start() {
+    DebugTrace("idle: watching %s, the saver starts after %lld s", monitor_->name().c_str(),
+               static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(delay_).count()));
+    watch();
+}
+
+void IdleWatcher::watch() { monitor_->watch(delay_, [this] { becameIdle(); }); }
+
+void IdleWatcher::becameIdle() {
+    if ((inhibitions_ && inhibitions_->inhibited()) || monitor_->suspended()) {
+        DebugTrace("idle: idle, but the screen saver is inhibited");
+        if (!inhibitions_ || !inhibitions_->inhibited()) watch();  // suspended: look again after the delay
+        return;
+    }
+    DebugTrace("idle: starting the saver");
+    saverRunning_ = true;
+    startSaver_([this] {
+        saverRunning_ = false;
+        DebugTrace("idle: the saver ended");
+        watch();
+    });
+}
+
+}  // namespace idle

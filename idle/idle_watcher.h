@@ -1,0 +1,55 @@
+// The idle watcher: after the idle delay it starts the saver full screen, waits for it to end and
+// watches again; never while something inhibits the screen saver.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "idle_monitor.h"
+#include "screen_saver_inhibitions.h"
+
+namespace idle {
+
+// Whether the command line asks for the watcher: `--idle`, or `--idle=SECONDS` for a delay of
+// its own.
+struct IdleRequest {
+    bool asked = false;
+    std::optional<std::chrono::seconds> delay;
+    std::string error;  // a delay that is not a whole number of seconds from 1 to a day
+};
+IdleRequest ParseIdleRequest(const std::vector<std::string>& arguments);
+
+// Ten minutes, where neither the command line nor the desktop says otherwise.
+constexpr std::chrono::seconds kDefaultDelay{600};
+
+class IdleWatcher {
+public:
+    // startSaver starts the saver and calls its argument when the saver has ended.
+    using SaverStarter = std::function<void(std::function<void()> ended)>;
+
+    IdleWatcher(std::unique_ptr<platform::IdleMonitor> monitor,
+                std::unique_ptr<platform::ScreenSaverInhibitions> inhibitions, std::chrono::milliseconds delay,
+                SaverStarter startSaver);
+    void start();
+    bool saverRunning() const { return saverRunning_; }
+
+private:
+    void watch();
+    void becameIdle();
+
+    std::unique_ptr<platform::IdleMonitor> monitor_;
+    std::unique_ptr<platform::ScreenSaverInhibitions> inhibitions_;
+    std::chrono::milliseconds delay_;
+    SaverStarter startSaver_;
+    bool saverRunning_ = false;
+};
+
+// The watcher as a program (`kelvane-saver --idle`): one a session; ends on SIGTERM, SIGINT or
+// SIGHUP, taking a saver it started with it. Returns the exit status.
+int RunIdleWatcher(int& argc, char** argv, std::optional<std::chrono::seconds> delay);
+
+}  // namespace idle

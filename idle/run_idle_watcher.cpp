@@ -1,0 +1,131 @@
+// `kelvane-saver --idle`: the watcher as a program of its own.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "idle_watcher.h"
+#include "session_platform.h"
+#include "user_folders.h"
+#include "x11_idle_monitor.h"
+
+namespace idle {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One watcher a session: the first holds the lock (with its process id inside) for its life.
+bool TakeSessionLock() {
+    const fs::path folder = platform::GetUserFolders().runtime;
+    if (!platform::EnsureFolder(folder, fs::perms::owner_all)) return true;  // nowhere to keep it: go on
+    const int lock = ::open((folder / "idle-watcher.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock < 0) return true;
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lock);
+        return false;
+    }
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(lock, 0) == 0 && ::write(lock, pid.data(), pid.size()) < 0) {
+        // the number is for people; the lock is what counts
+    }
+    return true;  // the descriptor stays open until the program ends
+}
+
+sigset_t EndingSignals() {
+    sigset_t signalSet;
+    sigemptyset(&signalSet);
+    sigaddset(&signalSet, SIGTERM);
+    sigaddset(&signalSet, SIGINT);
+    sigaddset(&signalSet, SIGHUP);
+    return signalSet;
+}
+
+std::unique_ptr<platform::IdleMonitor> OpenIdleMonitor(std::string& why) {
+    const platform::SessionEnvironment session = platform::SessionEnvironment::OfThisProcess();
+    if (!session.x11Display.empty() && !platform::IsWaylandSession(session)) {
+        if (auto monitor = platform::X11IdleMonitor::Open()) return monitor;
+        why = "the X server " + session.x11Display + " cannot be reached or has no screen-saver extension";
+        return nullptr;
+    }
+    why = platform::IsWaylandSession(session) ? "this Wayland compositor's idle time cannot be watched yet"
+                                              : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return nullptr;
+}
+
+}  // namespace
+
+int RunIdleWatcher(int& argc, char** argv, std::optional<std::chrono::seconds> delay) {
+    // The ending signals are read in order through a descriptor; they are blocked before any
+    // thread starts, so none of them takes one.
+    const sigset_t ending = EndingSignals();
+    pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+    QCoreApplication application(argc, argv);
+    if (!TakeSessionLock()) {
+        std::fprintf(stderr, "kelvane-saver: an idle watcher runs already in this session\n");
+        return 0;
+    }
+    std::string why;
+    auto monitor = OpenIdleMonitor(why);
+    if (!monitor) {
+        std::fprintf(stderr, "kelvane-saver: cannot watch for idle time: %s\n", why.c_str());
+        return 2;
+    }
+    const std::chrono::seconds wait = delay.value_or(monitor->desktopDelay().value_or(kDefaultDelay));
+
+    QProcess saver;
+    saver.setProcessChannelMode(QProcess::ForwardedChannels);
+    saver.setChildProcessModifier([] {
+        sigset_t none;
+        sigemptyset(&none);
+        pthread_sigmask(SIG_SETMASK, &none, nullptr);
+    });
+    std::function<void()> saverEnded;
+    const auto ended = [&saverEnded] {
+        if (auto report = std::exchange(saverEnded, nullptr)) report();
+    };
+    QObject::connect(&saver, &QProcess::finished, ended);
+    QObject::connect(&saver, &QProcess::errorOccurred, [&](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        std::fprintf(stderr, "kelvane-saver: the saver could not be started: %s\n", saver.errorString().toLocal8Bit().data());
+        ended();
+    });
+    IdleWatcher watcher(std::move(monitor), platform::ScreenSaverInhibitions::Offer(), wait,
+                        [&](std::function<void()> whenEnded) {
+                            saverEnded = std::move(whenEnded);
+                            saver.start(QCoreApplication::applicationFilePath(), {"/s"});
+                        });
+
+    int endedBy = 0;
+    const int endingSignals = ::signalfd(-1, &ending, SFD_CLOEXEC | SFD_NONBLOCK);
+    QSocketNotifier signalNotifier(endingSignals, QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
+        signalfd_siginfo info{};
+        if (::read(endingSignals, &info, sizeof info) != sizeof info) return;
+        endedBy = int(info.ssi_signo);
+        saverEnded = nullptr;
+        if (saver.state() != QProcess::NotRunning) {
+            saver.terminate();
+            saver.waitForFinished(5000);
+        }
+        QCoreApplication::exit(0);
+    });
+    watcher.start();
+    const int status = QCoreApplication::exec();
+    ::close(endingSignals);
+    if (endedBy) {
+        // Ended as asked: by the signal's own action, as whoever sent it expects.
+        std::signal(endedBy, SIG_DFL);
+        pthread_sigmask(SIG_UNBLOCK, &ending, nullptr);
+        ::raise(endedBy);
+    }
+    return status;
+}
+
+}  // namespace idle

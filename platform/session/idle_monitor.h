@@ -1,0 +1,30 @@
+// Where a session's idle time comes from. A monitor tells when the user has been idle for a delay,
+// and whether the desktop itself asks that nothing blanks the screen now.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+class IdleMonitor {
+public:
+    virtual ~IdleMonitor() = default;
+
+    // What it listens to, for messages ("the X server's screen-saver extension").
+    virtual std::string name() const = 0;
+    // The idle delay the desktop itself is set to, where it has one.
+    virtual std::optional<std::chrono::seconds> desktopDelay() const = 0;
+    // Calls `idle` once, when the user has been idle for the delay, counted from this call at the
+    // earliest. A new watch replaces the one before.
+    virtual void watch(std::chrono::milliseconds delay, std::function<void()> idle) = 0;
+    virtual void stop() = 0;
+    // The desktop's own way of keeping the screen awake is in force (on X11 the server's saver
+    // switched off while it had a timeout, as `xdg-screensaver suspend` does).
+    virtual bool suspended() const { return false; }
+};
+
+}  // namespace platform

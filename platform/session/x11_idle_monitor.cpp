@@ -1,0 +1,93 @@
+#include "x11_idle_monitor.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <X11/Xlib.h>
+#include <X11/extensions/scrnsaver.h>
+#include <algorithm>
+
+namespace platform {
+
+std::unique_ptr<X11IdleMonitor> X11IdleMonitor::Open() {
+    ::Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    int eventBase = 0, errorBase = 0;
+    if (!XScreenSaverQueryExtension(display, &eventBase, &errorBase)) {
+        XCloseDisplay(display);
+        return nullptr;
+    }
+    return std::unique_ptr<X11IdleMonitor>(new X11IdleMonitor(display, eventBase));
+}
+
+X11IdleMonitor::X11IdleMonitor(Display* display, int eventBase)
+    : display_(display), eventBase_(eventBase), wake_(std::make_unique<QTimer>()) {
+    serverSaverWasSet_ = serverTimeout() > 0;
+    // The server's saver coming on is idleness too (it fires at the server's own timeout).
+    XScreenSaverSelectInput(display_, DefaultRootWindow(display_), ScreenSaverNotifyMask);
+    XFlush(display_);
+    events_ = std::make_unique<QSocketNotifier>(ConnectionNumber(display_), QSocketNotifier::Read);
+    QObject::connect(events_.get(), &QSocketNotifier::activated, [this] { readEvents(); });
+    wake_->setSingleShot(true);
+    QObject::connect(wake_.get(), &QTimer::timeout, [this] { check(); });
+}
+
+X11IdleMonitor::~X11IdleMonitor() {
+    events_.reset();
+    XCloseDisplay(display_);
+}
+
+int X11IdleMonitor::serverTimeout() const {
+    int timeout = 0, interval = 0, blanking = 0, exposures = 0;
+    XGetScreenSaver(display_, &timeout, &interval, &blanking, &exposures);
+    return timeout;
+}
+
+std::optional<std::chrono::seconds> X11IdleMonitor::desktopDelay() const {
+    const int timeout = serverTimeout();
+    if (timeout <= 0) return std::nullopt;
+    return std::chrono::seconds(timeout);
+}
+
+bool X11IdleMonitor::suspended() const { return serverSaverWasSet_ && serverTimeout() == 0; }
+
+void X11IdleMonitor::watch(std::chrono::milliseconds delay, std::function<void()> idle) {
+    delay_ = delay;
+    idle_ = std::move(idle);
+    watchStart_ = std::chrono::steady_clock::now();
+    wake_->start(0);  // the answer never comes before the watch is in place
+}
+
+void X11IdleMonitor::stop() {
+    idle_ = nullptr;
+    wake_->stop();
+}
+
+void X11IdleMonitor::check() {
+    if (!idle_) return;
+    XScreenSaverInfo info{};
+    XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), &info);
+    const auto sinceWatch =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - watchStart_);
+    const std::chrono::milliseconds idleFor = std::min(std::chrono::milliseconds(info.idle), sinceWatch);
+    if (idleFor >= delay_) {
+        auto idle = std::move(idle_);
+        idle_ = nullptr;
+        idle();
+        return;
+    }
+    // Input in between starts the count again: look again when the delay could first be over.
+    wake_->start(int(std::min<std::int64_t>((delay_ - idleFor).count(), 24 * 3600 * 1000)));
+}
+
+void X11IdleMonitor::readEvents() {
+    bool serverSaverOn = false;
+    while (XPending(display_)) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        serverSaverOn = serverSaverOn || (event.type == eventBase_ + ScreenSaverNotify &&
+                                          reinterpret_cast<XScreenSaverNotifyEvent*>(&event)->state == ScreenSaverOn);
+    }
+    if (serverSaverOn) check();
+}
+
+}  // namespace platform

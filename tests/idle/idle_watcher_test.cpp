@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "idle_watcher.h"
+
+using namespace idle;
+using namespace std::chrono_literals;
+
+TEST(IdleRequestTest, TheDelayIsAWholeNumberOfSecondsUpToADay) {
+    EXPECT_FALSE(ParseIdleRequest({"kelvane-saver", "/s"}).asked);
+    const IdleRequest plain = ParseIdleRequest({"kelvane-saver", "--idle"});
+    EXPECT_TRUE(plain.asked);
+    EXPECT_FALSE(plain.delay);
+    EXPECT_EQ(ParseIdleRequest({"kelvane-saver", "--idle=90"}).delay, 90s);
+    for (const char* refused : {"--idle=", "--idle=0", "--idle=-5", "--idle=1.5", "--idle=10m", "--idle=86401"}) {
+        const IdleRequest request = ParseIdleRequest({"kelvane-saver", refused});
+        EXPECT_TRUE(request.asked) << refused;
+        EXPECT_NE(request.error, "") << refused;
+    }
+}
+
+namespace {
+
+// Idle whenever the test says so.
+class ScriptedMonitor : public platform::IdleMonitor {
+public:
+    std::string name() const override { return "the test"; }
+    std::optional<std::chrono::seconds> desktopDelay() const override { return std::nullopt; }
+    void watch(std::chrono::milliseconds delay, std::function<void()> idle) override {
+        ++watches;
+        watchedDelay = delay;
+        idle_ = std::move(idle);
+    }
+    void stop() override { idle_ = nullptr; }
+    bool suspended() const override { return suspendedNow; }
+    void becomeIdle() { std::exchange(idle_, nullptr)(); }
+
+    int watches = 0;
+    std::chrono::milliseconds watchedDelay{0};
+    bool suspendedNow = false;
+
+private:
+    std::function<void()> idle_;
+};
+
+}  // namespace
+
+TEST(IdleWatcherTest, StartsTheSaverWhenIdleUnlessSuspendedAndWatchesAgainWhenItEnds) {
+    auto owned = std::make_unique<ScriptedMonitor>();
+    ScriptedMonitor& monitor = *owned;
+    int started = 0;
+    std::function<void()> endSaver;
+    IdleWatcher watcher(std::move(owned), nullptr, 2s, [&](std::function<void()> ended) {
+        ++started;
+        endSaver = std::move(ended);
+    });
+    watcher.start();
+    EXPECT_EQ(monitor.watches, 1);
+    EXPECT_EQ(monitor.watchedDelay, 2s);
+
+    monitor.suspendedNow = true;  // as `xdg-screensaver suspend` leaves the X server
+    monitor.becomeIdle();
+    EXPECT_EQ(started, 0);
+    EXPECT_EQ(monitor.watches, 2) << "it keeps watching while suspended";
+
+    monitor.suspendedNow = false;
+    monitor.becomeIdle();
+    EXPECT_EQ(started, 1);
+    EXPECT_TRUE(watcher.saverRunning());
+    EXPECT_EQ(monitor.watches, 2) << "no watching while the saver runs";
+    endSaver();
+    EXPECT_FALSE(watcher.saverRunning());
+    EXPECT_EQ(monitor.watches, 3);
+}
