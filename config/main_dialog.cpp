@@ -9,6 +9,7 @@
 
 #include "connectivity.h"
 #include "icon_text_companion.h"
+#include "idle_watcher_control.h"
 #include "about_page.h"
 #include "audio_page.h"
 #include "browser_launcher.h"
@@ -146,9 +147,12 @@ bool CMainDialog::ApplyChanges() {
             tabs_->setCurrentWidget(page);
             return false;
         }
+    const bool startedWhenIdle = app_.settings.StartWhenIdle != 0;
     SettingsFromSheet(app_.settings);
     saver::SaveSettings(app_.settings);
     desktop::ApplyIconTextSetting(app_.settings.WallMode, app_.settings.CheckTransIcon);
+    // A watcher started by hand is left alone unless the box is ticked or was until now.
+    if (startedWhenIdle || app_.settings.StartWhenIdle) idle::ApplyStartWhenIdle(app_.settings.StartWhenIdle != 0);
     return true;
 }
 

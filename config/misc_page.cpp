@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "idle_watcher.h"
+#include "idle_watcher_control.h"
 #include "os_platform.h"
 
 namespace config {
@@ -35,16 +37,29 @@ CMiscPP::CMiscPP(saver::SaverSettings& live, SheetServices services) : SheetPage
     backgroundLayout->addWidget(change, 1, 1);
     backgroundLayout->setColumnStretch(2, 1);
     layout->addWidget(background);
+    auto* idle = new QGroupBox("Starting");
+    auto* idleLayout = new QVBoxLayout(idle);
+    startWhenIdle_ = CheckBox("Start when the computer is idle", "1152");
+    idleLayout->addWidget(startWhenIdle_);
+    const std::string when = "The screen saver starts " + idle::IdleDelayText(idle::DesktopIdleDelay()) +
+                             ", unless a program such as a video player asks that it does not.";
+    idleLayout->addWidget(IntroText(when.c_str()));
+    layout->addWidget(idle);
     layout->addStretch();
     QObject::connect(ignoreMouse_, &QCheckBox::clicked, this, [this] { SetModified(); });
+    QObject::connect(startWhenIdle_, &QCheckBox::clicked, this, [this] { SetModified(); });
     QObject::connect(change, &QPushButton::clicked, this, [this] { ChangeBackColor(); });
 }
 
-void CMiscPP::SettingsToPage(const saver::SaverSettings& settings) { ignoreMouse_->setChecked(settings.IgnoreMouse != 0); }
+void CMiscPP::SettingsToPage(const saver::SaverSettings& settings) {
+    ignoreMouse_->setChecked(settings.IgnoreMouse != 0);
+    startWhenIdle_->setChecked(settings.StartWhenIdle != 0);
+}
 
 void CMiscPP::SettingsFromPage(saver::SaverSettings& settings) {
     settings.IgnoreMouse = ignoreMouse_->isChecked() ? 1 : 0;
     settings.BackColor = live_.BackColor;
+    settings.StartWhenIdle = startWhenIdle_->isChecked() ? 1 : 0;
 }
 
 void CMiscPP::Initialise() {

@@ -1,4 +1,5 @@
-// The "Misc." page: mouse movement ignored or not, and the saver's background colour.
+// The "Misc." page: mouse movement ignored or not, the saver's background colour, and whether the
+// saver starts by itself when the computer is idle.
 #pragma once
 
 #include "page_controls.h"
@@ -21,6 +22,7 @@ private:
     QCheckBox* ignoreMouse_ = nullptr;
     QLabel* notSupported_ = nullptr;
     ColorSwatch* swatch_ = nullptr;
+    QCheckBox* startWhenIdle_ = nullptr;
 };
 
 }  // namespace config

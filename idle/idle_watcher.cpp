@@ -2,7 +2,9 @@
 
 #include <charconv>
 
+#include "session_platform.h"
 #include "trace.h"
+#include "x11_idle_monitor.h"
 
 namespace idle {
 
@@ -26,6 +28,24 @@ IdleRequest ParseIdleRequest(const std::vector<std::string>& arguments) {
         }
     }
     return request;
+}
+
+std::unique_ptr<platform::IdleMonitor> OpenSessionIdleMonitor(std::string& why) {
+    const platform::SessionEnvironment session = platform::SessionEnvironment::OfThisProcess();
+    if (!session.x11Display.empty() && !platform::IsWaylandSession(session)) {
+        if (auto monitor = platform::X11IdleMonitor::Open()) return monitor;
+        why = "the X server " + session.x11Display + " cannot be reached or has no screen-saver extension";
+        return nullptr;
+    }
+    why = platform::IsWaylandSession(session) ? "this Wayland compositor's idle time cannot be watched yet"
+                                              : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return nullptr;
+}
+
+std::optional<std::chrono::seconds> DesktopIdleDelay() {
+    std::string why;
+    const auto monitor = OpenSessionIdleMonitor(why);
+    return monitor ? monitor->desktopDelay() : std::nullopt;
 }
 
 IdleWatcher::IdleWatcher(std::unique_ptr<platform::IdleMonitor> monitor,

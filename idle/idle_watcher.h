@@ -23,6 +23,11 @@ struct IdleRequest {
 };
 IdleRequest ParseIdleRequest(const std::vector<std::string>& arguments);
 
+// What tells this session's idle time; nothing, with the reason, where none can be reached.
+std::unique_ptr<platform::IdleMonitor> OpenSessionIdleMonitor(std::string& why);
+// The idle delay the desktop itself is set to, where it has one.
+std::optional<std::chrono::seconds> DesktopIdleDelay();
+
 // Ten minutes, where neither the command line nor the desktop says otherwise.
 constexpr std::chrono::seconds kDefaultDelay{600};
 

@@ -11,9 +11,8 @@
 #include <unistd.h>
 
 #include "idle_watcher.h"
-#include "session_platform.h"
+#include "idle_watcher_control.h"
 #include "user_folders.h"
-#include "x11_idle_monitor.h"
 
 namespace idle {
 
@@ -23,9 +22,9 @@ namespace fs = std::filesystem;
 
 // One watcher a session: the first holds the lock (with its process id inside) for its life.
 bool TakeSessionLock() {
-    const fs::path folder = platform::GetUserFolders().runtime;
-    if (!platform::EnsureFolder(folder, fs::perms::owner_all)) return true;  // nowhere to keep it: go on
-    const int lock = ::open((folder / "idle-watcher.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const fs::path lockPath = SessionLockPath();
+    if (!platform::EnsureFolder(lockPath.parent_path(), fs::perms::owner_all)) return true;  // nowhere to keep it: go on
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lock < 0) return true;
     if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
         ::close(lock);
@@ -33,7 +32,7 @@ bool TakeSessionLock() {
     }
     const std::string pid = std::to_string(::getpid()) + "\n";
     if (::ftruncate(lock, 0) == 0 && ::write(lock, pid.data(), pid.size()) < 0) {
-        // the number is for people; the lock is what counts
+        // the number is for people and the sheet; the lock is what counts
     }
     return true;  // the descriptor stays open until the program ends
 }
@@ -45,18 +44,6 @@ sigset_t EndingSignals() {
     sigaddset(&signalSet, SIGINT);
     sigaddset(&signalSet, SIGHUP);
     return signalSet;
-}
-
-std::unique_ptr<platform::IdleMonitor> OpenIdleMonitor(std::string& why) {
-    const platform::SessionEnvironment session = platform::SessionEnvironment::OfThisProcess();
-    if (!session.x11Display.empty() && !platform::IsWaylandSession(session)) {
-        if (auto monitor = platform::X11IdleMonitor::Open()) return monitor;
-        why = "the X server " + session.x11Display + " cannot be reached or has no screen-saver extension";
-        return nullptr;
-    }
-    why = platform::IsWaylandSession(session) ? "this Wayland compositor's idle time cannot be watched yet"
-                                              : "neither DISPLAY nor WAYLAND_DISPLAY is set";
-    return nullptr;
 }
 
 }  // namespace
@@ -72,7 +59,7 @@ int RunIdleWatcher(int& argc, char** argv, std::optional<std::chrono::seconds> d
         return 0;
     }
     std::string why;
-    auto monitor = OpenIdleMonitor(why);
+    auto monitor = OpenSessionIdleMonitor(why);
     if (!monitor) {
         std::fprintf(stderr, "kelvane-saver: cannot watch for idle time: %s\n", why.c_str());
         return 2;

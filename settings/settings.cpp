@@ -35,7 +35,7 @@ struct TextValue {
 };
 
 // The order is the record's; it is also the order of the values in a fresh settings file.
-constexpr std::array<IntValue, 48> kIntValues{{
+constexpr std::array<IntValue, 49> kIntValues{{
     {"InterStretch", &SaverSettings::InterStretch, 1, false},
     {"Height", &SaverSettings::Height, -24, false},
     {"Weight", &SaverSettings::Weight, 400, false},
@@ -55,6 +55,7 @@ constexpr std::array<IntValue, 48> kIntValues{{
     {"FontColor", &SaverSettings::FontColor, 65535, false},
     {"Movement", &SaverSettings::Movement, 2, false},
     {"BlankOtherMonitors", &SaverSettings::BlankOtherMonitors, 0, false},
+    {"StartWhenIdle", &SaverSettings::StartWhenIdle, 0, false},
     {"ImageStretchOption", &SaverSettings::ImageStretchOption, 2, false},
     {"Change", &SaverSettings::Change, 1, false},
     {"DirChangeMode", &SaverSettings::DirChangeMode, 0, false},

@@ -58,6 +58,7 @@ struct SaverSettings {
     int FontColor = 0;
     int Movement = 0;
     int BlankOtherMonitors = 0;  // 1: the monitors beside the primary show the background only
+    int StartWhenIdle = 0;       // 1: the idle watcher starts at log-on and runs the saver when idle
     unsigned MaxWidth = 0;
     unsigned MaxHeight = 0;
     int ImageStretchOption = 0;

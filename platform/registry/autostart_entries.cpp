@@ -40,9 +40,15 @@ std::string DesktopEntryExecArgument(const std::string& argument) {
     return value;
 }
 
-bool WriteAutostartEntry(const std::string& valueName, const std::string& command) {
+bool WriteAutostartEntry(const std::string& valueName, const std::string& command,
+                         const std::vector<std::string>& arguments) {
     std::string program = command;
     if (program.size() >= 2 && program.front() == '"' && program.back() == '"') program = program.substr(1, program.size() - 2);
+    std::string exec = DesktopEntryExecArgument(program);
+    for (const std::string& argument : arguments) {
+        exec += ' ';
+        exec += DesktopEntryExecArgument(argument);
+    }
     const fs::path path = AutostartEntryPath(valueName);
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
@@ -53,7 +59,7 @@ bool WriteAutostartEntry(const std::string& valueName, const std::string& comman
               << "Type=Application\n"
               << "Name=" << valueName << "\n"
               << "Comment=Started at log-on for Kelvane Screen Saver\n"
-              << "Exec=" << DesktopEntryExecArgument(program) << "\n"
+              << "Exec=" << exec << "\n"
               << "Terminal=false\n"
               << "NoDisplay=true\n"
               << "X-GNOME-Autostart-enabled=true\n";

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -15,8 +16,10 @@ bool IsLogOnRunKey(const std::string& keyPath);
 std::filesystem::path AutostartEntryPath(const std::string& valueName);
 
 // Writes (replacing) the entry that starts the program at log-on; the command is the program's
-// path, with or without surrounding quotes. False when the entry cannot be written.
-bool WriteAutostartEntry(const std::string& valueName, const std::string& command);
+// path, with or without surrounding quotes, given the arguments. False when the entry cannot be
+// written.
+bool WriteAutostartEntry(const std::string& valueName, const std::string& command,
+                         const std::vector<std::string>& arguments = {});
 // Removes the entry; true when there is none afterwards.
 bool RemoveAutostartEntry(const std::string& valueName);
 

@@ -13,6 +13,7 @@
 
 #include "about_page.h"
 #include "icon_text_companion.h"
+#include "idle_watcher_control.h"
 #include "music_list.h"
 #include "program_info.h"
 #include "registry.h"
@@ -221,6 +222,24 @@ TEST_F(SheetTest, TheWallpaperChoicesNeedAModeAndRemovingWorksInEveryMode) {
     ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, desktop::kRunKey, &run), ERROR_SUCCESS);
     EXPECT_TRUE(RegReadString(run, desktop::kRunValue));
     RegCloseKey(run);
+}
+
+TEST_F(SheetTest, StartingWhenIdleIsAStoredChoiceWithItsLogOnStart) {
+    // No display to watch: a watcher the sheet starts here ends at once.
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    openPage("Misc.", [](saver::SaverSettings&) {});
+    const std::filesystem::path entry = platform::AutostartEntryPath(idle::kAutostartName);
+    EXPECT_EQ(PressControl(dialog(), "1152"), "");
+    sheet_->OnApply();
+    EXPECT_EQ(StoredSettings().StartWhenIdle, 1);
+    std::ifstream written(entry);
+    const std::string text((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find(" --idle\n"), std::string::npos) << text;
+    EXPECT_EQ(PressControl(dialog(), "1152"), "");
+    sheet_->OnOk();
+    EXPECT_EQ(StoredSettings().StartWhenIdle, 0);
+    EXPECT_FALSE(std::filesystem::exists(entry));
 }
 
 TEST_F(SheetTest, OnTheNtFamilyTheF5ChoiceIsHiddenButAStoredChoiceStays) {
