@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "mutter_idle_monitor.h"
 #include "session_platform.h"
 #include "trace.h"
 #include "x11_idle_monitor.h"
@@ -37,8 +38,13 @@ std::unique_ptr<platform::IdleMonitor> OpenSessionIdleMonitor(std::string& why) 
         why = "the X server " + session.x11Display + " cannot be reached or has no screen-saver extension";
         return nullptr;
     }
-    why = platform::IsWaylandSession(session) ? "this Wayland compositor's idle time cannot be watched yet"
-                                              : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    if (!platform::IsWaylandSession(session)) {
+        why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+        return nullptr;
+    }
+    if (auto monitor = platform::MutterIdleMonitor::Open()) return monitor;
+    why = "this Wayland compositor offers no idle time the watcher can read (GNOME's idle monitor is not on the "
+          "session bus)";
     return nullptr;
 }
 

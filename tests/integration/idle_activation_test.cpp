@@ -4,9 +4,9 @@
 // status 0 as the launchers expect.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -14,6 +14,7 @@
 #include "child_process.h"
 #include "programs.h"
 #include "saver_process.h"
+#include "weston_server.h"
 #include "xvfb_server.h"
 
 using namespace integration;
@@ -55,15 +56,19 @@ protected:
         EXPECT_EQ(exitStatus(10000), "0");
     }
 
-    // The watcher on its own session bus, where inhibitions are asked for.
-    std::unique_ptr<ChildProcess> startWatcher(const char* delay) {
+    // A private session bus, where inhibitions are asked for.
+    std::string sessionBus() {
         if (!bus_) {
             bus_ = std::make_unique<ChildProcess>(platform::FindProgram("dbus-daemon").value_or("dbus-daemon").string(),
                                                   std::vector<std::string>{"--session", "--nofork", "--print-address=1"});
-            busAddress_ = bus_->readLine(20000);
+            busAddress_ = "DBUS_SESSION_BUS_ADDRESS=" + bus_->readLine(20000);
         }
+        return busAddress_;
+    }
+    // The watcher on the X server and the session bus.
+    std::unique_ptr<ChildProcess> startWatcher(const char* delay) {
         auto env = environment();
-        env.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress_);
+        env.push_back(sessionBus());
         return std::make_unique<ChildProcess>(KELVANE_SAVER_PATH, std::vector<std::string>{delay}, env);
     }
 
@@ -137,7 +142,7 @@ TEST_F(IdleActivationTest, TheWatcherStartsTheSaverWhenIdleAndAgainAfterAKey) {
 TEST_F(IdleActivationTest, AnInhibitionOnTheSessionBusKeepsTheSaverAwayUntilItsHolderLeaves) {
     if (!platform::FindProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
     auto watcher = startWatcher("--idle=2");
-    ChildProcess holder(testing_support::HelperPath("inhibit_holder"), {}, {"DBUS_SESSION_BUS_ADDRESS=" + busAddress_});
+    ChildProcess holder(testing_support::HelperPath("inhibit_holder"), {}, {sessionBus()});
     // Input until the inhibition is in place, so the watcher cannot start the saver before.
     std::string cookie;
     for (int attempt = 0; attempt < 60 && cookie.empty(); ++attempt) {
@@ -152,4 +157,45 @@ TEST_F(IdleActivationTest, AnInhibitionOnTheSessionBusKeepsTheSaverAwayUntilItsH
     EXPECT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the saver never came up once released";
     watcher->kill(SIGTERM);
     watcher->wait(15000);
+}
+
+TEST_F(IdleActivationTest, OnGnomeUnderWaylandTheWatcherFollowsMuttersIdleMonitorAndTheSessionsInhibitions) {
+    if (!platform::FindProgram("dbus-daemon") || !testing_support::WestonServer::Installed())
+        GTEST_SKIP() << "dbus-daemon or weston is not installed (Debian packages dbus-daemon, weston)";
+    testing_support::WestonServer weston({1, 800, 600, 1});
+    ASSERT_TRUE(weston.running());
+    const std::filesystem::path inhibitedWhile = root_.path() / "a film plays";
+    std::ofstream(inhibitedWhile) << "\n";
+    ChildProcess gnome(testing_support::HelperPath("mutter_stand_in"), {inhibitedWhile.string()}, {sessionBus()});
+    ASSERT_EQ(gnome.readLine(20000), "ready");
+    const char* leakOptions = std::getenv("LSAN_OPTIONS");  // as for every program on weston
+    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"},
+                         {sessionBus(), "WAYLAND_DISPLAY=" + weston.waylandDisplay(), "XDG_SESSION_TYPE=wayland",
+                          "DISPLAY=", "KELVANE_DISPLAY=", "KELVANE_ONLINE=0", "KELVANE_AUDIO=null",
+                          std::string("LSAN_OPTIONS=") + (leakOptions ? leakOptions : "") + ":fast_unwind_on_malloc=0"});
+    const auto saverShown = [](const QImage& shot) {
+        int green = 0;
+        for (int y = 0; y < shot.height(); y += 4)
+            for (int x = 0; x < shot.width(); x += 4) green += (shot.pixel(x, y) | 0xFF000000u) == qRgb(0, 0xC0, 0);
+        return green > 5000;
+    };
+    // Inhibited by the session manager: the watch fires, nothing starts, and it watches again.
+    EXPECT_EQ(gnome.readLine(20000), "AddIdleWatch 1000");
+    EXPECT_EQ(gnome.readLine(20000), "AddIdleWatch 1000");
+    EXPECT_FALSE(saverShown(weston.screenshot())) << "the saver came up while inhibited";
+
+    std::filesystem::remove(inhibitedWhile);
+    bool shown = false;
+    for (int attempt = 0; attempt < 80 && !shown; ++attempt) {
+        shown = saverShown(weston.screenshot());
+        if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    ASSERT_TRUE(shown) << "the watcher never started the saver";
+    weston.pressKey(XK_space);
+    std::string asked;
+    while ((asked = gnome.readLine(20000)) == "AddIdleWatch 1000" && saverShown(weston.screenshot())) {
+    }
+    EXPECT_EQ(asked, "AddIdleWatch 1000") << "no watching again after the saver ended";
+    watcher.kill(SIGTERM);
+    EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
 }

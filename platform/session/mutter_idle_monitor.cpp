@@ -1,0 +1,115 @@
+#include "mutter_idle_monitor.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QObject>
+#include <QProcess>
+#include <QTimer>
+
+#include "trace.h"
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kService = "org.gnome.Mutter.IdleMonitor";
+constexpr const char* kPath = "/org/gnome/Mutter/IdleMonitor/Core";
+constexpr const char* kInterface = "org.gnome.Mutter.IdleMonitor";
+
+QDBusMessage Call(const char* method, const QList<QVariant>& arguments = {}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+}
+
+}  // namespace
+
+// Receives Mutter's WatchFired signal (a bus signal needs a slot to arrive at).
+class MutterWatchListener : public QObject {
+    Q_OBJECT
+public:
+    explicit MutterWatchListener(MutterIdleMonitor& monitor) : monitor_(monitor) {}
+public slots:
+    void fired(uint id) { monitor_.watchFired(id); }
+
+private:
+    MutterIdleMonitor& monitor_;
+};
+
+std::unique_ptr<MutterIdleMonitor> MutterIdleMonitor::Open() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kService)) return nullptr;
+    std::unique_ptr<MutterIdleMonitor> monitor(new MutterIdleMonitor);
+    if (!bus.connect(kService, kPath, kInterface, "WatchFired", monitor->listener_.get(), SLOT(fired(uint))))
+        return nullptr;
+    return monitor;
+}
+
+MutterIdleMonitor::MutterIdleMonitor()
+    : listener_(std::make_unique<MutterWatchListener>(*this)), rest_(std::make_unique<QTimer>()) {
+    rest_->setSingleShot(true);
+    QObject::connect(rest_.get(), &QTimer::timeout, [this] { fire(); });
+}
+
+MutterIdleMonitor::~MutterIdleMonitor() { stop(); }
+
+std::optional<std::chrono::seconds> MutterIdleMonitor::desktopDelay() const {
+    // "uint32 300"; 0 is "never", which leaves the choice to us.
+    QProcess gsettings;
+    gsettings.start("gsettings", {"get", "org.gnome.desktop.session", "idle-delay"});
+    if (!gsettings.waitForFinished(5000) || gsettings.exitCode() != 0) return std::nullopt;
+    const QString printed = QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed();
+    bool valid = false;
+    const long seconds = printed.section(' ', -1).toLong(&valid);
+    if (!valid || seconds <= 0) return std::nullopt;
+    return std::chrono::seconds(seconds);
+}
+
+void MutterIdleMonitor::watch(std::chrono::milliseconds delay, std::function<void()> idle) {
+    stop();
+    delay_ = delay;
+    idle_ = std::move(idle);
+    watchStart_ = std::chrono::steady_clock::now();
+    const QDBusReply<uint> id = Call("AddIdleWatch", {QVariant::fromValue(qulonglong(delay.count()))});
+    if (!id.isValid()) {
+        DebugTrace("idle: GNOME's idle monitor refused a watch: %s", id.error().message().toStdString().c_str());
+        return;
+    }
+    watchId_ = id.value();
+}
+
+void MutterIdleMonitor::stop() {
+    rest_->stop();
+    if (watchId_) Call("RemoveWatch", {QVariant::fromValue(uint(watchId_))});
+    watchId_ = 0;
+    idle_ = nullptr;
+}
+
+void MutterIdleMonitor::watchFired(std::uint32_t id) {
+    if (!watchId_ || id != watchId_) return;
+    // A user idle for long already when the watch began: the delay still counts from there.
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - watchStart_);
+    if (since < delay_) rest_->start(int((delay_ - since).count()));
+    else fire();
+}
+
+void MutterIdleMonitor::fire() {
+    if (watchId_) Call("RemoveWatch", {QVariant::fromValue(uint(watchId_))});
+    watchId_ = 0;
+    if (auto idle = std::exchange(idle_, nullptr)) idle();
+}
+
+bool MutterIdleMonitor::suspended() const {
+    // The session manager keeps the inhibitions (flag 8: idle).
+    QDBusMessage call = QDBusMessage::createMethodCall("org.gnome.SessionManager", "/org/gnome/SessionManager",
+                                                       "org.gnome.SessionManager", "IsInhibited");
+    call.setArguments({QVariant::fromValue(uint(8))});
+    const QDBusReply<bool> inhibited = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+    return inhibited.isValid() && inhibited.value();
+}
+
+}  // namespace platform
+
+#include "mutter_idle_monitor.moc"

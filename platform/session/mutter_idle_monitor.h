@@ -1,0 +1,44 @@
+// The idle time of a GNOME session, from Mutter's idle monitor on the session bus (a GNOME
+// Wayland session has no other): a watch that fires after the delay. Whether something inhibits
+// idleness is the session manager's to say (IsInhibited, idle flag); the delay is GNOME's own
+// idle-delay setting.
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "idle_monitor.h"
+
+class QTimer;
+
+namespace platform {
+
+class MutterWatchListener;
+
+class MutterIdleMonitor : public IdleMonitor {
+public:
+    // Nothing where the session bus or Mutter's idle monitor is missing.
+    static std::unique_ptr<MutterIdleMonitor> Open();
+    ~MutterIdleMonitor() override;
+
+    std::string name() const override { return "GNOME's idle monitor"; }
+    std::optional<std::chrono::seconds> desktopDelay() const override;
+    void watch(std::chrono::milliseconds delay, std::function<void()> idle) override;
+    void stop() override;
+    bool suspended() const override;
+
+    void watchFired(std::uint32_t id);  // the bus's signal
+
+private:
+    MutterIdleMonitor();
+    void fire();
+
+    std::unique_ptr<MutterWatchListener> listener_;
+    std::unique_ptr<QTimer> rest_;  // the part of the delay a watch fired early still has to wait
+    std::uint32_t watchId_ = 0;
+    std::chrono::milliseconds delay_{0};
+    std::chrono::steady_clock::time_point watchStart_;
+    std::function<void()> idle_;
+};
+
+}  // namespace platform

@@ -1,0 +1,88 @@
+// Stands in for GNOME on a private session bus: Mutter's idle monitor, whose idle watches fire
+// after their interval as for a user who stays away (it prints each watch it is asked for), and
+// the session manager, inhibited while the file named on the command line exists.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr const char* kMonitorPath = "/org/gnome/Mutter/IdleMonitor/Core";
+constexpr const char* kMonitorInterface = "org.gnome.Mutter.IdleMonitor";
+
+class IdleMonitor : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const QString member = message.member();
+        if (member == "AddIdleWatch") {
+            const uint id = nextId_++;
+            const qulonglong interval = message.arguments().value(0).toULongLong();
+            std::printf("AddIdleWatch %llu\n", interval);
+            std::fflush(stdout);
+            auto timer = std::make_unique<QTimer>();
+            timer->setSingleShot(true);
+            QObject::connect(timer.get(), &QTimer::timeout, [id] {
+                QDBusMessage fired = QDBusMessage::createSignal(kMonitorPath, kMonitorInterface, "WatchFired");
+                fired.setArguments({QVariant::fromValue(id)});
+                QDBusConnection::sessionBus().send(fired);
+            });
+            timer->start(int(interval));
+            watches_[id] = std::move(timer);
+            connection.send(message.createReply(QVariant::fromValue(id)));
+        } else if (member == "AddUserActiveWatch") {
+            connection.send(message.createReply(QVariant::fromValue(nextId_++)));
+        } else if (member == "RemoveWatch") {
+            watches_.erase(message.arguments().value(0).toUInt());
+            connection.send(message.createReply());
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+private:
+    uint nextId_ = 1;
+    std::map<uint, std::unique_ptr<QTimer>> watches_;
+};
+
+class SessionManager : public QDBusVirtualObject {
+public:
+    explicit SessionManager(QString inhibitedWhile) : inhibitedWhile_(std::move(inhibitedWhile)) {}
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != "IsInhibited") return false;
+        const bool idleFlag = message.arguments().value(0).toUInt() & 8;
+        connection.send(message.createReply(idleFlag && QFile::exists(inhibitedWhile_)));
+        return true;
+    }
+
+private:
+    QString inhibitedWhile_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    IdleMonitor monitor;
+    SessionManager manager(argc > 1 ? argv[1] : "");
+    bus.registerVirtualObject(kMonitorPath, &monitor);
+    bus.registerVirtualObject("/org/gnome/SessionManager", &manager);
+    if (!bus.registerService("org.gnome.Mutter.IdleMonitor") || !bus.registerService("org.gnome.SessionManager")) {
+        std::fprintf(stderr, "mutter_stand_in: the names are taken\n");
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
