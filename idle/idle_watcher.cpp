@@ -5,6 +5,7 @@
 #include "mutter_idle_monitor.h"
 #include "session_platform.h"
 #include "trace.h"
+#include "wayland_idle_monitor.h"
 #include "x11_idle_monitor.h"
 
 namespace idle {
@@ -42,9 +43,10 @@ std::unique_ptr<platform::IdleMonitor> OpenSessionIdleMonitor(std::string& why) 
         why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
         return nullptr;
     }
+    if (auto monitor = platform::WaylandIdleMonitor::Open()) return monitor;
     if (auto monitor = platform::MutterIdleMonitor::Open()) return monitor;
-    why = "this Wayland compositor offers no idle time the watcher can read (GNOME's idle monitor is not on the "
-          "session bus)";
+    why = "this Wayland compositor offers no idle time the watcher can read (neither ext-idle-notify-v1 nor "
+          "org_kde_kwin_idle, and GNOME's idle monitor is not on the session bus)";
     return nullptr;
 }
 

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-wayland libgl-dev libx11-dev libxtst-dev libxss-dev
+  libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libmpv-dev
   libgtest-dev libbenchmark-dev
