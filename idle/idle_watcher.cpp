@@ -61,9 +61,10 @@ IdleWatcher::IdleWatcher(std::unique_ptr<platform::IdleMonitor> monitor,
                          SaverStarter startSaver)
     : monitor_(std::move(monitor)), inhibitions_(std::move(inhibitions)), delay_(delay), startSaver_(std::move(startSaver)) {
     // The end of the last inhibition counts as activity: the delay starts again from there.
-    if (inhibitions_) inhibitions_->whenReleased([this] {
-            if (!saverRunning_) watch();
-        });
+    if (!inhibitions_) return;
+    inhibitions_->whenReleased([this] {
+        if (!saverRunning_) watch();
+    });
 }
 
 void IdleWatcher::start() {
@@ -75,9 +76,13 @@ void IdleWatcher::start() {
 void IdleWatcher::watch() { monitor_->watch(delay_, [this] { becameIdle(); }); }
 
 void IdleWatcher::becameIdle() {
-    if ((inhibitions_ && inhibitions_->inhibited()) || monitor_->suspended()) {
-        DebugTrace("idle: idle, but the screen saver is inhibited");
-        if (!inhibitions_ || !inhibitions_->inhibited()) watch();  // suspended: look again after the delay
+    if (inhibitions_ && inhibitions_->inhibited()) {
+        DebugTrace("idle: idle, but a program inhibits the screen saver");
+        return;  // watching again when the last inhibition ends
+    }
+    if (monitor_->suspended()) {
+        DebugTrace("idle: idle, but the desktop keeps the screen awake");
+        watch();  // look again after the delay
         return;
     }
     DebugTrace("idle: starting the saver");

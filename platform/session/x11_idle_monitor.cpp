@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 #include <algorithm>
+#include <cstdint>
 
 namespace platform {
 

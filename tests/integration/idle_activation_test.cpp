@@ -6,7 +6,6 @@
 
 #include <X11/keysym.h>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -168,11 +167,10 @@ TEST_F(IdleActivationTest, OnGnomeUnderWaylandTheWatcherFollowsMuttersIdleMonito
     std::ofstream(inhibitedWhile) << "\n";
     ChildProcess gnome(testing_support::HelperPath("mutter_stand_in"), {inhibitedWhile.string()}, {sessionBus()});
     ASSERT_EQ(gnome.readLine(20000), "ready");
-    const char* leakOptions = std::getenv("LSAN_OPTIONS");  // as for every program on weston
-    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"},
-                         {sessionBus(), "WAYLAND_DISPLAY=" + weston.waylandDisplay(), "XDG_SESSION_TYPE=wayland",
-                          "DISPLAY=", "KELVANE_DISPLAY=", "KELVANE_ONLINE=0", "KELVANE_AUDIO=null",
-                          std::string("LSAN_OPTIONS=") + (leakOptions ? leakOptions : "") + ":fast_unwind_on_malloc=0"});
+    auto session = weston.clientEnvironment();
+    session.insert(session.end(), {sessionBus(), "XDG_SESSION_TYPE=wayland", "KELVANE_DISPLAY=", "KELVANE_ONLINE=0",
+                                   "KELVANE_AUDIO=null"});
+    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"}, session);
     const auto saverShown = [](const QImage& shot) {
         int green = 0;
         for (int y = 0; y < shot.height(); y += 4)

@@ -5,7 +5,6 @@
 #include <X11/keysym.h>
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <csignal>
 #include <functional>
 #include <thread>
@@ -31,13 +30,11 @@ protected:
 
     TempRoot root_;
 
-    // A Wayland session with no X display: the saver has to run natively. What Mesa's EGL keeps
-    // for the process's life is reached through a driver without symbols, where the quick unwinder
-    // stops before the library named in the suppressions.
+    // A Wayland session with no X display: the saver has to run natively.
     static std::vector<std::string> SessionOf(const WestonServer& weston) {
-        const char* leakOptions = std::getenv("LSAN_OPTIONS");
-        return {"WAYLAND_DISPLAY=" + weston.waylandDisplay(), "DISPLAY=", "QT_QPA_PLATFORM=", "KELVANE_DISPLAY=",
-                std::string("LSAN_OPTIONS=") + (leakOptions ? leakOptions : "") + ":fast_unwind_on_malloc=0"};
+        auto environment = weston.clientEnvironment();
+        environment.insert(environment.end(), {"QT_QPA_PLATFORM=", "KELVANE_DISPLAY="});
+        return environment;
     }
 
     // The compositor's capture once it shows what is wanted (or the last one taken).

@@ -54,6 +54,12 @@ WestonServer::~WestonServer() {
     if (!runtimeFolder_.empty()) fs::remove_all(runtimeFolder_, error);
 }
 
+std::vector<std::string> WestonServer::clientEnvironment() const {
+    const char* leakOptions = std::getenv("LSAN_OPTIONS");
+    return {"WAYLAND_DISPLAY=" + waylandDisplay(), "DISPLAY=",
+            std::string("LSAN_OPTIONS=") + (leakOptions ? leakOptions : "") + ":fast_unwind_on_malloc=0"};
+}
+
 QImage WestonServer::screenshot() const {
     const fs::path folder = PrivateFolder("kelvane-shot");
     ChildProcess shooter("/bin/sh", {"-c", "cd '" + folder.string() + "' && exec weston-screenshooter"},

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QImage>
 
@@ -34,6 +35,11 @@ public:
     bool running() const { return running_; }
     // For a client: WAYLAND_DISPLAY as the socket's full path.
     std::string waylandDisplay() const { return socket_.string(); }
+    // A client's environment entries for a Wayland session with no X display. What Mesa's EGL
+    // (loaded by Qt's Wayland plugin) keeps for the process's life is reached through a driver
+    // without symbols, where the quick unwinder stops before the library named in the leak
+    // suppressions: the slow one is asked for.
+    std::vector<std::string> clientEnvironment() const;
     // Every output side by side, at device pixels, as the compositor composed them.
     QImage screenshot() const;
     // A key pressed and released, for the client that has the keyboard.
