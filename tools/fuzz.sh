@@ -5,8 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 
-CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DKELVANE_FUZZ=ON -DKELVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/fuzz >/dev/null
+# Both compilers clang: the generated Wayland protocol code is C and takes the fuzzing flags too.
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DKELVANE_FUZZ=ON -DKELVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if ! cmake --build build/fuzz >build/fuzz/build.log 2>&1; then
+  grep -B2 -A8 -E 'FAILED|error' build/fuzz/build.log | head -60
+  echo "the fuzz targets did not build; the whole log is build/fuzz/build.log"
+  exit 1
+fi
 build/fuzz/fuzz/make_fuzz_seeds build/fuzz/seeds
 
 # Allocations system libraries keep for the process's life are not leaks of ours.
