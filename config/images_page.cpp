@@ -373,7 +373,8 @@ LRESULT CFilesPropPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case saver::MSG_UPDATE_NOW: UpdateNow(); return 0;
     case saver::MSG_FETCH_DONE_JPG:
     case saver::MSG_FETCH_DONE_GIF:
-    case saver::MSG_FETCH_DONE_PNG: OnFetchDone(message, std::uintptr_t(wParam), std::intptr_t(lParam)); return 0;
+    case saver::MSG_FETCH_DONE_PNG:
+    case saver::MSG_FETCH_DONE_WEBP: OnFetchDone(message, std::uintptr_t(wParam), std::intptr_t(lParam)); return 0;
     case saver::MSG_FETCH_PROGRESS:
     case saver::MSG_FETCH_STATUS:
         if (const auto text = sources::FetchStatusText(message, std::uintptr_t(wParam), std::intptr_t(lParam), kCaptionPrefix))

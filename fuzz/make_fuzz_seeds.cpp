@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    for (const char* target : {"bmp", "gif", "jpeg", "png", "reg_file", "cam_list", "fetch_address", "download_item",
+    for (const char* target : {"bmp", "gif", "jpeg", "png", "webp", "reg_file", "cam_list", "fetch_address", "download_item",
                                "http_response", "exchange_wire"})
         fs::create_directories(root / target);
     const std::string jpeg = JpegFile(Colours(8, 8));
@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
 
     WriteFile(root / "png/colour.png", PngFile(Colours(24, 16)));
     WriteFile(root / "png/alpha.png", PngFile(Colours(8, 8), std::vector<std::uint8_t>(64, 128)));
+    WriteFile(root / "webp/colour.webp", WebpFile(Colours(24, 16)));
+    WriteFile(root / "webp/alpha.webp", WebpFile(Colours(8, 8), std::vector<std::uint8_t>(64, 128)));
     WriteFile(root / "http_response/not_modified.txt", "HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\n\r\n");
 
     WriteFile(root / "reg_file/settings.reg",

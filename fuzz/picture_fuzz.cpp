@@ -1,5 +1,5 @@
 // A picture reader must take any file: it ends with a picture or an empty one, and drawing what
-// it made stays inside every buffer. One target per format (PICTURE_FORMAT_bmp, _gif, _jpeg, _png).
+// it made stays inside every buffer. One target per format (PICTURE_FORMAT_bmp, _gif, _jpeg, _png, _webp).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +22,9 @@ constexpr const char* kExtension = ".gif";
 #elif defined(PICTURE_FORMAT_png)
 constexpr int kType = imaging::kImageTypePng;
 constexpr const char* kExtension = ".png";
+#elif defined(PICTURE_FORMAT_webp)
+constexpr int kType = imaging::kImageTypeWebp;
+constexpr const char* kExtension = ".webp";
 #else
 constexpr int kType = imaging::kImageTypeJpeg;
 constexpr const char* kExtension = ".jpg";

@@ -9,6 +9,7 @@
 #include "jpeg_image.h"
 #include "png_image.h"
 #include "text_compare.h"
+#include "webp_image.h"
 
 namespace imaging {
 
@@ -20,11 +21,12 @@ struct ExtensionType {
 };
 
 // Sorted, for the binary search.
-constexpr std::array<ExtensionType, 5> kExtensions{{
+constexpr std::array<ExtensionType, 6> kExtensions{{
     {"BMP", kImageTypeBmp},
     {"GIF", kImageTypeGif},
     {"JPG", kImageTypeJpeg},
     {"PNG", kImageTypePng},
+    {"WEBP", kImageTypeWebp},
     {"XPM", kImageTypeXpm},
 }};
 
@@ -70,6 +72,7 @@ bool CImageFile::CreateImpl(const std::string& fileName, int& type) {
     case kImageTypeJpeg: impl_ = std::make_unique<CJpegImageImpl>(fileName); break;
     case kImageTypeGif: impl_ = std::make_unique<CGifImageImpl>(fileName); break;
     case kImageTypePng: impl_ = std::make_unique<CPngImageImpl>(fileName); break;
+    case kImageTypeWebp: impl_ = std::make_unique<CWebpImageImpl>(fileName); break;
     default: return false;
     }
     return true;

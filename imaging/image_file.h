@@ -16,6 +16,7 @@ constexpr int kImageTypeJpeg = 1;
 constexpr int kImageTypeGif = 2;
 constexpr int kImageTypeXpm = 3;
 constexpr int kImageTypePng = 4;
+constexpr int kImageTypeWebp = 5;
 
 // The text after the last '.', looked up in the five-entry table without regard to case; -1 for
 // anything else, a name ending in '.' or one without a '.'.

@@ -27,6 +27,7 @@ int PreviewImageType(const std::string& path) {
     if (extension == "jpg" || extension == "jpeg") return kImageTypeJpeg;
     if (extension == "gif") return kImageTypeGif;
     if (extension == "png") return kImageTypePng;
+    if (extension == "webp") return kImageTypeWebp;
     if (extension == "bmp") return kImageTypeBmp;
     return -1;
 }

@@ -26,6 +26,7 @@ struct ImageReading {
 }  // namespace
 
 void SetPictureBackground(COLORREF color) { gBackground = color; }
+COLORREF PictureBackground() { return gBackground; }
 
 BOOL CPngImageImpl::ReadFile(const std::string& name) {
     const std::string& path = UseName(name);
@@ -45,7 +46,7 @@ BOOL CPngImageImpl::ReadFile(const std::string& name) {
     // for, the library composes transparency onto the background given.
     image.format = PNG_FORMAT_BGR;
     if (!Create(int(image.width), int(image.height), 24, -1)) return FALSE;
-    const COLORREF color = gBackground;
+    const COLORREF color = PictureBackground();
     png_color background{BYTE(color & 0xFF), BYTE((color >> 8) & 0xFF), BYTE((color >> 16) & 0xFF)};
     // A negative stride: the buffer's first row is the picture's last, as in a bottom-up DIB.
     if (!png_image_finish_read(&image, &background, bits, -png_int_32(effWidth), nullptr)) {

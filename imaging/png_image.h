@@ -6,9 +6,10 @@
 
 namespace imaging {
 
-// The colour transparent pixels of a PNG are composed onto (the saver's background); black until
-// set.
+// The colour transparent pixels of a PNG or WebP are composed onto (the saver's background); black
+// until set.
 void SetPictureBackground(COLORREF color);
+COLORREF PictureBackground();
 
 class CPngImageImpl : public CFileImageImpl {
 public:

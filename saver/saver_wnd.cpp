@@ -41,6 +41,7 @@ std::optional<int> PictureType(const std::string& path) {
     if (extension == "jpg" || extension == "jpeg") return imaging::kImageTypeJpeg;
     if (extension == "gif") return imaging::kImageTypeGif;
     if (extension == "png") return imaging::kImageTypePng;
+    if (extension == "webp") return imaging::kImageTypeWebp;
     if (extension == "bmp") return imaging::kImageTypeBmp;
     return std::nullopt;
 }
@@ -92,6 +93,7 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case MSG_FETCH_DONE_JPG:
     case MSG_FETCH_DONE_GIF:
     case MSG_FETCH_DONE_PNG:
+    case MSG_FETCH_DONE_WEBP:
         if (cycle_) {
             const auto stored = cycle_->OnFetchDone(message, wParam, lParam, Clock::instance().calendarNow());
             if (stored) PictureStored(*stored);

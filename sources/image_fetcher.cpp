@@ -232,6 +232,7 @@ void CImageFetcher::RunFetch() {
             if (std::strstr(type, "jpeg")) kind = FetchedKind::Jpeg;
             else if (std::strstr(type, "gif")) kind = FetchedKind::Gif;
             else if (std::strstr(type, "png")) kind = FetchedKind::Png;
+            else if (std::strstr(type, "webp")) kind = FetchedKind::Webp;
             else {
                 result = kFetchNotAnImage;
                 return;

@@ -17,22 +17,32 @@ FetchedKind FetchedKindOf(const BYTE* bytes, std::size_t size) {
     if (startsWith("\xFF\xD8\xFF")) return FetchedKind::Jpeg;
     if (startsWith("GIF87a") || startsWith("GIF89a")) return FetchedKind::Gif;
     if (startsWith(std::string_view("\x89PNG\r\n\x1A\n", 8))) return FetchedKind::Png;
+    if (size >= 12 && startsWith("RIFF") && std::string_view(reinterpret_cast<const char*>(bytes) + 8, 4) == "WEBP")
+        return FetchedKind::Webp;
     return FetchedKind::NotAPicture;
 }
 
 platform::UINT FetchDoneMessage(FetchedKind kind) {
-    return kind == FetchedKind::Gif ? saver::MSG_FETCH_DONE_GIF
-           : kind == FetchedKind::Png ? saver::MSG_FETCH_DONE_PNG
-                                      : saver::MSG_FETCH_DONE_JPG;
+    switch (kind) {
+    case FetchedKind::Gif: return saver::MSG_FETCH_DONE_GIF;
+    case FetchedKind::Png: return saver::MSG_FETCH_DONE_PNG;
+    case FetchedKind::Webp: return saver::MSG_FETCH_DONE_WEBP;
+    default: return saver::MSG_FETCH_DONE_JPG;
+    }
 }
 
 bool IsFetchDoneMessage(platform::UINT message) {
     return message == saver::MSG_FETCH_DONE_JPG || message == saver::MSG_FETCH_DONE_GIF ||
-           message == saver::MSG_FETCH_DONE_PNG;
+           message == saver::MSG_FETCH_DONE_PNG || message == saver::MSG_FETCH_DONE_WEBP;
 }
 
 const char* StoredPictureType(platform::UINT doneMessage) {
-    return doneMessage == saver::MSG_FETCH_DONE_GIF ? "GIF" : doneMessage == saver::MSG_FETCH_DONE_PNG ? "PNG" : "JPG";
+    switch (doneMessage) {
+    case saver::MSG_FETCH_DONE_GIF: return "GIF";
+    case saver::MSG_FETCH_DONE_PNG: return "PNG";
+    case saver::MSG_FETCH_DONE_WEBP: return "WEBP";
+    default: return "JPG";
+    }
 }
 
 bool IsSafePictureName(std::string_view name) {

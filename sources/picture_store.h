@@ -12,7 +12,7 @@ namespace sources {
 using platform::BYTE;
 
 // What a fetched body is by its first bytes, whatever the server called it.
-enum class FetchedKind { NotAPicture, Jpeg, Gif, Png };
+enum class FetchedKind { NotAPicture, Jpeg, Gif, Png, Webp };
 FetchedKind FetchedKindOf(const BYTE* bytes, std::size_t size);
 // The completion message that carries a picture of the kind (a JPEG's for anything else), and
 // the type (file extension, the source's Type) a completion message's picture is stored as.

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-wayland libgl-dev libx11-dev libxtst-dev libxss-dev
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
-  libpng-dev libmpv-dev
+  libpng-dev libwebp-dev libmpv-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils x11-xserver-utils weston dbus-daemon
   scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock

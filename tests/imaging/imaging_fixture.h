@@ -8,6 +8,7 @@
 #include "headless_display.h"
 #include "image_file.h"
 #include "picture_writers.h"
+#include "png_image.h"
 #include "temp_root.h"
 
 class ImagingTest : public ::testing::Test {
@@ -48,3 +49,30 @@ inline picture_writers::TruePicture Gradient(int width, int height) {
                                       std::uint8_t((x + y) % 256)});
     return picture;
 }
+
+// Red on the top half, green below, 40 x 30.
+inline picture_writers::TruePicture TwoBands() {
+    picture_writers::TruePicture picture{40, 30, {}};
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            picture.pixels.push_back(y < 15 ? picture_writers::Rgb{220, 20, 20} : picture_writers::Rgb{20, 220, 20});
+    return picture;
+}
+
+// Pictures whose transparency is composed onto the picture background, black again after each test.
+class TransparentPictureTest : public ImagingTest {
+protected:
+    // The picture is TwoBands, as a 24-bit picture.
+    static void ExpectTwoBands(const imaging::CImageFile& image) {
+        ASSERT_EQ(image.GetWidth(), 40);
+        ASSERT_EQ(image.GetHeight(), 30);
+        EXPECT_EQ(image.GetDepth(), 24);
+        EXPECT_EQ(rgbAt(image, 0, 0), (picture_writers::Rgb{220, 20, 20}));
+        EXPECT_EQ(rgbAt(image, 39, 29), (picture_writers::Rgb{20, 220, 20}));
+    }
+
+    void TearDown() override {
+        imaging::SetPictureBackground(0);
+        ImagingTest::TearDown();
+    }
+};

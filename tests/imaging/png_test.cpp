@@ -1,36 +1,12 @@
 // PNG pictures: their pixels in place, transparency on the picture background, and files that lie.
 #include "imaging_fixture.h"
-#include "png_image.h"
 
 using picture_writers::Rgb;
 
-namespace {
-
-// Red on the top half, green below; with alphas, the right half fully transparent.
-picture_writers::TruePicture TwoBands() {
-    picture_writers::TruePicture picture{40, 30, {}};
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) picture.pixels.push_back(y < 15 ? Rgb{220, 20, 20} : Rgb{20, 220, 20});
-    return picture;
-}
-
-class PngTest : public ImagingTest {
-protected:
-    void TearDown() override {
-        imaging::SetPictureBackground(0);
-        ImagingTest::TearDown();
-    }
-};
-
-}  // namespace
+using PngTest = TransparentPictureTest;
 
 TEST_F(PngTest, ThePixelsArriveInPlaceAndTransparencyShowsTheBackground) {
-    auto opaque = load(file("bands.png", picture_writers::PngFile(TwoBands())));
-    ASSERT_EQ(opaque->GetWidth(), 40);
-    ASSERT_EQ(opaque->GetHeight(), 30);
-    EXPECT_EQ(opaque->GetDepth(), 24);
-    EXPECT_EQ(rgbAt(*opaque, 0, 0), (Rgb{220, 20, 20}));
-    EXPECT_EQ(rgbAt(*opaque, 39, 29), (Rgb{20, 220, 20}));
+    ExpectTwoBands(*load(file("bands.png", picture_writers::PngFile(TwoBands()))));
 
     std::vector<std::uint8_t> alphas;
     for (int y = 0; y < 30; ++y)

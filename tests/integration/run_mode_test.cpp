@@ -185,30 +185,34 @@ TEST(RunModeTest, OnA4kScreenTheFirstPictureIsWholeWithinItsRevealTime) {
     EXPECT_EQ(screen.pixel(470, 1080), 0xFF00FFu);
 }
 
-TEST(RunModeTest, APngSourceIsShownWithTheBackgroundThroughItsTransparentPart) {
-    TempRoot root;
+TEST(RunModeTest, PngAndWebpSourcesAreShownWithTheBackgroundThroughTheirTransparentPart) {
     picture_writers::TruePicture picture{200, 100, std::vector<picture_writers::Rgb>(200 * 100, {200, 30, 30})};
     std::vector<std::uint8_t> alphas;
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 200; ++x) alphas.push_back(x < 100 ? 255 : 0);
-    std::filesystem::create_directories(root.path() / "data" / "images");
-    picture_writers::WriteFile(root.path() / "data" / "images" / "Harbour.PNG", picture_writers::PngFile(picture, alphas));
-    StoreString("CamList", "Harbour|http://127.0.0.1:9/h.png|??:??|Unknown|PNG|1|||0|");
-    StoreString("CurrentCam", "Harbour");
-    StoreSetting("BackColor", 0x00402010);
-    StoreSetting("ImageStretchOption", 1);
-    StoreSetting("Movement", 2);
-    const auto shot = root.path() / "shot.png";
-    auto saver = StartSaver(root, {{"/s"}, "at 500 screenshot " + shot.string() + "\nat 600 quit\n", kHeadless});
-    ASSERT_EQ(saver->wait(30000), 0);
-    platform::Surface screen;
-    ASSERT_TRUE(platform::ReadPng(shot, screen));
-    // 200 x 100 in the middle of the 640 x 400 screen, less the marquee's strip.
-    int red = 0, background = 0;
-    for (int x = 0; x < 640; ++x) {
-        red += screen.pixel(x, 180) == 0xC81E1Eu;
-        background += screen.pixel(x, 180) == 0x102040u;
+    const std::pair<const char*, std::string> kinds[] = {{"PNG", picture_writers::PngFile(picture, alphas)},
+                                                         {"WEBP", picture_writers::WebpFile(picture, alphas)}};
+    for (const auto& [type, file] : kinds) {
+        TempRoot root;
+        std::filesystem::create_directories(root.path() / "data" / "images");
+        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string("Harbour.") + type), file);
+        StoreString("CamList", std::string("Harbour|http://127.0.0.1:9/h|??:??|Unknown|") + type + "|1|||0|");
+        StoreString("CurrentCam", "Harbour");
+        StoreSetting("BackColor", 0x00402010);
+        StoreSetting("ImageStretchOption", 1);
+        StoreSetting("Movement", 2);
+        const auto shot = root.path() / "shot.png";
+        auto saver = StartSaver(root, {{"/s"}, "at 500 screenshot " + shot.string() + "\nat 600 quit\n", kHeadless});
+        ASSERT_EQ(saver->wait(30000), 0) << type;
+        platform::Surface screen;
+        ASSERT_TRUE(platform::ReadPng(shot, screen)) << type;
+        // 200 x 100 in the middle of the 640 x 400 screen, less the marquee's strip.
+        int red = 0, background = 0;
+        for (int x = 0; x < 640; ++x) {
+            red += screen.pixel(x, 180) == 0xC81E1Eu;
+            background += screen.pixel(x, 180) == 0x102040u;
+        }
+        EXPECT_EQ(red, 100) << type;
+        EXPECT_EQ(background, 540) << type;
     }
-    EXPECT_EQ(red, 100);
-    EXPECT_EQ(background, 540);
 }

@@ -126,14 +126,18 @@ TEST_F(ImageFetcherTest, ContentTypesDecideTheKind) {
     EXPECT_EQ(png.result, kFetchSuccess);
     EXPECT_EQ(png.message, saver::MSG_FETCH_DONE_PNG);
     EXPECT_EQ(png.body.substr(1, 3), "PNG");
+    const Outcome webp = fetch(server_.url("/a.webp?body=webp"));
+    EXPECT_EQ(webp.result, kFetchSuccess);
+    EXPECT_EQ(webp.message, saver::MSG_FETCH_DONE_WEBP);
 }
 
 TEST_F(ImageFetcherTest, TheBodyNotItsLabelSaysWhetherItIsAPicture) {
     const Outcome page = fetch(server_.url("/a?body=html"));  // labelled image/jpeg
     EXPECT_EQ(page.result, kFetchNotAnImage);
     EXPECT_EQ(page.bytes, 0u);
-    // A GIF or a PNG labelled as a JPEG is still a picture, of its own kind.
+    // A GIF, a PNG or a WebP labelled as a JPEG is still a picture, of its own kind.
     EXPECT_EQ(fetch(server_.url("/a?body=png&type=image/jpeg")).message, saver::MSG_FETCH_DONE_PNG);
+    EXPECT_EQ(fetch(server_.url("/a?body=webp&type=image/jpeg")).message, saver::MSG_FETCH_DONE_WEBP);
     const Outcome gif = fetch(server_.url("/a?body=gif&type=image/jpeg"));
     EXPECT_EQ(gif.result, kFetchSuccess);
     EXPECT_EQ(gif.message, saver::MSG_FETCH_DONE_GIF);

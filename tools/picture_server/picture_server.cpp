@@ -252,10 +252,11 @@ void PictureServer::serve(int client) {
         body.assign(size_t(std::atoll(options["size"].c_str())), 'x');
         body.replace(0, std::min<size_t>(body.size(), 3), std::string("\xFF\xD8\xFF").substr(0, body.size()));
         type = "image/jpeg";
-    } else if (options["body"] == "png") {
-        picture_writers::TruePicture picture{32, 24, std::vector<picture_writers::Rgb>(32 * 24, {30, 144, 255})};
-        body = picture_writers::PngFile(picture);
-        type = "image/png";
+    } else if (options["body"] == "png" || options["body"] == "webp") {
+        const picture_writers::TruePicture picture{32, 24, std::vector<picture_writers::Rgb>(32 * 24, {30, 144, 255})};
+        const bool png = options["body"] == "png";
+        body = png ? picture_writers::PngFile(picture) : picture_writers::WebpFile(picture);
+        type = png ? "image/png" : "image/webp";
     } else if (options["body"] == "html") {
         body = "<html><body>Camera offline</body></html>";
         type = "image/jpeg";  // as a misconfigured server labels its error page

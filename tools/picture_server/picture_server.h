@@ -2,7 +2,7 @@
 // headers a request asks for and injects the faults a fetcher must survive.
 //
 // Requests: GET /PATH?option=value&...
-//   body=jpg|gif|png|bytes|html   what to send (default jpg: a small JPEG; bytes: "size" bytes of
+//   body=jpg|gif|png|webp|bytes|html   what to send (default jpg: a small JPEG; bytes: "size" bytes of
 //                        'x' behind a JPEG's first bytes; html: a page labelled image/jpeg)
 //   size=N               the size for body=bytes
 //   type=TEXT            Content-Type (default from the body; "none" sends none)

@@ -9,6 +9,7 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <webp/encode.h>
 
 namespace picture_writers {
 namespace {
@@ -311,6 +312,19 @@ std::string PngFile(const TruePicture& picture, const std::vector<std::uint8_t>&
     std::string bytes(size, '\0');
     png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), picture.width * channels, nullptr);
     bytes.resize(size);
+    return bytes;
+}
+
+std::string WebpFile(const TruePicture& picture, const std::vector<std::uint8_t>& alphas) {
+    std::vector<std::uint8_t> pixels;
+    for (size_t i = 0; i < picture.pixels.size(); ++i) {
+        const Rgb& p = picture.pixels[i];
+        pixels.insert(pixels.end(), {p.r, p.g, p.b, alphas.empty() ? std::uint8_t(255) : alphas[i]});
+    }
+    std::uint8_t* encoded = nullptr;
+    const size_t size = WebPEncodeLosslessRGBA(pixels.data(), picture.width, picture.height, picture.width * 4, &encoded);
+    std::string bytes(reinterpret_cast<const char*>(encoded), size);
+    WebPFree(encoded);
     return bytes;
 }
 

@@ -54,6 +54,8 @@ std::string WithExifOrientation(std::string jpeg, int orientation);
 
 // A PNG through libpng; with alphas (one per pixel, top row first) it has an alpha channel.
 std::string PngFile(const TruePicture& picture, const std::vector<std::uint8_t>& alphas = {});
+// A lossless WebP through libwebp's encoder; with alphas as for PngFile.
+std::string WebpFile(const TruePicture& picture, const std::vector<std::uint8_t>& alphas = {});
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
