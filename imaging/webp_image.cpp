@@ -20,18 +20,24 @@ constexpr long kMaxFileBytes = 64l << 20;
 struct AnimDecoderFree {
     void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
 };
-
-// Blue, green, red, alpha rows, top row first.
-struct Bgra {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> pixels;
+struct WebpFree {
+    void operator()(std::uint8_t* pixels) const { WebPFree(pixels); }
 };
 
-bool DecodeStill(const std::vector<std::uint8_t>& data, const WebPBitstreamFeatures& features, Bgra& out) {
-    out.width = features.width;
-    out.height = features.height;
-    out.pixels.resize(std::size_t(out.width) * std::size_t(out.height) * 4);
-    return WebPDecodeBGRAInto(data.data(), data.size(), out.pixels.data(), out.pixels.size(), out.width * 4) != nullptr;
+// Blue, green, red, alpha rows, top row first, held by whichever decoder made them. Nothing is
+// written to them before the decoder does: a file that claims a large picture and breaks off
+// costs no more than the decoding it gets through.
+struct Bgra {
+    int width = 0, height = 0;
+    const std::uint8_t* pixels = nullptr;
+    std::unique_ptr<std::uint8_t, WebpFree> still;
+    std::unique_ptr<WebPAnimDecoder, AnimDecoderFree> animation;
+};
+
+bool DecodeStill(const std::vector<std::uint8_t>& data, Bgra& out) {
+    out.still.reset(WebPDecodeBGRA(data.data(), data.size(), &out.width, &out.height));
+    out.pixels = out.still.get();
+    return out.pixels != nullptr;
 }
 
 bool DecodeFirstFrame(const std::vector<std::uint8_t>& data, Bgra& out) {
@@ -40,16 +46,17 @@ bool DecodeFirstFrame(const std::vector<std::uint8_t>& data, Bgra& out) {
     options.color_mode = MODE_BGRA;
     options.use_threads = 0;
     const WebPData webp{data.data(), data.size()};
-    const std::unique_ptr<WebPAnimDecoder, AnimDecoderFree> decoder(WebPAnimDecoderNew(&webp, &options));
+    out.animation.reset(WebPAnimDecoderNew(&webp, &options));
     WebPAnimInfo info;
-    if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) || !SizeAllowed(info.canvas_width, info.canvas_height))
+    if (!out.animation || !WebPAnimDecoderGetInfo(out.animation.get(), &info) ||
+        !SizeAllowed(info.canvas_width, info.canvas_height))
         return false;
     std::uint8_t* frame = nullptr;
     int timestamp = 0;
-    if (!WebPAnimDecoderGetNext(decoder.get(), &frame, &timestamp)) return false;
+    if (!WebPAnimDecoderGetNext(out.animation.get(), &frame, &timestamp)) return false;
     out.width = int(info.canvas_width);
     out.height = int(info.canvas_height);
-    out.pixels.assign(frame, frame + std::size_t(out.width) * std::size_t(out.height) * 4);
+    out.pixels = frame;
     return true;
 }
 
@@ -70,7 +77,7 @@ BOOL CWebpImageImpl::ReadFile(const std::string& name) {
         return FALSE;
     }
     Bgra picture;
-    if (!(features.has_animation ? DecodeFirstFrame(data, picture) : DecodeStill(data, features, picture))) {
+    if (!(features.has_animation ? DecodeFirstFrame(data, picture) : DecodeStill(data, picture))) {
         DebugTrace("WebP error: %s cannot be decoded", path.c_str());
         return FALSE;
     }
@@ -79,7 +86,7 @@ BOOL CWebpImageImpl::ReadFile(const std::string& name) {
     const COLORREF color = PictureBackground();
     const int backdrop[3] = {int((color >> 16) & 0xFF), int((color >> 8) & 0xFF), int(color & 0xFF)};  // blue, green, red
     for (int y = 0; y < picture.height; ++y) {
-        const std::uint8_t* from = picture.pixels.data() + std::size_t(y) * std::size_t(picture.width) * 4;
+        const std::uint8_t* from = picture.pixels + std::size_t(y) * std::size_t(picture.width) * 4;
         BYTE* to = bits + std::size_t(picture.height - 1 - y) * std::size_t(effWidth);
         for (int x = 0; x < picture.width; ++x, from += 4, to += 3) {
             const int alpha = from[3];
