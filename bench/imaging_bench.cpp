@@ -1,4 +1,4 @@
-// Picture decoding and scaling against giflib, bare libjpeg-turbo and pixman.
+// Picture decoding and scaling against giflib, bare libjpeg-turbo, libpng, libwebp and pixman.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -6,7 +6,10 @@
 #include <filesystem>
 #include <gif_lib.h>
 #include <pixman.h>
+#include <png.h>
 #include <unistd.h>
+#include <webp/decode.h>
+#include <webp/encode.h>
 
 #include "headless_display.h"
 #include "image_file.h"
@@ -67,6 +70,24 @@ std::string WriteJpeg(const TruePicture& picture, const std::string& name) {
     return path.string();
 }
 
+// A photograph as sites serve WebP: lossy, at a usual quality.
+std::string WriteLossyWebp(const TruePicture& picture, const std::string& name) {
+    std::vector<std::uint8_t> rgb;
+    for (const Rgb& p : picture.pixels) rgb.insert(rgb.end(), {p.r, p.g, p.b});
+    std::uint8_t* encoded = nullptr;
+    const size_t size = WebPEncodeRGB(rgb.data(), picture.width, picture.height, picture.width * 3, 80, &encoded);
+    const fs::path path = Folder() / name;
+    WriteFile(path, std::string(reinterpret_cast<const char*>(encoded), size));
+    WebPFree(encoded);
+    return path.string();
+}
+
+std::string WriteBytes(const std::string& bytes, const std::string& name) {
+    const fs::path path = Folder() / name;
+    WriteFile(path, bytes);
+    return path.string();
+}
+
 void UseDisplay(int width, int height, int depth = 32) {
     platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>(width, height, depth));
 }
@@ -86,6 +107,60 @@ const std::string& Jpeg1080() {
 const std::string& Jpeg480() {
     static const std::string path = WriteJpeg(PhotoLike(640, 480), "webcam-640x480.jpg");
     return path;
+}
+
+const std::string& Png1080() {
+    static const std::string path = WriteBytes(PngFile(PhotoLike(1920, 1080)), "photo-1920x1080.png");
+    return path;
+}
+const std::string& LossyWebp1080() {
+    static const std::string path = WriteLossyWebp(PhotoLike(1920, 1080), "photo-1920x1080.webp");
+    return path;
+}
+const std::string& LosslessWebp1080() {
+    static const std::string path = WriteBytes(WebpFile(PhotoLike(1920, 1080)), "photo-1920x1080-lossless.webp");
+    return path;
+}
+
+// Our reader of the given type, as the saver loads a stored picture.
+void OursRead(benchmark::State& state, const std::string& path, int type) {
+    UseDisplay(1920, 1080);
+    for (auto _ : state) {
+        imaging::CImageFile image(path, type);
+        if (image.GetWidth() <= 0) state.SkipWithError("the picture did not load");
+        benchmark::DoNotOptimize(image.GetBits());
+    }
+}
+
+// libpng's own simplest reading: blue, green, red rows into one buffer.
+void BareLibpng(benchmark::State& state, const std::string& path) {
+    std::vector<unsigned char> buffer;
+    for (auto _ : state) {
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        if (!png_image_begin_read_from_file(&image, path.c_str())) state.SkipWithError("libpng could not read the PNG");
+        image.format = PNG_FORMAT_BGR;
+        buffer.resize(PNG_IMAGE_SIZE(image));
+        png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+}
+
+// The file read whole and decoded by libwebp into blue, green, red rows.
+void BareLibwebp(benchmark::State& state, const std::string& path) {
+    std::vector<std::uint8_t> data, pixels;
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        data.resize(fs::file_size(path));
+        if (std::fread(data.data(), 1, data.size(), file) != data.size()) state.SkipWithError("the WebP could not be read");
+        std::fclose(file);
+        int width = 0, height = 0;
+        WebPGetInfo(data.data(), data.size(), &width, &height);
+        pixels.resize(size_t(width) * size_t(height) * 3);
+        if (!WebPDecodeBGRInto(data.data(), data.size(), pixels.data(), pixels.size(), width * 3))
+            state.SkipWithError("libwebp could not decode the WebP");
+        benchmark::DoNotOptimize(pixels.data());
+    }
 }
 
 void OursGif(benchmark::State& state, const std::string& path) {
@@ -183,6 +258,12 @@ BENCHMARK_CAPTURE(OursGif, gif_webcam_640x480, Gif480())->Name("ours/gif_webcam_
 BENCHMARK_CAPTURE(GiflibSlurp, gif_webcam_640x480, Gif480())->Name("reference/gif_webcam_640x480")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(OursJpeg, jpeg_1920x1080, Jpeg1080())->Name("ours/jpeg_1920x1080")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BareLibjpeg, jpeg_1920x1080, Jpeg1080())->Name("reference/jpeg_1920x1080")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursRead, png, Png1080(), imaging::kImageTypePng)->Name("ours/png_photo_1920x1080")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BareLibpng, png, Png1080())->Name("reference/png_photo_1920x1080")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursRead, webp, LossyWebp1080(), imaging::kImageTypeWebp)->Name("ours/webp_lossy_1920x1080")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BareLibwebp, webp, LossyWebp1080())->Name("reference/webp_lossy_1920x1080")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursRead, webp_lossless, LosslessWebp1080(), imaging::kImageTypeWebp)->Name("ours/webp_lossless_1920x1080")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BareLibwebp, webp_lossless, LosslessWebp1080())->Name("reference/webp_lossless_1920x1080")->Unit(benchmark::kMillisecond);
 BENCHMARK(PixmanBilinear)->Name("reference/stretch_640x480_to_1920x1080")->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

@@ -20,6 +20,7 @@ CAddCameraDlg::CAddCameraDlg(QWidget* parent, std::string initialName, std::stri
     url_ = new QLineEdit(QString::fromStdString(initialUrl));
     url_->setObjectName("1001");
     url_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+    url_->setToolTip(sources::kShownKinds);
     auto* nameLabel = new QLabel("Cam Name:");
     nameLabel->setBuddy(name_);
     auto* urlLabel = new QLabel("Cam URL:");

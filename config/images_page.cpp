@@ -14,6 +14,7 @@
 
 #include "add_camera_dialog.h"
 #include "browser_launcher.h"
+#include "cam_validation.h"
 #include "clock.h"
 #include "connectivity.h"
 #include "entity_tags.h"
@@ -137,6 +138,7 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
     preview_ = new ImagePreviewWidget;
     preview_->setObjectName("1104");
     preview_->setMinimumSize(160, 120);
+    preview_->setToolTip(sources::kShownKinds);
     previewColumn->addWidget(preview_, 1);
     showPreviewBox_ = new QCheckBox("Show Preview");
     showPreviewBox_->setObjectName("1103");

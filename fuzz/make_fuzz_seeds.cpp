@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     }
     const fs::path root = argv[1];
     for (const char* target : {"bmp", "gif", "jpeg", "png", "webp", "reg_file", "cam_list", "fetch_address", "download_item",
-                               "http_response", "exchange_wire"})
+                               "http_response", "exchange_wire", "camera_stream"})
         fs::create_directories(root / target);
     const std::string jpeg = JpegFile(Colours(8, 8));
     WriteFile(root / "http_response/ok.txt", "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: " +
@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
     WriteFile(root / "http_response/redirect.txt", "HTTP/1.1 302 Found\r\nLocation: /other.jpg\r\nContent-Length: 0\r\n\r\n");
     WriteFile(root / "http_response/unchanged.txt",
               "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\nLast-Modified: Tue, 01 Jan 2002 10:00:00 GMT\r\n\r\nx");
+    WriteFile(root / "camera_stream/lengths.txt", "multipart/x-mixed-replace; boundary=frame\n--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " +
+                                                  std::to_string(jpeg.size()) + "\r\n\r\n" + jpeg + "\r\n--frame\r\n");
+    WriteFile(root / "camera_stream/delimited.txt", "multipart/x-mixed-replace;boundary=\"--my\"\npre\r\n--my\r\n\r\n\r\n--my\r\n"
+                                                    "Content-Type: image/jpeg\r\n\r\n" + jpeg + "\n--my--\r\n");
     // A posted and a sent window message ("KVW1", kind, message, reserved, wParam, lParam).
     const std::string post("\x00\x31\x57\x56\x4b\x01\x00\x00\x00\x64\x04\x00\x00\x00\x00\x00\x00"
                            "\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 33);

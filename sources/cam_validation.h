@@ -11,6 +11,9 @@ namespace sources {
 bool ValidateCamName(std::string_view newName, std::string_view oldName, const std::vector<std::string>& otherNames);
 bool ValidateCamUrl(std::string_view url);
 
+// The kinds of picture address the saver shows, as the Add dialog and the Images page say it.
+constexpr const char* kShownKinds = "Pictures can be JPEG, GIF, PNG or WebP files, or a camera's MJPEG stream.";
+
 // Where a person learns to find picture addresses (in message 4).
 constexpr const char* kCamUrlHelpPage = "http://www.vessory.example/findcams.htm";
 

@@ -1,5 +1,7 @@
 #include "image_fetcher.h"
 
+#include "camera_stream.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -229,7 +231,16 @@ void CImageFetcher::RunFetch() {
                 return;
             }
             DebugTrace("***** QUERY PASSED ******\n");
-            if (std::strstr(type, "jpeg")) kind = FetchedKind::Jpeg;
+            // A camera's stream sends picture after picture: its first whole one is the source's.
+            const std::optional<std::string> boundary = StreamBoundary(type);
+            std::optional<StreamPartReader> stream;
+            if (boundary) {
+                if (boundary->empty()) {
+                    result = kFetchError;
+                    return;
+                }
+                stream.emplace(*boundary);
+            } else if (std::strstr(type, "jpeg")) kind = FetchedKind::Jpeg;
             else if (std::strstr(type, "gif")) kind = FetchedKind::Gif;
             else if (std::strstr(type, "png")) kind = FetchedKind::Png;
             else if (std::strstr(type, "webp")) kind = FetchedKind::Webp;
@@ -237,9 +248,10 @@ void CImageFetcher::RunFetch() {
                 result = kFetchNotAnImage;
                 return;
             }
+            // Every picture of a stream is a new one, whatever dates the answer carries.
             char modified[256];
             length = sizeof modified;
-            if (HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, modified, &length, nullptr) && modified[0]) {
+            if (!stream && HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, modified, &length, nullptr) && modified[0]) {
                 DebugTrace(" New = %s \n", modified);
                 DebugTrace(" Old = %s \n", state_.FetchImageDate.c_str());
                 if (state_.FetchImageDate == modified) {
@@ -252,12 +264,13 @@ void CImageFetcher::RunFetch() {
             }
             char tag[256];
             length = sizeof tag;
-            if (HttpQueryInfo(request, HTTP_QUERY_ETAG, tag, &length, nullptr) && tag[0]) state_.FetchEntityTag = tag;
+            if (!stream && HttpQueryInfo(request, HTTP_QUERY_ETAG, tag, &length, nullptr) && tag[0])
+                state_.FetchEntityTag = tag;
             // The body: sized from Content-Length, refused above the limit before any allocation.
             char lengthText[32];
             length = sizeof lengthText;
             std::optional<std::uint64_t> announced;
-            if (HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &length, nullptr))
+            if (!stream && HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &length, nullptr))
                 announced = ParseLength(lengthText);
             if (announced && *announced > kMaxPictureBytes) {
                 result = kFetchError;
@@ -297,7 +310,24 @@ void CImageFetcher::RunFetch() {
                 std::memcpy(buffer_.data() + bytes, block, read);
                 bytes += read;
                 Post(saver::MSG_FETCH_PROGRESS, bytes, std::intptr_t(announced ? *announced : 0));
+                if (stream && read > 0) {
+                    const StreamPart part = stream->Examine({reinterpret_cast<const char*>(buffer_.data()), bytes});
+                    if (part.state == StreamPart::State::Malformed) {
+                        result = kFetchError;
+                        return;
+                    }
+                    if (part.state == StreamPart::State::Complete) {
+                        std::memmove(buffer_.data(), buffer_.data() + part.offset, part.size);
+                        bytes = part.size;
+                        buffer_[bytes] = 0;
+                        break;  // the rest of the stream is never read: closing the request ends it
+                    }
+                }
                 if (read == 0) {
+                    if (stream) {
+                        result = kFetchError;  // the stream ended before its first whole picture
+                        return;
+                    }
                     if (announced && bytes < *announced && !state_.CancelRequested) {
                         result = kFetchError;  // the connection ended before the announced length
                         return;

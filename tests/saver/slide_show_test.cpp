@@ -130,18 +130,23 @@ TEST_F(SlideShowTest, AFreshInstallShowsTheBundledFallbackPicture) {
 TEST_F(SlideShowTest, ALiveUpdateReplacesThePictureOnTheScreen) {
     picture_server::PictureServer server;
     SetOnlineOverride(true);
-    set("CamList", "Harbour|" + server.url("/cam.jpg") + "|??:??|Unknown|???|1|||0|");
-    set("CurrentCam", std::string("Harbour"));
-    set("ImageStretchOption", 1);
-    SaverWnd& window = start();
-    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "ina.jpg").string());  // nothing fetched yet
-    PostMessage(window.hwnd(), MSG_REFRESH_NOW, VK_F12, 2);
-    ASSERT_TRUE(testing_support::PumpUntil(window.hwnd(), [&] {
-        return sources::GetCamField(app_.settings, "Harbour", sources::kCamLastResult) == "Success";
-    }));
-    EXPECT_EQ(app_.settings.CurrentFile, (images_ / "Harbour.JPG").string());
-    EXPECT_EQ(window.shownSize(), (ShownSize{320, 240}));  // the served picture's own size
-    EXPECT_FALSE(app_.fetch.FetchBusy);
+    // A picture, and a camera's stream that goes on sending pictures until it is left.
+    for (const char* address : {"/cam.jpg", "/video?stream=200"}) {
+        set("CamList", "Harbour|" + server.url(address) + "|??:??|Unknown|???|1|||0|");
+        set("CurrentCam", std::string("Harbour"));
+        set("ImageStretchOption", 1);
+        std::filesystem::remove(images_ / "Harbour.JPG");
+        SaverWnd& window = start();
+        EXPECT_EQ(app_.settings.CurrentFile, (images_ / "ina.jpg").string());  // nothing fetched yet
+        PostMessage(window.hwnd(), MSG_REFRESH_NOW, VK_F12, 2);
+        ASSERT_TRUE(testing_support::PumpUntil(window.hwnd(), [&] {
+            return sources::GetCamField(app_.settings, "Harbour", sources::kCamLastResult) == "Success";
+        })) << address;
+        EXPECT_EQ(app_.settings.CurrentFile, (images_ / "Harbour.JPG").string()) << address;
+        EXPECT_EQ(window.shownSize(), (ShownSize{320, 240})) << address;  // the served picture's own size
+        EXPECT_FALSE(app_.fetch.FetchBusy) << address;
+        DestroyWindow(window.hwnd());
+    }
 }
 
 TEST_F(SlideShowTest, TheCurrentSourceCarriesAcrossRunsForEachChangeMode) {

@@ -175,7 +175,7 @@ TEST(CamListTest, NamesAndAddressesAreValidatedWithTheirMessages) {
     EXPECT_FALSE(ValidateCamUrl("http:"));
     EXPECT_FALSE(ValidateCamUrl("HTTP://host/x.jpg"));
     EXPECT_FALSE(ValidateCamUrl("http://host/page.html"));
-    EXPECT_EQ(shown.back().rfind("You have entered the URL of a Web Page and not an image.\n", 0), 0u);
+    EXPECT_EQ(shown.back().rfind(std::string("You have entered the URL of a Web Page and not an image.\n") + kShownKinds, 0), 0u);
     EXPECT_FALSE(ValidateCamUrl("http://host/page.shtml"));
     platform::SetMessageBoxHook(nullptr);
 }

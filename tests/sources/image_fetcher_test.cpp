@@ -354,3 +354,21 @@ TEST_F(ImageFetcherTest, AnUnchangedPictureCostsOnlyHeadersWhereTheServerHonours
     EXPECT_EQ(server_.lastRequest().headers.count("x-injected"), 0u);
     EXPECT_EQ(server_.lastRequest().headers.count("if-none-match"), 0u);
 }
+
+TEST_F(ImageFetcherTest, ACameraStreamGivesItsFirstWholePictureAndIsLeft) {
+    // The server streams a new picture every 100 ms for as long as the connection stays open:
+    // the fetch ends with the first one, with or without part lengths, whatever the boundary.
+    const std::string firstFrame = picture_server::DemoJpeg("/stream.jpg", 0);
+    for (const char* options : {"", "&len=none", "&boundary=--myboundary", "&lm=Tue,%2001%20Jan%202002"}) {
+        const Outcome stream = fetch(server_.url(std::string("/video?stream=100") + options), "", "Tue, 01 Jan 2002");
+        EXPECT_EQ(stream.result, kFetchSuccess) << options;
+        EXPECT_EQ(stream.message, saver::MSG_FETCH_DONE_JPG) << options;
+        EXPECT_EQ(stream.body, firstFrame) << options;
+        EXPECT_EQ(state_.FetchImageDate, "Tue, 01 Jan 2002") << "a stream's dates never mean no change";
+    }
+    // A stream that never completes a picture ends when it stalls; one without a boundary is no stream.
+    SetInternetTimeouts({2, 1});
+    EXPECT_EQ(fetch(server_.url("/video?stream=100&frames=0")).result, kFetchError);
+    SetInternetTimeouts({});
+    EXPECT_EQ(fetch(server_.url("/video?type=multipart/x-mixed-replace")).result, kFetchError);
+}

@@ -103,6 +103,29 @@ void Respond(int client, int status, const std::string& reason, const std::strin
     SendAll(client, head.data(), head.size()) && SendAll(client, body.data(), body.size());
 }
 
+// A camera's stream: picture after picture as the parts of a multipart/x-mixed-replace answer.
+void ServeStream(int client, std::map<std::string, std::string>& options, const std::atomic<bool>& stopping) {
+    const std::string boundary = options.count("boundary") ? options["boundary"] : "kelvaneframe";
+    // A boundary announced with its dashes is sent as it stands, as many cameras do.
+    const std::string delimiter = boundary.rfind("--", 0) == 0 ? boundary : "--" + boundary;
+    std::string head = "HTTP/1.0 200 OK\r\nServer: kelvane-picture-server\r\n"
+                       "Content-Type: multipart/x-mixed-replace; boundary=" + boundary + "\r\n";
+    if (options.count("lm")) head += "Last-Modified: " + options["lm"] + "\r\n";
+    head += "\r\n";
+    if (!SendAll(client, head.data(), head.size())) return;
+    const int interval = std::max(1, std::atoi(options["stream"].c_str()));
+    const long frames = options.count("frames") ? std::atol(options["frames"].c_str()) : -1;
+    for (long frame = 0; frame != frames && !stopping; ++frame) {
+        if (frame > 0) std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+        const std::string picture = DemoJpeg("/stream.jpg", std::time_t(frame) * 60);
+        std::string part = delimiter + "\r\nContent-Type: image/jpeg\r\n";
+        if (options["len"] != "none") part += "Content-Length: " + std::to_string(picture.size()) + "\r\n";
+        part += "\r\n" + picture + "\r\n";
+        if (!SendAll(client, part.data(), part.size())) return;  // the peer has what it wanted
+    }
+    WaitForPeerToClose(client, stopping);
+}
+
 }  // namespace
 
 std::uint16_t RefusedPort() {
@@ -238,6 +261,8 @@ void PictureServer::serve(int client) {
     const int status = options.count("status") ? std::atoi(options["status"].c_str()) : 200;
     if (options.count("status") && !options.count("body"))
         return Respond(client, status, "Status", "", "<html>" + options["status"] + "</html>");
+
+    if (options.count("stream")) return ServeStream(client, options, stopping_);
 
     std::string body, type;
     if (path.rfind("/demo/", 0) == 0) {

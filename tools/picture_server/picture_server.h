@@ -20,6 +20,10 @@
 //                        that body and its picture type (an error answer carrying a picture)
 //   auth=USER:PASSWORD   demand basic authentication (401 otherwise)
 //   ref=TEXT             demand this Referer (403 otherwise)
+//   stream=MS            a camera's stream (multipart/x-mixed-replace): a new picture every MS
+//                        until the peer closes; frames=N stops after N pictures and holds the
+//                        connection open; boundary=TEXT (sent as it stands when it starts with
+//                        "--"); len=none leaves the parts' lengths out
 // Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in).
 #pragma once
 
