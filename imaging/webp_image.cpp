@@ -34,6 +34,25 @@ struct Bgra {
     std::unique_ptr<WebPAnimDecoder, AnimDecoderFree> animation;
 };
 
+// An opaque still needs no composing: decoded in place into the DIB's bottom-up rows. That
+// allocates the whole picture before decoding, so only for a file large enough to hold one (a
+// photograph takes a byte for tens of pixels); a smaller one takes the way above.
+constexpr std::uint64_t kInPlacePixelsPerByte = 1024;
+
+bool DecodeInPlace(const std::vector<std::uint8_t>& data, BYTE* bits, int rowBytes, int height) {
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) return false;
+    config.options.flip = 1;
+    config.output.colorspace = MODE_BGR;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = bits;
+    config.output.u.RGBA.stride = rowBytes;
+    config.output.u.RGBA.size = std::size_t(rowBytes) * std::size_t(height);
+    const bool decoded = WebPDecode(data.data(), data.size(), &config) == VP8_STATUS_OK;
+    WebPFreeDecBuffer(&config.output);
+    return decoded;
+}
+
 bool DecodeStill(const std::vector<std::uint8_t>& data, Bgra& out) {
     out.still.reset(WebPDecodeBGRA(data.data(), data.size(), &out.width, &out.height));
     out.pixels = out.still.get();
@@ -74,6 +93,16 @@ BOOL CWebpImageImpl::ReadFile(const std::string& name) {
     if (WebPGetFeatures(data.data(), data.size(), &features) != VP8_STATUS_OK ||
         !SizeAllowed(std::uint64_t(features.width), std::uint64_t(features.height))) {
         DebugTrace("WebP error: not a picture that can be shown: %s", path.c_str());
+        return FALSE;
+    }
+    if (!features.has_animation && !features.has_alpha &&
+        SizePlausible(std::uint64_t(features.width), std::uint64_t(features.height), std::uint64_t(bytes),
+                      kInPlacePixelsPerByte)) {
+        if (!Create(features.width, features.height, 24, -1)) return FALSE;
+        if (DecodeInPlace(data, bits, effWidth, height)) return TRUE;
+        DebugTrace("WebP error: %s cannot be decoded", path.c_str());
+        FreeDib();  // half a picture is none
+        width = height = 0;
         return FALSE;
     }
     Bgra picture;

@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-utils x11-xserver-utils weston dbus-daemon
   scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock
   clang libclang-rt-14-dev
-  libgif-dev libpixman-1-dev imagemagick
+  libgif-dev libpixman-1-dev imagemagick webp
 )
 
 missing=()

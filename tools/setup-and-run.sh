@@ -34,7 +34,7 @@ cat > "$demo/config/user.reg" <<REG
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Tarvex\\Ostrel Screen Saver\\Kelvane Screen Saver]
-"CamList"="$(source Harbour harbour.jpg)$(source Bridge bridge.gif)$(source Tower tower.jpg)$(source Market market.gif)"
+"CamList"="$(source Harbour harbour.jpg)$(source Bridge bridge.gif)$(source Tower tower.jpg)$(source Market market.gif)$(source Quay quay.mjpg)"
 "Change"=dword:00000001
 "ChangeTime"=dword:0000000a
 "EditHours"=dword:00000000

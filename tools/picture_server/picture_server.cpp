@@ -104,7 +104,10 @@ void Respond(int client, int status, const std::string& reason, const std::strin
 }
 
 // A camera's stream: picture after picture as the parts of a multipart/x-mixed-replace answer.
-void ServeStream(int client, std::map<std::string, std::string>& options, const std::atomic<bool>& stopping) {
+// Under /demo/ its pictures follow the clock, as a live camera's do; elsewhere they are numbered
+// from the same first one.
+void ServeStream(int client, const std::string& path, std::map<std::string, std::string>& options,
+                 const std::atomic<bool>& stopping) {
     const std::string boundary = options.count("boundary") ? options["boundary"] : "kelvaneframe";
     // A boundary announced with its dashes is sent as it stands, as many cameras do.
     const std::string delimiter = boundary.rfind("--", 0) == 0 ? boundary : "--" + boundary;
@@ -117,7 +120,8 @@ void ServeStream(int client, std::map<std::string, std::string>& options, const 
     const long frames = options.count("frames") ? std::atol(options["frames"].c_str()) : -1;
     for (long frame = 0; frame != frames && !stopping; ++frame) {
         if (frame > 0) std::this_thread::sleep_for(std::chrono::milliseconds(interval));
-        const std::string picture = DemoJpeg("/stream.jpg", std::time_t(frame) * 60);
+        const std::string picture = path.rfind("/demo/", 0) == 0 ? DemoJpeg(path, std::time(nullptr))
+                                                                  : DemoJpeg("/stream.jpg", std::time_t(frame) * 60);
         std::string part = delimiter + "\r\nContent-Type: image/jpeg\r\n";
         if (options["len"] != "none") part += "Content-Length: " + std::to_string(picture.size()) + "\r\n";
         part += "\r\n" + picture + "\r\n";
@@ -262,7 +266,9 @@ void PictureServer::serve(int client) {
     if (options.count("status") && !options.count("body"))
         return Respond(client, status, "Status", "", "<html>" + options["status"] + "</html>");
 
-    if (options.count("stream")) return ServeStream(client, options, stopping_);
+    const bool demoStream = path.rfind("/demo/", 0) == 0 && path.size() > 5 && path.substr(path.size() - 5) == ".mjpg";
+    if (demoStream && !options.count("stream")) options["stream"] = "1000";
+    if (options.count("stream")) return ServeStream(client, path, options, stopping_);
 
     std::string body, type;
     if (path.rfind("/demo/", 0) == 0) {

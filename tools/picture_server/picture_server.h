@@ -24,7 +24,8 @@
 //                        until the peer closes; frames=N stops after N pictures and holds the
 //                        connection open; boundary=TEXT (sent as it stands when it starts with
 //                        "--"); len=none leaves the parts' lengths out
-// Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in).
+// Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in),
+// /demo/N.mjpg a stream of them, one a second.
 #pragma once
 
 #include <atomic>
