@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "cam_list.h"
 #include "connectivity.h"
@@ -67,6 +68,15 @@ void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool 
     }
     // One fetch a tick serves every monitor: a source shown on two is fetched once.
     for (const std::string& name : alsoShown)
+        if (due(name)) {
+            StartCamUpdate(name, preview);
+            return;
+        }
+    // Then every other selected source in list order, so the interval holds for each and the
+    // show finds a fresh picture whenever it comes to one (a name listed twice is asked once).
+    std::set<std::string> asked{currentCam};
+    for (std::string name = NextSelectedCam(settings_, currentCam); asked.insert(name).second;
+         name = NextSelectedCam(settings_, name))
         if (due(name)) {
             StartCamUpdate(name, preview);
             return;

@@ -35,7 +35,7 @@ public:
     UpdateCycle(saver::SaverSettings& settings, FetchState& state, CImageFetcher& fetcher, HWND owner);
 
     // Timer 3: the current source when it is due, else (changing on time) the following one,
-    // else the first due of those other monitors show.
+    // else the first due of those other monitors show, else the next due selected source.
     void CheckDue(const std::string& currentCam, std::time_t now, bool preview,
                   const std::vector<std::string>& alsoShown = {});
     // 1 when it got as far as starting the fetch (or recording that it could not start).

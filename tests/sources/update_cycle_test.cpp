@@ -213,6 +213,20 @@ TEST_F(UpdateCycleTest, WithChangeOnTimeTheNextSelectedSourceIsFetchedWhenOverdu
     EXPECT_FALSE(state_.FetchBusy);
 }
 
+TEST_F(UpdateCycleTest, EverySelectedSourceIsKeptFreshInTurnOneFetchATick) {
+    useList(record("Current", "") + record("Second", "") + record("Unticked", "", "0") + record("Fourth", ""));
+    ASSERT_TRUE(ReplaceCamField(settings_.CamList, "Current", kCamLastUpdate, FormatLastUpdate(now_)));
+    std::vector<std::string> fetched;
+    for (int tick = 1; tick <= 4; ++tick) {
+        cycle_->CheckDue("Current", now_ + tick, false);
+        if (!state_.FetchBusy) continue;
+        fetched.push_back(state_.FetchCamName);
+        waitForCompletion();
+    }
+    EXPECT_EQ(fetched, (std::vector<std::string>{"Second", "Fourth"}));
+    EXPECT_EQ(GetCamField(settings_, "Unticked", kCamLastResult), "Unknown");
+}
+
 TEST_F(UpdateCycleTest, ABodyThatIsNoPictureLeavesTheLastGoodOne) {
     useList(record("Harbour", ""));
     cycle_->StartCamUpdate("Harbour", false);
