@@ -4,12 +4,12 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-wayland libgl-dev libx11-dev libxtst-dev libxss-dev
+  qt6-base-dev qt6-wayland libgl-dev libx11-dev libxtst-dev libxss-dev libxinerama-dev
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libwebp-dev libmpv-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-xserver-utils weston dbus-daemon
+  xvfb xserver-xephyr xauth x11-utils x11-xserver-utils weston dbus-daemon
   scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock
   clang libclang-rt-14-dev
   libgif-dev libpixman-1-dev imagemagick webp

@@ -32,14 +32,6 @@ namespace platform {
 
 namespace {
 
-// Windows, surfaces and input are in device pixels; Qt places windows in its own scaled units,
-// which are device pixels divided by the screen's ratio (2 at 192 dpi, where the user's scaling
-// settings ask for it).
-double DeviceRatio() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->devicePixelRatio() : 1.0;
-}
-
 // Our coordinates start at the primary monitor's top-left corner, wherever it stands among the
 // others; Qt's at the virtual desktop's.
 QPoint PrimaryOrigin() {
@@ -47,23 +39,48 @@ QPoint PrimaryOrigin() {
     return screen ? screen->geometry().topLeft() : QPoint();
 }
 
-// A window's rectangle as Qt places it.
-QRect ScaledRect(const RECT& rect) {
-    const double ratio = DeviceRatio();
-    return QRectF(rect.left / ratio, rect.top / ratio, rect.width() / ratio, rect.height() / ratio)
-        .toAlignedRect()
-        .translated(PrimaryOrigin());
-}
-
-// The screen a rectangle of ours lies on (by its centre), else the primary.
-QScreen* ScreenOf(const RECT& rect) {
-    const QPoint centre = ScaledRect(rect).center();
-    for (QScreen* screen : QGuiApplication::screens())
-        if (screen->geometry().contains(centre)) return screen;
-    return QGuiApplication::primaryScreen();
+// Windows, surfaces and input are in device pixels; Qt places windows in its own scaled units
+// (device pixels divided by each screen's ratio, 2 at 192 dpi where the user's scaling settings
+// ask for it).
+std::vector<ScreenReport> ScreenReports() {
+    std::vector<ScreenReport> reports;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    // Each X screen is a desktop of its own: the primary's is 0.
+    std::vector<const QScreen*> desktops{primary};
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QList<QScreen*> siblings = screen->virtualSiblings();
+        const QScreen* first = siblings.isEmpty() ? screen : siblings.front();
+        const bool withPrimary = primary && siblings.contains(const_cast<QScreen*>(primary));
+        auto known = std::find(desktops.begin(), desktops.end(), withPrimary ? primary : first);
+        if (known == desktops.end()) known = desktops.insert(desktops.end(), first);
+        reports.push_back({screen->geometry(), screen->devicePixelRatio(), int(known - desktops.begin()), screen == primary});
+    }
+    return reports;
 }
 
 }  // namespace
+
+MonitorLayout QtDisplay::layout() const {
+    const std::vector<ScreenReport> reports = ScreenReports();
+    // Xinerama's heads matter only where Qt sees the primary's desktop as one screen.
+    std::vector<QRect> heads;
+    if (QGuiApplication::platformName() == "xcb" &&
+        std::count_if(reports.begin(), reports.end(), [](const ScreenReport& r) { return r.desktop == 0; }) == 1)
+        for (const auto& head : x11_->xineramaHeads()) heads.emplace_back(head[0], head[1], head[2], head[3]);
+    return MonitorLayout(reports, heads);
+}
+
+void QtDisplay::place(QWindow& window, const RECT& rect) const {
+    if (window.parent()) {  // inside another program's window: in its coordinates, at its scale
+        const double ratio = window.devicePixelRatio();
+        window.setGeometry(QRectF(rect.left / ratio, rect.top / ratio, rect.width() / ratio, rect.height() / ratio).toAlignedRect());
+        return;
+    }
+    const MonitorLayout::Placement placement = layout().place(rect);
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (placement.screen >= 0 && placement.screen < screens.size()) window.setScreen(screens[placement.screen]);
+    window.setGeometry(placement.geometry);
+}
 
 class NativeWindow : public QWindow {
 public:
@@ -207,16 +224,8 @@ void QtDisplay::monitorsChanged() {
 QtDisplay::~QtDisplay() = default;
 
 std::vector<RECT> QtDisplay::monitors() const {
-    std::vector<RECT> result{screenRect()};
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    const double ratio = DeviceRatio();
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen == primary) continue;
-        const QRect geometry = screen->geometry().translated(-PrimaryOrigin());
-        const QPoint corner = (QPointF(geometry.topLeft()) * ratio).toPoint();
-        const QSize size = (QSizeF(geometry.size()) * screen->devicePixelRatio()).toSize();
-        result.push_back(RECT{corner.x(), corner.y(), corner.x() + size.width(), corner.y() + size.height()});
-    }
+    std::vector<RECT> result = layout().monitors();
+    if (result.empty()) result.push_back(screenRect());
     return result;
 }
 
@@ -240,7 +249,7 @@ void QtDisplay::windowCreated(HWND window) {
         foreignParent = QWindow::fromWinId(WId(parent->nativeId));
     auto native = std::make_unique<NativeWindow>(window, foreignParent);
     native->setTitle(QString::fromStdString(record->title));
-    native->setGeometry(ScaledRect(record->rect));
+    place(*native, record->rect);
     if (!cursorVisible_) native->setCursor(Qt::BlankCursor);
     windows_[window] = std::move(native);
 }
@@ -272,8 +281,7 @@ void QtDisplay::windowShown(HWND window, bool visible) {
                             });
     if (fullScreen) {
         native.setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-        native.setScreen(ScreenOf(record->rect));
-        native.setGeometry(ScaledRect(record->rect));
+        place(native, record->rect);
         native.showFullScreen();
         native.requestActivate();
         if (QGuiApplication::platformName() == "xcb") {
@@ -292,13 +300,8 @@ void QtDisplay::windowGeometryChanged(HWND window) {
     if (it == windows_.end() || !record) return;
     NativeWindow& native = *it->second;
     // A full-screen window moved to another monitor (or the same one, resized) fills that one.
-    if (native.windowStates() & Qt::WindowFullScreen) {
-        native.setScreen(ScreenOf(record->rect));
-        native.setGeometry(ScaledRect(record->rect));
-        native.showFullScreen();
-    } else {
-        native.setGeometry(ScaledRect(record->rect));
-    }
+    place(native, record->rect);
+    if (native.windowStates() & Qt::WindowFullScreen) native.showFullScreen();
 }
 
 void QtDisplay::surfaceChanged(HWND window, const RECT& area) {
@@ -338,15 +341,9 @@ void QtDisplay::cursorVisibilityChanged(bool visible) {
     for (auto& [window, native] : windows_) native->setCursor(visible ? Qt::ArrowCursor : Qt::BlankCursor);
 }
 
-POINT QtDisplay::cursorPos() const {
-    const QPoint point = (QPointF(QCursor::pos() - PrimaryOrigin()) * DeviceRatio()).toPoint();
-    return POINT{point.x(), point.y()};
-}
+POINT QtDisplay::cursorPos() const { return layout().fromQt(QCursor::pos()); }
 
-void QtDisplay::setCursorPos(POINT point) {
-    const double ratio = DeviceRatio();
-    QCursor::setPos((QPointF(point.x, point.y) / ratio).toPoint() + PrimaryOrigin());
-}
+void QtDisplay::setCursorPos(POINT point) { QCursor::setPos(layout().toQt(point)); }
 
 void QtDisplay::attachQueue(MessageQueue& queue) {
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(qGuiApp->thread());

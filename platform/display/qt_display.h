@@ -9,8 +9,10 @@
 #include <QPoint>
 
 #include "display_backend.h"
+#include "monitor_layout.h"
 
 class QTimer;
+class QWindow;
 
 namespace platform {
 
@@ -56,6 +58,9 @@ private:
     void monitorsChanged();
     void watchMonitors();
     void applicationActivation(bool active);
+    MonitorLayout layout() const;
+    // Puts the window on the screen and at the place of our rectangle.
+    void place(QWindow& window, const RECT& rect) const;
 
     std::map<HWND, std::unique_ptr<NativeWindow>> windows_;
     std::unique_ptr<X11Probe> x11_;

@@ -1,8 +1,11 @@
-// Looks at foreign (host) X11 windows through Xlib: Qt reports their size as 0x0.
+// Looks at foreign (host) X11 windows through Xlib (Qt reports their size as 0x0), and at the
+// Xinerama heads Qt does not report.
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <optional>
+#include <vector>
 
 #include "win_types.h"
 
@@ -17,6 +20,8 @@ public:
 
     // The window's client area, or nothing when the window does not exist (or there is no X server).
     std::optional<RECT> clientRect(std::uint64_t windowId);
+    // The Xinerama heads of the default screen (x, y, width, height), when Xinerama is active.
+    std::vector<std::array<int, 4>> xineramaHeads();
 
 private:
     void* display_;  // ::Display*, kept out of this header so X11's macros stay out of the rest

@@ -372,6 +372,36 @@ TEST_F(X11TwoMonitorTest, AMonitorResizedWhileItRunsIsCoveredAgain) {
     EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
 }
 
+TEST(X11SeveralScreensTest, EveryXScreenAndEveryXineramaHeadIsCoveredAndAClickOnAnyEndsIt) {
+    // Two X screens of one server; then Xinerama's two heads in Xephyr, which RandR reports as one
+    // monitor. The other monitors blank, so every corner shows the background colour.
+    const auto run = [](const testing_support::XvfbServer& server, int otherScreen, std::pair<int, int> otherCorner) {
+        TempRoot root;
+        StoreSetting("BackColor", 0x000000C0);
+        StoreSetting("BlankOtherMonitors", 1);
+        auto saver = StartSaver(root, {{"/s"}, "", {"DISPLAY=" + server.name(), "KELVANE_DISPLAY="}});
+        EXPECT_TRUE(server.waitForColour(2, 2, 0xC00000, 15000)) << server.name() << ": the primary";
+        const auto [x, y] = otherCorner;
+        EXPECT_TRUE(server.waitForColour(x, y, 0xC00000, 10000, otherScreen)) << server.name() << ": the other monitor";
+        Display* display = server.display();
+        XTestFakeMotionEvent(display, otherScreen, x - 100, y - 100, 0);
+        XTestFakeButtonEvent(display, 1, True, 0);
+        XTestFakeButtonEvent(display, 1, False, 0);
+        XFlush(display);
+        EXPECT_EQ(saver->wait(10000), 0) << server.name();
+    };
+    const testing_support::XvfbServer screens(
+        "Xvfb", {"-screen", "0", "800x600x24", "-screen", "1", "640x480x24", "-nolisten", "tcp"}, 24);
+    ASSERT_TRUE(screens.running());
+    run(screens, 1, {637, 477});
+    const testing_support::XvfbServer host(1700, 700, 24);
+    ASSERT_TRUE(host.running());
+    const testing_support::XvfbServer heads("Xephyr", {"-screen", "800x600", "-screen", "800x600", "+xinerama", "-nolisten", "tcp"},
+                                            24, {"DISPLAY=" + host.name()});
+    ASSERT_TRUE(heads.running());
+    run(heads, 0, {1597, 597});
+}
+
 TEST_F(X11DisplayTest, OnA192DpiDesktopTheMarqueeIsTwiceAsTall) {
     // The desktop's own setting, as `xrdb` leaves it; Qt reads it as a program starts.
     const auto marqueeHeight = [&](const char* name) {

@@ -13,18 +13,27 @@
 
 namespace testing_support {
 
-XvfbServer::XvfbServer(int width, int height, int depth) : depth_(depth) {
-    const auto xvfb = platform::FindProgram("Xvfb");
-    if (!xvfb) {
-        ADD_FAILURE() << "Xvfb is needed for these tests (Debian package xvfb)";
+XvfbServer::XvfbServer(int width, int height, int depth)
+    : XvfbServer("Xvfb",
+                 {"-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth),
+                  "-nolisten", "tcp"},
+                 depth) {}
+
+XvfbServer::XvfbServer(const std::string& program, const std::vector<std::string>& arguments, int depth,
+                       const std::vector<std::string>& environment)
+    : depth_(depth) {
+    const auto found = platform::FindProgram(program);
+    if (!found) {
+        ADD_FAILURE() << program << " is needed for these tests (Debian package "
+                      << (program == "Xephyr" ? "xserver-xephyr" : "xvfb") << ")";
         return;
     }
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-    server_ = std::make_unique<ChildProcess>(
-        xvfb->string(), std::vector<std::string>{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
+    std::vector<std::string> command{"-displayfd", "1"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    server_ = std::make_unique<ChildProcess>(found->string(), command, environment);
     const std::string number = server_->readLine(20000);
     if (number.empty()) {
-        ADD_FAILURE() << "Xvfb did not start";
+        ADD_FAILURE() << program << " did not start";
         return;
     }
     name_ = ":" + number;
@@ -42,17 +51,17 @@ bool XvfbServer::serverSaverOn() const {
     return info.state == ScreenSaverOn;
 }
 
-unsigned long XvfbServer::pixelAt(int x, int y) const {
-    XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, 1, 1, AllPlanes, ZPixmap);
+unsigned long XvfbServer::pixelAt(int x, int y, int screen) const {
+    XImage* image = XGetImage(display_, RootWindow(display_, screen), x, y, 1, 1, AllPlanes, ZPixmap);
     if (!image) return ~0ul;
     const unsigned long pixel = XGetPixel(image, 0, 0) & (depth_ == 16 ? 0xFFFF : 0xFFFFFF);
     XDestroyImage(image);
     return pixel;
 }
 
-bool XvfbServer::waitForColour(int x, int y, unsigned long colour, int timeoutMs) const {
+bool XvfbServer::waitForColour(int x, int y, unsigned long colour, int timeoutMs, int screen) const {
     for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (pixelAt(x, y) == colour) return true;
+        if (pixelAt(x, y, screen) == colour) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;

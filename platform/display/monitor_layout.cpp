@@ -1,0 +1,104 @@
+#include "monitor_layout.h"
+
+#include <QRectF>
+#include <QSizeF>
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+// A screen's area in device pixels on its desktop.
+QRect DeviceArea(const ScreenReport& screen) {
+    return QRect(screen.geometry.topLeft(), (QSizeF(screen.geometry.size()) * screen.ratio).toSize());
+}
+
+RECT ToRect(const QRect& area) { return RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()}; }
+
+bool Contains(const RECT& rect, QPoint point) {
+    return point.x() >= rect.left && point.x() < rect.right && point.y() >= rect.top && point.y() < rect.bottom;
+}
+
+}  // namespace
+
+MonitorLayout::MonitorLayout(const std::vector<ScreenReport>& screens, const std::vector<QRect>& heads)
+    : screens_(screens) {
+    for (int i = 0; i < int(screens_.size()) && primary_ < 0; ++i)
+        if (screens_[i].primary) primary_ = i;
+    if (primary_ < 0 && !screens_.empty()) primary_ = 0;
+    if (primary_ < 0) return;
+    const ScreenReport& primary = screens_[size_t(primary_)];
+    const QPoint homeOffset = -primary.geometry.topLeft();
+    const int home = primary.desktop;
+    const auto onHome = [&](const ScreenReport& screen) { return screen.desktop == home; };
+
+    // The primary's desktop: its screens, or the Xinerama heads where Qt sees one screen only.
+    if (std::count_if(screens_.begin(), screens_.end(), onHome) == 1 && heads.size() > 1) {
+        for (const QRect& head : heads) placed_.push_back({ToRect(head.translated(homeOffset)), primary_, homeOffset});
+        // The head where Qt's primary starts is the primary.
+        const auto first = std::find_if(placed_.begin(), placed_.end(), [](const Monitor& m) { return Contains(m.ours, {0, 0}); });
+        if (first != placed_.end()) std::rotate(placed_.begin(), first, first + 1);
+    } else {
+        placed_.push_back({ToRect(DeviceArea(primary).translated(homeOffset)), primary_, homeOffset});
+        for (int i = 0; i < int(screens_.size()); ++i)
+            if (i != primary_ && onHome(screens_[size_t(i)]))
+                placed_.push_back({ToRect(DeviceArea(screens_[size_t(i)]).translated(homeOffset)), i, homeOffset});
+    }
+    // Every other desktop (another X screen) to the right of what is laid out so far, top-aligned.
+    int right = 0;
+    for (const Monitor& monitor : placed_) right = std::max(right, monitor.ours.right);
+    std::vector<int> desktops;
+    for (const ScreenReport& screen : screens_)
+        if (screen.desktop != home && std::find(desktops.begin(), desktops.end(), screen.desktop) == desktops.end())
+            desktops.push_back(screen.desktop);
+    for (const int desktop : desktops) {
+        QRect extent;
+        for (const ScreenReport& screen : screens_)
+            if (screen.desktop == desktop) extent |= DeviceArea(screen);
+        const QPoint offset(right - extent.left(), -extent.top());
+        for (int i = 0; i < int(screens_.size()); ++i)
+            if (screens_[size_t(i)].desktop == desktop)
+                placed_.push_back({ToRect(DeviceArea(screens_[size_t(i)]).translated(offset)), i, offset});
+        right += extent.width();
+    }
+    for (const Monitor& monitor : placed_) monitors_.push_back(monitor.ours);
+}
+
+MonitorLayout::Placement MonitorLayout::place(const RECT& rect) const {
+    if (placed_.empty()) return {};
+    const QPoint centre((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    const auto holder = std::find_if(placed_.begin(), placed_.end(), [&](const Monitor& m) { return Contains(m.ours, centre); });
+    const Monitor& monitor = holder != placed_.end() ? *holder : placed_.front();
+    const ScreenReport& screen = screens_[size_t(monitor.screen)];
+    // Qt keeps a screen's corner in device pixels and scales from there.
+    const QPointF corner = QPointF(QPoint(rect.left, rect.top) - monitor.offset - screen.geometry.topLeft()) / screen.ratio +
+                           QPointF(screen.geometry.topLeft());
+    return {monitor.screen, QRectF(corner, QSizeF(rect.width(), rect.height()) / screen.ratio).toAlignedRect()};
+}
+
+int MonitorLayout::screenAtDevicePoint(QPoint device) const {
+    for (int i = 0; i < int(screens_.size()); ++i)
+        if (screens_[size_t(i)].desktop == screens_[size_t(primary_)].desktop && DeviceArea(screens_[size_t(i)]).contains(device))
+            return i;
+    return primary_;
+}
+
+POINT MonitorLayout::fromQt(QPoint point) const {
+    if (placed_.empty()) return POINT{point.x(), point.y()};
+    int index = primary_;
+    for (int i = 0; i < int(screens_.size()); ++i)
+        if (screens_[size_t(i)].desktop == screens_[size_t(primary_)].desktop && screens_[size_t(i)].geometry.contains(point))
+            index = i;
+    const ScreenReport& screen = screens_[size_t(index)];
+    const QPoint device = (QPointF(point - screen.geometry.topLeft()) * screen.ratio).toPoint() + screen.geometry.topLeft();
+    const QPoint ours = device - screens_[size_t(primary_)].geometry.topLeft();
+    return POINT{ours.x(), ours.y()};
+}
+
+QPoint MonitorLayout::toQt(POINT point) const {
+    if (placed_.empty()) return QPoint(point.x, point.y);
+    const QPoint device = QPoint(point.x, point.y) + screens_[size_t(primary_)].geometry.topLeft();
+    const ScreenReport& screen = screens_[size_t(screenAtDevicePoint(device))];
+    return (QPointF(device - screen.geometry.topLeft()) / screen.ratio).toPoint() + screen.geometry.topLeft();
+}
+
+}  // namespace platform
