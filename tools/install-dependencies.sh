@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libwebp-dev libmpv-dev
   libgtest-dev libbenchmark-dev
-  xvfb xserver-xephyr xauth x11-utils x11-xserver-utils weston dbus-daemon
+  xvfb xserver-xephyr xauth x11-utils x11-xserver-utils weston sway grim wtype dbus-daemon
   scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock
   clang libclang-rt-14-dev
   libgif-dev libpixman-1-dev imagemagick webp

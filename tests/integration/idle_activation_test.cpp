@@ -13,6 +13,7 @@
 #include "child_process.h"
 #include "programs.h"
 #include "saver_process.h"
+#include "sway_server.h"
 #include "weston_server.h"
 #include "xvfb_server.h"
 
@@ -64,6 +65,28 @@ protected:
         }
         return busAddress_;
     }
+    // Whether a compositor's capture shows the saver (its background colour on a good part).
+    static bool SaverShown(const QImage& shot) {
+        int green = 0;
+        for (int y = 0; y < shot.height(); y += 4)
+            for (int x = 0; x < shot.width(); x += 4) green += (shot.pixel(x, y) | 0xFF000000u) == qRgb(0, 0xC0, 0);
+        return green > 5000;
+    }
+    static bool WaitUntilShown(const testing_support::WaylandCompositor& compositor, bool shown) {
+        for (int attempt = 0; attempt < 80; ++attempt) {
+            if (SaverShown(compositor.screenshot()) == shown) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+        return false;
+    }
+    // A Wayland session of the compositor, without X.
+    static std::vector<std::string> WaylandSession(const testing_support::WaylandCompositor& compositor) {
+        auto session = compositor.clientEnvironment();
+        session.insert(session.end(), {"XDG_SESSION_TYPE=wayland", "KELVANE_DISPLAY=", "KELVANE_ONLINE=0",
+                                       "KELVANE_AUDIO=null", "QT_QPA_PLATFORM="});
+        return session;
+    }
+
     // The watcher on the X server and the session bus.
     std::unique_ptr<ChildProcess> startWatcher(const char* delay) {
         auto env = environment();
@@ -167,33 +190,35 @@ TEST_F(IdleActivationTest, OnGnomeUnderWaylandTheWatcherFollowsMuttersIdleMonito
     std::ofstream(inhibitedWhile) << "\n";
     ChildProcess gnome(testing_support::HelperPath("mutter_stand_in"), {inhibitedWhile.string()}, {sessionBus()});
     ASSERT_EQ(gnome.readLine(20000), "ready");
-    auto session = weston.clientEnvironment();
-    session.insert(session.end(), {sessionBus(), "XDG_SESSION_TYPE=wayland", "KELVANE_DISPLAY=", "KELVANE_ONLINE=0",
-                                   "KELVANE_AUDIO=null"});
+    auto session = WaylandSession(weston);
+    session.push_back(sessionBus());
     ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"}, session);
-    const auto saverShown = [](const QImage& shot) {
-        int green = 0;
-        for (int y = 0; y < shot.height(); y += 4)
-            for (int x = 0; x < shot.width(); x += 4) green += (shot.pixel(x, y) | 0xFF000000u) == qRgb(0, 0xC0, 0);
-        return green > 5000;
-    };
     // Inhibited by the session manager: the watch fires, nothing starts, and it watches again.
     EXPECT_EQ(gnome.readLine(20000), "AddIdleWatch 1000");
     EXPECT_EQ(gnome.readLine(20000), "AddIdleWatch 1000");
-    EXPECT_FALSE(saverShown(weston.screenshot())) << "the saver came up while inhibited";
+    EXPECT_FALSE(SaverShown(weston.screenshot())) << "the saver came up while inhibited";
 
     std::filesystem::remove(inhibitedWhile);
-    bool shown = false;
-    for (int attempt = 0; attempt < 80 && !shown; ++attempt) {
-        shown = saverShown(weston.screenshot());
-        if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    }
-    ASSERT_TRUE(shown) << "the watcher never started the saver";
+    ASSERT_TRUE(WaitUntilShown(weston, true)) << "the watcher never started the saver";
     weston.pressKey(XK_space);
     std::string asked;
-    while ((asked = gnome.readLine(20000)) == "AddIdleWatch 1000" && saverShown(weston.screenshot())) {
+    while ((asked = gnome.readLine(20000)) == "AddIdleWatch 1000" && SaverShown(weston.screenshot())) {
     }
     EXPECT_EQ(asked, "AddIdleWatch 1000") << "no watching again after the saver ended";
+    watcher.kill(SIGTERM);
+    EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
+}
+
+TEST_F(IdleActivationTest, OnSwayTheWatcherFollowsTheCompositorsIdleNotices) {
+    if (!testing_support::SwayServer::Installed())
+        GTEST_SKIP() << "sway, grim or wtype is not installed (Debian packages sway, grim, wtype)";
+    testing_support::SwayServer sway(1);
+    ASSERT_TRUE(sway.running());
+    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=2"}, WaylandSession(sway));
+    ASSERT_TRUE(WaitUntilShown(sway, true)) << "the watcher never started the saver";
+    sway.pressKey(XK_space);
+    ASSERT_TRUE(WaitUntilShown(sway, false)) << "the key did not end the saver";
+    EXPECT_TRUE(WaitUntilShown(sway, true)) << "the saver did not come back after the idle time";
     watcher.kill(SIGTERM);
     EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
 }
