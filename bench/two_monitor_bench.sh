@@ -26,7 +26,7 @@ start_xvfb() {  # prints the display name
 }
 one=$(start_xvfb 1920x1080x24)
 two=$(start_xvfb 3840x1080x24)
-DISPLAY=$two xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen
+DISPLAY=$two xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null
 DISPLAY=$two xrandr --setmonitor '*RIGHT' 1920/508x1080/286+1920+0 none
 
 measure() {  # display -> "cpu memory" (CPU % outside transitions, peak MB)

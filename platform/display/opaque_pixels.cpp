@@ -24,4 +24,12 @@ void MakeOpaque(QImage& image, const QRect& area) {
     }
 }
 
+void CopyOpaqueArea(const QImage& from, QImage& to, const QRect& area) {
+    if (from.depth() != 32 || to.depth() != 32) return;
+    const QRect part = area.intersected(from.rect()).intersected(to.rect());
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        CopyOpaque(reinterpret_cast<const std::uint32_t*>(from.constScanLine(y)) + part.left(),
+                   reinterpret_cast<std::uint32_t*>(to.scanLine(y)) + part.left(), std::size_t(part.width()));
+}
+
 }  // namespace platform

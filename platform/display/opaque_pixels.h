@@ -14,6 +14,10 @@ namespace platform {
 // Copies the pixels with full opacity.
 void CopyOpaque(const std::uint32_t* from, std::uint32_t* to, std::size_t count);
 
+// Copies the part of one 32-bit image into another of the same pixels, with full opacity, in one
+// pass (areas outside either image are cut off).
+void CopyOpaqueArea(const QImage& from, QImage& to, const QRect& area);
+
 // Sets full opacity on the part of a 32-bit image (in its own pixels); an image without an alpha
 // channel is left alone.
 void MakeOpaque(QImage& image, const QRect& area);

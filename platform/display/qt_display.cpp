@@ -115,14 +115,19 @@ public:
                         .intersected(whole);
         }
         store_.beginPaint(scaledArea);
-        {
-            QPainter painter(store_.paintDevice());
-            for (const QRect& rect : area) painter.drawImage(scaled(rect), image, QRectF(rect));
-        }
         // Copied as they are, the surface's pixels would be transparent where the store keeps
-        // alpha (on Wayland).
-        if (auto* target = dynamic_cast<QImage*>(store_.paintDevice()))
-            for (const QRect& rect : area) MakeOpaque(*target, rect);
+        // alpha (X11's store as well as Wayland's): they go in opaque.
+        auto* target = dynamic_cast<QImage*>(store_.paintDevice());
+        if (target && ratio == 1.0 && target->depth() == 32) {
+            for (const QRect& rect : area) CopyOpaqueArea(image, *target, rect);  // one pass, no scaling
+        } else {
+            {
+                QPainter painter(store_.paintDevice());
+                for (const QRect& rect : area) painter.drawImage(scaled(rect), image, QRectF(rect));
+            }
+            if (target)
+                for (const QRect& rect : area) MakeOpaque(*target, rect);
+        }
         store_.endPaint();
         store_.flush(scaledArea);
     }
