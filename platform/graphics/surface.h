@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "pixel_memory.h"
 #include "win_types.h"
 
 namespace platform {
@@ -22,8 +23,8 @@ public:
     int stride() const { return stride_; }
     std::uint8_t* row(int y) { return bytes_.data() + std::size_t(y) * std::size_t(stride_); }
     const std::uint8_t* row(int y) const { return bytes_.data() + std::size_t(y) * std::size_t(stride_); }
-    std::vector<std::uint8_t>& bytes() { return bytes_; }
-    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    PixelBytes& bytes() { return bytes_; }
+    const PixelBytes& bytes() const { return bytes_; }
 
     // Device values (see device_pixels.h); no bounds check beyond the caller's.
     std::uint32_t value(int x, int y) const;
@@ -40,7 +41,7 @@ public:
 
 private:
     int width_ = 0, height_ = 0, depth_ = 32, stride_ = 0;
-    std::vector<std::uint8_t> bytes_;
+    PixelBytes bytes_;
 };
 
 RECT IntersectRects(const RECT& a, const RECT& b);
