@@ -222,3 +222,39 @@ TEST_F(IdleActivationTest, OnSwayTheWatcherFollowsTheCompositorsIdleNotices) {
     watcher.kill(SIGTERM);
     EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
 }
+
+TEST_F(IdleActivationTest, OnSwayAShownWindowsInhibitorKeepsTheSaverAwayUntilItGoes) {
+    if (!testing_support::SwayServer::Installed())
+        GTEST_SKIP() << "sway, grim or wtype is not installed (Debian packages sway, grim, wtype)";
+    testing_support::SwayServer sway(1);
+    ASSERT_TRUE(sway.running());
+    ChildProcess film(testing_support::HelperPath("wayland_inhibitor"), {}, {"WAYLAND_DISPLAY=" + sway.waylandDisplay()});
+    ASSERT_EQ(film.readLine(20000), "inhibiting");
+    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"}, WaylandSession(sway));
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));  // four times the idle time
+    EXPECT_FALSE(SaverShown(sway.screenshot())) << "the saver came up while inhibited";
+    film.kill(SIGTERM);
+    EXPECT_TRUE(WaitUntilShown(sway, true)) << "the saver never came up once the film ended";
+    watcher.kill(SIGTERM);
+    watcher.wait(15000);
+}
+
+TEST_F(IdleActivationTest, UnderPlasmaTheDelayIsTheScreenLockingTimeout) {
+    // Sway stands in for KWin: both offer the idle protocol; Plasma's own delay is in its settings.
+    if (!testing_support::SwayServer::Installed())
+        GTEST_SKIP() << "sway, grim or wtype is not installed (Debian packages sway, grim, wtype)";
+    testing_support::SwayServer sway(1);
+    ASSERT_TRUE(sway.running());
+    const auto config = root_.path() / "plasma-config";
+    std::filesystem::create_directories(config);
+    std::ofstream(config / "kscreenlockerrc") << "[Daemon]\nTimeout=7\n";
+    auto session = WaylandSession(sway);
+    session.insert(session.end(), {"XDG_CURRENT_DESKTOP=KDE", "XDG_CONFIG_HOME=" + config.string(), "KELVANE_DEBUG=1"});
+    ChildProcess watcher("/bin/sh", {"-c", std::string("exec '") + KELVANE_SAVER_PATH + "' --idle 2>&1"}, session);
+    std::string line;
+    while ((line = watcher.readLine(20000)).find("the saver starts after") == std::string::npos && !line.empty()) {
+    }
+    EXPECT_NE(line.find("the saver starts after 420 s"), std::string::npos) << line;
+    watcher.kill(SIGTERM);
+    watcher.wait(15000);
+}
