@@ -358,9 +358,10 @@ TEST_F(X11TwoMonitorTest, AskedToTheOtherMonitorsShowOnlyTheBackground) {
     EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
 }
 
-TEST_F(X11TwoMonitorTest, AMonitorResizedWhileItRunsIsCoveredAgain) {
+TEST_F(X11TwoMonitorTest, AMonitorResizedRemovedOrAddedWhileItRunsIsCoveredAgain) {
     TempRoot root;
     StoreSetting("BackColor", 0x000000C0);
+    StoreSetting("BlankOtherMonitors", 1);
     auto saver = StartSaver(root, {{"/s"}, "", environment()});
     ASSERT_TRUE(xvfb_->waitForColour(1821, 2, 0xC00000, 15000));
     EXPECT_NE(xvfb_->pixelAt(1821, 700), 0xC00000u);  // below the primary: on no monitor yet
@@ -368,6 +369,16 @@ TEST_F(X11TwoMonitorTest, AMonitorResizedWhileItRunsIsCoveredAgain) {
     randr({"--setmonitor", "*RIGHT", "800/210x768/200+1024+0", "none"});
     EXPECT_TRUE(xvfb_->waitForColour(1821, 765, 0xC00000, 10000)) << "the grown primary is not covered";
     EXPECT_TRUE(xvfb_->waitForColour(2, 765, 0xC00000, 10000));
+    // The other monitor unplugged: its window goes; plugged in again: covered again.
+    randr({"--delmonitor", "LEFT"});
+    bool uncovered = false;
+    for (int waited = 0; waited < 10000 && !uncovered; waited += 50) {
+        uncovered = xvfb_->pixelAt(512, 384) != 0xC00000u;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(uncovered) << "the window of a monitor that went stays";
+    randr({"--setmonitor", "LEFT", "1024/270x768/200+0+0", "none"});
+    EXPECT_TRUE(xvfb_->waitForColour(512, 384, 0xC00000, 10000)) << "the monitor plugged in again is not covered";
     saver->kill(SIGTERM);
     EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
 }
