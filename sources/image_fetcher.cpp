@@ -1,12 +1,11 @@
 #include "image_fetcher.h"
 
-#include "camera_stream.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "camera_stream.h"
 #include "picture_store.h"
 #include "saver_messages.h"
 #include "trace.h"
