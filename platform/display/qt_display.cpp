@@ -278,24 +278,30 @@ void QtDisplay::windowShown(HWND window, bool visible) {
     }
     // A pop-up covering a whole monitor is that monitor's full-screen window.
     const auto monitors = this->monitors();
-    const bool fullScreen = !record->parent && (record->style & WS_POPUP) &&
-                            std::any_of(monitors.begin(), monitors.end(), [&](const RECT& monitor) {
-                                const RECT covered = IntersectRects(monitor, record->rect);
-                                return !IsRectEmpty(monitor) && covered.left == monitor.left && covered.top == monitor.top &&
-                                       covered.right == monitor.right && covered.bottom == monitor.bottom;
-                            });
-    if (fullScreen) {
-        native.setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-        place(native, record->rect);
-        native.showFullScreen();
-        native.requestActivate();
-        if (QGuiApplication::platformName() == "xcb") {
-            fullScreenWindow_ = window;
-            if (!serverSaverSuspension_) serverSaverSuspension_ = X11ScreenSaverSuspension::Begin();
-            else serverSaverSuspension_->reset();
-        }
-    } else {
+    const auto covers = [&](const RECT& monitor) {
+        const RECT covered = IntersectRects(monitor, record->rect);
+        return !IsRectEmpty(monitor) && covered.left == monitor.left && covered.top == monitor.top &&
+               covered.right == monitor.right && covered.bottom == monitor.bottom;
+    };
+    const bool fullScreen = !record->parent && (record->style & WS_POPUP) && std::any_of(monitors.begin(), monitors.end(), covers);
+    if (!fullScreen) {
         native.show();
+        return;
+    }
+    // The primary monitor's window keeps the keyboard and the server's saver away for as long as
+    // it runs; another monitor's may be unplugged, and taking them with it would end the saver
+    // (its clicks and mouse moves still come).
+    const bool primary = covers(monitors.front());
+    native.setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                    (primary ? Qt::WindowFlags() : Qt::WindowDoesNotAcceptFocus));
+    place(native, record->rect);
+    native.showFullScreen();
+    if (!primary) return;
+    native.requestActivate();
+    if (QGuiApplication::platformName() == "xcb") {
+        fullScreenWindow_ = window;
+        if (!serverSaverSuspension_) serverSaverSuspension_ = X11ScreenSaverSuspension::Begin();
+        else serverSaverSuspension_->reset();
     }
 }
 

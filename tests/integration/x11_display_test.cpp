@@ -369,7 +369,14 @@ TEST_F(X11TwoMonitorTest, AMonitorResizedRemovedOrAddedWhileItRunsIsCoveredAgain
     randr({"--setmonitor", "*RIGHT", "800/210x768/200+1024+0", "none"});
     EXPECT_TRUE(xvfb_->waitForColour(1821, 765, 0xC00000, 10000)) << "the grown primary is not covered";
     EXPECT_TRUE(xvfb_->waitForColour(2, 765, 0xC00000, 10000));
-    // The other monitor unplugged: its window goes; plugged in again: covered again.
+    // The other monitor unplugged: its window goes; plugged in again: covered again. The keyboard
+    // stays with the primary's window, so nothing of the saver loses it on the way.
+    Display* display = xvfb_->display();
+    Window focus = 0, child = 0;
+    int revert = 0, x = -1, y = -1;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus > PointerRoot) XTranslateCoordinates(display, focus, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    EXPECT_EQ(x, 1024) << "the keyboard is not with the primary monitor's window";
     randr({"--delmonitor", "LEFT"});
     bool uncovered = false;
     for (int waited = 0; waited < 10000 && !uncovered; waited += 50) {
