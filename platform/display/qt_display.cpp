@@ -63,11 +63,15 @@ std::vector<ScreenReport> ScreenReports() {
 MonitorLayout QtDisplay::layout() const {
     const std::vector<ScreenReport> reports = ScreenReports();
     // Xinerama's heads matter only where Qt sees the primary's desktop as one screen.
-    std::vector<QRect> heads;
-    if (QGuiApplication::platformName() == "xcb" &&
-        std::count_if(reports.begin(), reports.end(), [](const ScreenReport& r) { return r.desktop == 0; }) == 1)
-        for (const auto& head : x11_->xineramaHeads()) heads.emplace_back(head[0], head[1], head[2], head[3]);
-    return MonitorLayout(reports, heads);
+    const bool oneScreen =
+        std::count_if(reports.begin(), reports.end(), [](const ScreenReport& r) { return r.desktop == 0; }) == 1;
+    return MonitorLayout(reports, oneScreen ? xineramaHeads_ : std::vector<QRect>());
+}
+
+void QtDisplay::refreshXineramaHeads() {
+    xineramaHeads_.clear();
+    if (QGuiApplication::platformName() != "xcb") return;
+    for (const auto& head : x11_->xineramaHeads()) xineramaHeads_.emplace_back(head[0], head[1], head[2], head[3]);
 }
 
 void QtDisplay::place(QWindow& window, const RECT& rect) const {
@@ -209,6 +213,7 @@ QtDisplay::QtDisplay()
     });
     QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, [this] { monitorsChanged(); });
     QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, [this] { monitorsChanged(); });
+    refreshXineramaHeads();
     knownMonitors_ = monitors();
     knownOrigin_ = PrimaryOrigin();
 }
@@ -396,6 +401,7 @@ bool QtDisplay::screenshot(const std::filesystem::path& file) {
 void QtDisplay::watchMonitors() {
     // Qt's notices of a change can come while the server is still half-way through it (a
     // monitor removed and defined again): what the monitors are now is checked as well.
+    refreshXineramaHeads();  // asked of the server here, not on every look at the monitors
     const std::vector<RECT> now = monitors();
     const auto same = [](const RECT& a, const RECT& b) {
         return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include <QPoint>
+#include <QRect>
 
 #include "display_backend.h"
 #include "monitor_layout.h"
@@ -59,6 +60,7 @@ private:
     void watchMonitors();
     void applicationActivation(bool active);
     MonitorLayout layout() const;
+    void refreshXineramaHeads();
     // Puts the window on the screen and at the place of our rectangle.
     void place(QWindow& window, const RECT& rect) const;
 
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<QTimer> hostWatch_;
     std::chrono::steady_clock::time_point nextFrame_{};
     std::vector<RECT> knownMonitors_;
+    std::vector<QRect> xineramaHeads_;  // the server's, as last asked
     QPoint knownOrigin_;
     bool cursorVisible_ = true;
     bool wasActive_ = false;
