@@ -15,17 +15,20 @@ bench="${KELVANE_BUILD:-build/bench}/bench/saver_run_bench"
 servers=()
 cleanup() { for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
-start_xvfb() {  # prints the display name
+started=""
+start_xvfb() {  # sets started to the display name; the server is ended on exit
   local fifo
   fifo=$(mktemp -u)
   mkfifo "$fifo"
   Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$1" 3>"$fifo" >/dev/null 2>&1 &
   servers+=($!)
-  echo ":$(head -n1 "$fifo")"
+  started=":$(head -n1 "$fifo")"
   rm -f "$fifo"
 }
-one=$(start_xvfb 1920x1080x24)
-two=$(start_xvfb 3840x1080x24)
+start_xvfb 1920x1080x24
+one=$started
+start_xvfb 3840x1080x24
+two=$started
 DISPLAY=$two xrandr --setmonitor LEFT 1920/508x1080/286+0+0 screen >/dev/null
 DISPLAY=$two xrandr --setmonitor '*RIGHT' 1920/508x1080/286+1920+0 none
 
