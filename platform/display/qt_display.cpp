@@ -27,6 +27,7 @@
 #include "windows.h"
 #include "x11_probe.h"
 #include "x11_screen_saver_suspension.h"
+#include "x11_shared_presenter.h"
 
 namespace platform {
 
@@ -88,7 +89,8 @@ void QtDisplay::place(QWindow& window, const RECT& rect) const {
 
 class NativeWindow : public QWindow {
 public:
-    NativeWindow(HWND handle, QWindow* foreignParent) : QWindow(foreignParent), handle_(handle), store_(this) {
+    NativeWindow(HWND handle, QWindow* foreignParent, X11SharedPresenter* shared)
+        : QWindow(foreignParent), handle_(handle), shared_(shared), store_(this) {
         if (foreignParent) setFlags(Qt::FramelessWindowHint);
     }
 
@@ -96,6 +98,7 @@ public:
     void present(const QRegion& parts) {
         auto record = FindWindowRecord(handle_);
         if (!record || !record->surface || !isExposed()) return;
+        if (shared_ && shared_->present(winId(), *record->surface, parts)) return;
         Surface converted;
         const Surface& surface = record->surface->depth() == 32 ? *record->surface : (converted = record->surface->toRgb32());
         const QRect whole(0, 0, surface.width(), surface.height());
@@ -186,11 +189,12 @@ private:
     }
 
     HWND handle_;
-    QBackingStore store_;
+    X11SharedPresenter* shared_;  // null where the server does not read our memory
+    QBackingStore store_;         // otherwise, or where this window's pixels cannot be read so
 };
 
 QtDisplay::QtDisplay()
-    : x11_(std::make_unique<X11Probe>()), wakeTimer_(std::make_unique<QTimer>()), hostWatch_(std::make_unique<QTimer>()) {
+    : x11_(std::make_unique<X11Probe>()), shared_(X11SharedPresenter::Open()), wakeTimer_(std::make_unique<QTimer>()), hostWatch_(std::make_unique<QTimer>()) {
     wakeTimer_->setSingleShot(true);
     wakeTimer_->setTimerType(Qt::PreciseTimer);
     hostWatch_->setInterval(250);
@@ -244,6 +248,10 @@ int QtDisplay::dpi() const {
     return screen ? int(std::lround(screen->logicalDotsPerInchY() * screen->devicePixelRatio())) : 96;
 }
 
+PixelBytes::Sharing QtDisplay::windowPixelSharing() const {
+    return shared_ ? PixelBytes::Sharing::WithDisplayServer : PixelBytes::Sharing::Private;
+}
+
 RECT QtDisplay::screenRect() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return RECT{0, 0, 1024, 768};
@@ -257,7 +265,7 @@ void QtDisplay::windowCreated(HWND window) {
     QWindow* foreignParent = nullptr;
     if (auto parent = FindWindowRecord(record->parent); parent && parent->kind == WindowRecord::Kind::Foreign)
         foreignParent = QWindow::fromWinId(WId(parent->nativeId));
-    auto native = std::make_unique<NativeWindow>(window, foreignParent);
+    auto native = std::make_unique<NativeWindow>(window, foreignParent, shared_.get());
     native->setTitle(QString::fromStdString(record->title));
     place(*native, record->rect);
     if (!cursorVisible_) native->setCursor(Qt::BlankCursor);
@@ -265,7 +273,10 @@ void QtDisplay::windowCreated(HWND window) {
 }
 
 void QtDisplay::windowDestroyed(HWND window) {
-    windows_.erase(window);
+    auto it = windows_.find(window);
+    if (it == windows_.end()) return;
+    if (shared_) shared_->forget(it->second->winId());
+    windows_.erase(it);
     if (window == fullScreenWindow_) {
         fullScreenWindow_ = nullptr;
         serverSaverSuspension_.reset();

@@ -20,6 +20,7 @@ namespace platform {
 class NativeWindow;
 class X11Probe;
 class X11ScreenSaverSuspension;
+class X11SharedPresenter;
 
 class QtDisplay : public DisplayBackend {
 public:
@@ -31,6 +32,7 @@ public:
     std::vector<RECT> monitors() const override;
     int depth() const override { return 32; }
     int dpi() const override;
+    PixelBytes::Sharing windowPixelSharing() const override;
 
     void windowCreated(HWND window) override;
     void windowDestroyed(HWND window) override;
@@ -66,6 +68,7 @@ private:
 
     std::map<HWND, std::unique_ptr<NativeWindow>> windows_;
     std::unique_ptr<X11Probe> x11_;
+    std::unique_ptr<X11SharedPresenter> shared_;  // where the X server reads the windows' memory
     // While a full-screen window shows on X11, the server's own saver stays off it.
     HWND fullScreenWindow_ = nullptr;
     std::unique_ptr<X11ScreenSaverSuspension> serverSaverSuspension_;

@@ -2,28 +2,46 @@
 // boundaries and offered to the kernel for huge pages: a 4K screen's 33 MB then take a few
 // hundred page faults instead of eight thousand when first drawn, fewer TLB misses in every blit,
 // and far less time to give back when the saver ends.
+//
+// A window's rows may instead live in a shared-memory segment the display server reads itself
+// (X11's MIT-SHM): what changed reaches the screen without a copy of our own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace platform {
 
-std::uint8_t* AllocatePixelMemory(std::size_t bytes);
-void FreePixelMemory(std::uint8_t* memory, std::size_t bytes);
+class PixelBytes {
+public:
+    enum class Sharing { Private, WithDisplayServer };
 
-template <typename T>
-struct PixelAllocator {
-    using value_type = T;
-    PixelAllocator() = default;
-    template <typename U>
-    PixelAllocator(const PixelAllocator<U>&) {}
-    T* allocate(std::size_t count) { return reinterpret_cast<T*>(AllocatePixelMemory(count * sizeof(T))); }
-    void deallocate(T* memory, std::size_t count) { FreePixelMemory(reinterpret_cast<std::uint8_t*>(memory), count * sizeof(T)); }
-    friend bool operator==(const PixelAllocator&, const PixelAllocator&) { return true; }
+    explicit PixelBytes(Sharing sharing = Sharing::Private) : sharing_(sharing) {}
+    // A copy is always the process's own memory.
+    PixelBytes(const PixelBytes& other);
+    PixelBytes& operator=(const PixelBytes& other);
+    PixelBytes(PixelBytes&& other) noexcept;
+    PixelBytes& operator=(PixelBytes&& other) noexcept;
+    ~PixelBytes();
+
+    // Makes it `size` bytes, each `value`; the memory is kept when the size stays.
+    void assign(std::size_t size, std::uint8_t value);
+    std::uint8_t* data() { return data_; }
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    // The shared-memory segment that holds the bytes, or -1 where they are the process's own
+    // (asked for so, or no segment could be had).
+    int segment() const { return segment_; }
+
+    friend bool operator==(const PixelBytes& a, const PixelBytes& b);
+
+private:
+    void release();
+
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    int segment_ = -1;
+    Sharing sharing_;
 };
-
-using PixelBytes = std::vector<std::uint8_t, PixelAllocator<std::uint8_t>>;
 
 }  // namespace platform

@@ -14,7 +14,10 @@ namespace platform {
 class Surface {
 public:
     Surface() = default;
-    Surface(int width, int height, int depth = 32) : depth_(depth) { resize(width, height); }
+    Surface(int width, int height, int depth = 32, PixelBytes::Sharing sharing = PixelBytes::Sharing::Private)
+        : depth_(depth), bytes_(sharing) {
+        resize(width, height);
+    }
 
     void resize(int width, int height);
     int width() const { return width_; }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "pixel_memory.h"
 #include "win_types.h"
 
 namespace platform {
@@ -33,6 +34,8 @@ public:
     virtual void windowDestroyed(HWND) {}
     virtual void windowShown(HWND, bool /*visible*/) {}
     virtual void windowGeometryChanged(HWND) {}
+    // Where windows keep their pixels: in memory the display server reads itself, where it can.
+    virtual PixelBytes::Sharing windowPixelSharing() const { return PixelBytes::Sharing::Private; }
     // The window's surface changed in the given area: bring it to the screen soon.
     virtual void surfaceChanged(HWND, const RECT&) {}
 

@@ -190,7 +190,8 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWO
     record->controlId = controlId;
     record->procedure = std::move(procedure);
     record->queue = MessageQueue::currentShared();
-    if (OwnsSurface(*record)) record->surface = std::make_shared<Surface>(width, height, Display().depth());
+    if (OwnsSurface(*record))
+        record->surface = std::make_shared<Surface>(width, height, Display().depth(), Display().windowPixelSharing());
     {
         std::lock_guard lock(gMutex);
         if (auto it = gClasses.find(record->className); it != gClasses.end()) record->classStyle = it->second;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/shm.h>
 
 #include "dib.h"
 #include "gdi.h"
 #include "headless_display.h"
+#include "surface.h"
 #include "text.h"
 #include "windows.h"
 
@@ -86,6 +88,39 @@ TEST(GdiTest, ColoursSurviveEveryDisplayDepth) {
     Canvas eight(8);
     SetPixel(eight.dc(), 0, 0, RGB(250, 250, 235));
     EXPECT_EQ(GetPixel(eight.dc(), 0, 0), RGB(255, 251, 240));
+}
+
+// A window's pixels the X server reads itself: a copy is the process's own memory, and the
+// segment goes with its surface (an abandoned one would outlive the program).
+TEST(GdiTest, PixelsSharedWithTheDisplayServerAreCopiedIntoPrivateMemoryAndNeverLeft) {
+    auto shared = std::make_unique<Surface>(64, 32, 32, PixelBytes::Sharing::WithDisplayServer);
+    const int segment = shared->bytes().segment();
+    if (segment < 0) GTEST_SKIP() << "this system gives no shared-memory segments";
+    shmid_ds status{};
+    ASSERT_EQ(shmctl(segment, IPC_STAT, &status), 0);
+    EXPECT_EQ(status.shm_nattch, 1u);
+    shared->setValue(3, 4, 0x123456);
+
+    Surface copy = *shared;
+    EXPECT_EQ(copy.bytes().segment(), -1);
+    EXPECT_EQ(copy.bytes(), shared->bytes());
+    copy.setValue(3, 4, 0x654321);
+    EXPECT_EQ(shared->value(3, 4), 0x123456u);
+    copy = *shared;
+    EXPECT_EQ(copy.value(3, 4), 0x123456u);
+
+    shared->resize(64, 32);  // the same size keeps the memory the server has attached
+    EXPECT_EQ(shared->bytes().segment(), segment);
+    shared->resize(65, 32);
+    EXPECT_GE(shared->bytes().segment(), 0);
+    EXPECT_NE(shared->bytes().segment(), segment);
+    EXPECT_NE(shmctl(segment, IPC_STAT, &status), 0) << "the first segment outlived its surface";
+
+    const int second = shared->bytes().segment();
+    Surface moved = std::move(*shared);
+    shared.reset();
+    EXPECT_EQ(moved.bytes().segment(), second);
+    EXPECT_EQ(shmctl(second, IPC_STAT, &status), 0);
 }
 
 TEST(GdiTest, BitmapBitsUseTheDeviceRowLayout) {

@@ -1,0 +1,53 @@
+// Brings a window's changed parts to an X server that reads our memory itself (MIT-SHM): the
+// window's surface lives in a segment the server has attached, so a frame costs a request per
+// changed rectangle and the server's own copy, none of ours.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include <QRegion>
+
+struct xcb_connection_t;
+
+namespace platform {
+
+class Surface;
+
+class X11SharedPresenter {
+public:
+    // Null unless Qt runs on X and the server offers shared memory.
+    static std::unique_ptr<X11SharedPresenter> Open();
+    ~X11SharedPresenter();
+    X11SharedPresenter(const X11SharedPresenter&) = delete;
+    X11SharedPresenter& operator=(const X11SharedPresenter&) = delete;
+
+    // Puts the parts of the surface into the native window, both in device pixels. False where
+    // this window or surface cannot be put so (the surface is not in a segment, or the window is
+    // not of the surface's depth, or the server refused the segment): the caller takes its own way.
+    bool present(std::uint64_t window, const Surface& surface, const QRegion& parts);
+    // The window is gone: its segment and drawing context are given back.
+    void forget(std::uint64_t window);
+    // Returns once the server has taken every part put so far.
+    void sync();
+
+private:
+    explicit X11SharedPresenter(xcb_connection_t* connection) : connection_(connection) {}
+    struct Target {
+        int segment = -1;           // the surface's segment, as attached for this window
+        std::uint32_t attached = 0; // the server's name for it
+        std::uint32_t context = 0;  // a drawing context for the window
+        bool usable = false;
+    };
+    bool prepare(std::uint64_t window, Target& target, int segment);
+    void release(Target& target);
+
+    xcb_connection_t* connection_;
+    std::map<std::uint64_t, Target> targets_;
+    // The server answers this after every part put before it: one frame in flight at most.
+    std::uint32_t pendingSync_ = 0;
+    bool syncPending_ = false;
+};
+
+}  // namespace platform
