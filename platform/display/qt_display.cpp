@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "clock.h"
+#include "gdi.h"
 #include "headless_display.h"
 #include "input_keys.h"
 #include "message_queue.h"
@@ -248,6 +249,11 @@ int QtDisplay::dpi() const {
     return screen ? int(std::lround(screen->logicalDotsPerInchY() * screen->devicePixelRatio())) : 96;
 }
 
+int QtDisplay::refreshHz() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen && screen->refreshRate() >= 30 ? int(std::lround(screen->refreshRate())) : 60;
+}
+
 PixelBytes::Sharing QtDisplay::windowPixelSharing() const {
     return shared_ ? PixelBytes::Sharing::WithDisplayServer : PixelBytes::Sharing::Private;
 }
@@ -340,18 +346,18 @@ void QtDisplay::surfaceChanged(HWND window, const RECT& area) {
 }
 
 std::optional<double> QtDisplay::flushIfFrameDue() {
+    ReportOpenWindowDrawing();
     const bool changed = std::any_of(windows_.begin(), windows_.end(), [](const auto& w) { return !w.second->dirty.isEmpty(); });
     if (!changed) return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
     if (now < nextFrame_) return std::chrono::duration<double, std::milli>(nextFrame_ - now).count();
     flush();
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double rate = screen && screen->refreshRate() >= 30 ? screen->refreshRate() : 60.0;
-    nextFrame_ = now + std::chrono::microseconds(std::int64_t(1e6 / rate));
+    nextFrame_ = now + std::chrono::microseconds(1000000 / refreshHz());
     return std::nullopt;
 }
 
 void QtDisplay::flush() {
+    ReportOpenWindowDrawing();
     for (auto& [window, native] : windows_) {
         if (native->dirty.isEmpty()) continue;
         native->present(native->dirty);

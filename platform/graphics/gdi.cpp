@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <unordered_set>
 #include <utility>
 
 #include "text.h"
@@ -87,6 +88,23 @@ std::atomic<WindowSurfaces*> gWindowSurfaces{nullptr};
 void SetWindowSurfaces(WindowSurfaces* windows) { gWindowSurfaces = windows; }
 
 namespace {
+
+// Each thread's window contexts that are not yet released (a thread draws only on its own windows).
+std::unordered_set<HDC>& OpenWindowContexts() {
+    thread_local std::unordered_set<HDC> open;
+    return open;
+}
+
+// Tells the window what the context drew since it last told.
+void ReportDrawing(HDC dc) {
+    WindowSurfaces* windows = gWindowSurfaces;
+    if (!IsRectEmpty(dc->touched) && windows) windows->changed(dc->surfaceOwner, dc->touched);
+    dc->touched = RECT{};
+}
+
+}  // namespace
+
+namespace {
 // Made on first use: the display code installs its source during static initialisation.
 struct ScreenFormatSlot {
     std::mutex mutex;
@@ -125,15 +143,20 @@ HDC GetDC(HWND window) {
     dc->surfaceOwner = target.owner;
     dc->origin = target.offset;
     dc->clip = target.clip;
+    OpenWindowContexts().insert(dc);
     return dc;
 }
 
 int ReleaseDC(HWND, HDC dc) {
     if (!dc || dc->memory) return 0;
-    WindowSurfaces* windows = gWindowSurfaces;
-    if (!IsRectEmpty(dc->touched) && windows) windows->changed(dc->surfaceOwner, dc->touched);
+    OpenWindowContexts().erase(dc);
+    ReportDrawing(dc);
     delete dc;
     return 1;
+}
+
+void ReportOpenWindowDrawing() {
+    for (HDC dc : OpenWindowContexts()) ReportDrawing(dc);
 }
 
 HDC CreateCompatibleDC(HDC) {
@@ -187,6 +210,7 @@ int GetDeviceCaps(HDC dc, int index) {
     case SIZEPALETTE: return depth == 8 ? 256 : 0;
     case LOGPIXELSX:
     case LOGPIXELSY: return CurrentScreenFormat().dpi;
+    case VREFRESH: return CurrentScreenFormat().refreshHz;
     default: return 0;
     }
 }

@@ -92,6 +92,7 @@ constexpr int RC_PALETTE = 0x0100;
 constexpr int SIZEPALETTE = 104;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
+constexpr int VREFRESH = 116;
 
 // Stock objects.
 constexpr int WHITE_BRUSH = 0;
@@ -161,6 +162,7 @@ struct ScreenFormat {
     int depth = 32;
     RECT rect{0, 0, 1024, 768};
     int dpi = 96;  // device pixels per inch: 192 on a screen scaled by two
+    int refreshHz = 60;  // frames a second the primary monitor shows
 };
 void SetScreenFormatSource(std::function<ScreenFormat()> source);
 ScreenFormat CurrentScreenFormat();
@@ -168,6 +170,9 @@ ScreenFormat CurrentScreenFormat();
 // Window contexts.
 HDC GetDC(HWND window);  // null window: the whole screen
 int ReleaseDC(HWND window, HDC dc);
+// Reports what this thread's open window contexts drew so far, as releasing them would: drawing
+// that keeps its context for long (an effect's steps) reaches the screen frame by frame.
+void ReportOpenWindowDrawing();
 // Memory contexts and their bitmaps.
 HDC CreateCompatibleDC(HDC dc);
 // The display context ("DISPLAY"); other drivers are not known.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "picture_writers.h"
@@ -103,6 +104,55 @@ TEST_F(X11DisplayTest, OnAScaledDesktopItDrawsAtDevicePixels) {
     EXPECT_EQ(pixelAt(797, 540), 0xC00000u);  // the bottom right is covered, above the marquee
     saver->kill(SIGTERM);
     saver->wait(10000);
+}
+
+// An effect reaches the screen step by step, not only when it ends: the second picture's reveal,
+// a wipe down, is caught with its top rows shown and its bottom rows not yet.
+TEST_F(X11DisplayTest, ATransitionIsSeenStepByStep) {
+    TempRoot root;
+    std::filesystem::create_directories(root.path() / "data" / "images");
+    std::string list;
+    for (const auto& [name, colour] : {std::pair{"Harbour", picture_writers::Rgb{30, 200, 30}},
+                                       std::pair{"Bridge", picture_writers::Rgb{30, 30, 200}}}) {
+        picture_writers::TruePicture picture{640, 400, std::vector<picture_writers::Rgb>(640 * 400, colour)};
+        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string(name) + ".BMP"),
+                                   picture_writers::BmpFile(picture));
+        list += std::string(name) + "|http://127.0.0.1:9/p.bmp|??:??|Unknown|BMP|1|||0|";
+    }
+    StoreString("CamList", list);
+    StoreString("CurrentCam", "Harbour");
+    StoreSetting("BackColor", 0x000000C0);  // red 0xC0
+    StoreSetting("ShowTicker", 0);
+    StoreSetting("Movement", 2);
+    StoreSetting("ImageStretchOption", 1);  // their own size, at 80,100 to 720,500
+    StoreSetting("Change", 1);
+    StoreSetting("ChangeTime", 3);
+    StoreSetting("EnableTransitionEffect", 1);
+    StoreSetting("AutoTransitionEffect", 0);
+    StoreSetting("CurrentTransitionEffect", 1);  // Wipe Down, about a second and a half each way
+    auto saver = StartSaver(root, {{"/s"}, "", environment()});
+
+    // How far down the second picture shows, capture after capture, until it shows whole.
+    constexpr unsigned long kSecond = 0x1E1EC8;
+    constexpr int kRows = 393;  // rows 104 to 496 of the picture
+    std::set<int> partlyShown;
+    bool whole = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!whole && std::chrono::steady_clock::now() < deadline) {
+        XImage* column = XGetImage(display_, DefaultRootWindow(display_), 400, 104, 1, kRows, AllPlanes, ZPixmap);
+        if (column) {
+            int shown = 0;
+            while (shown < kRows && XGetPixel(column, 0, shown) == kSecond) ++shown;
+            whole = shown == kRows;
+            if (shown > 0 && !whole) partlyShown.insert(shown);
+            XDestroyImage(column);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(whole) << "the second picture never showed whole";
+    EXPECT_GE(partlyShown.size(), 3u) << "the reveal did not reach the screen step by step";
+    xvfb_->pressKey(XK_Escape);
+    EXPECT_EQ(saver->wait(10000), 0);
 }
 
 TEST_F(X11DisplayTest, TheServersOwnSaverNeverCoversTheSaver) {
