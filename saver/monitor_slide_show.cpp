@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "cam_list.h"
+#include "clock.h"
 #include "image_preview.h"
 #include "quality_stretch.h"
 #include "windows.h"
@@ -30,7 +31,8 @@ MonitorSlideShow::MonitorSlideShow(HWND saver, const SaverSettings& settings, co
     if (!window_ || !source_) return;  // blank: the background alone
     Load();
     DrawAll();
-    if (settings_.Movement != 2) SetTimer(window_, kMoveTimer, MovePeriodMs(settings_));
+    movePace_ = MovePace(MovePeriodMs(settings_), GetDeviceCaps(nullptr, VREFRESH));
+    if (settings_.Movement != 2) SetTimer(window_, kMoveTimer, movePace_.timerPeriodMs());
     if (settings_.Change == 1) SetTimer(window_, kChangeTimer, ChangePeriodMs(settings_));
 }
 
@@ -71,9 +73,10 @@ void MonitorSlideShow::DrawAll() {
 }
 
 void MonitorSlideShow::Move() {
-    if (!scaled_) return;
+    const int steps = scaled_ ? movePace_.stepsAt(Clock::instance().nowMicros()) : 0;
+    if (steps == 0) return;
     const POINT previous = position_;
-    position_ = MovedPosition(settings_.Movement, motion_, position_, shown_, area_);
+    position_ = MovedPosition(settings_.Movement, motion_, position_, shown_, area_, steps);
     WindowDC dc(window_);
     BitBlt(dc, position_.x, position_.y, shown_.width, shown_.height, memory_.get(), 0, 0, SRCCOPY);
     for (const RECT& strip : UncoveredStrips(previous, position_, shown_, area_)) FillRect(dc, &strip, background_.get());

@@ -52,6 +52,7 @@ private:
     ShownSize shown_;
     POINT position_{};
     FloatMotion motion_;
+    MovePace movePace_;
     platform::RECT area_{};
 };
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "message_queue.h"
+
 namespace saver {
 
 ShownSize DisplayedSize(int imageWidth, int imageHeight, const SizeRules& rules) {
@@ -83,14 +85,42 @@ SizeRules SizeRulesFor(const SaverSettings& settings, int desktopRight, int desk
     return rules;
 }
 
-POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area) {
-    if (movement == 0) {
-        motion.position = position;
-        FloatStep(motion, shown, area);
-        return motion.position;
+POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area, int steps) {
+    for (int step = 0; step < steps; ++step) {
+        if (movement == 0) {
+            motion.position = position;
+            FloatStep(motion, shown, area);
+            position = motion.position;
+        } else {
+            const int first = std::rand() & 0x7FFF, second = std::rand() & 0x7FFF;
+            position = RandomPosition(first, second, shown, area);
+        }
     }
-    const int first = std::rand() & 0x7FFF, second = std::rand() & 0x7FFF;
-    return RandomPosition(first, second, shown, area);
+    return position;
+}
+
+MovePace::MovePace(unsigned stepPeriodMs, int refreshHz)
+    : stepMs_(std::max(stepPeriodMs, platform::MessageQueue::kMinimumTimerMs)), timerPeriodMs_(stepPeriodMs) {
+    const unsigned frameMs = refreshHz > 0 ? 1000u / unsigned(refreshHz) : 0u;
+    if (stepMs_ < frameMs) timerPeriodMs_ = frameMs;
+}
+
+int MovePace::stepsAt(std::uint64_t nowMicros) {
+    if (timerPeriodMs_ == 0 || timerPeriodMs_ <= stepMs_) return 1;
+    const std::uint64_t stepMicros = std::uint64_t(stepMs_) * 1000;
+    if (!stepped_ || nowMicros < lastStepMicros_) {
+        stepped_ = true;
+        lastStepMicros_ = nowMicros;
+        return 1;
+    }
+    const std::uint64_t owed = (nowMicros - lastStepMicros_) / stepMicros;
+    const std::uint64_t most = 2 * ((timerPeriodMs_ + stepMs_ - 1) / stepMs_);
+    if (owed > most) {
+        lastStepMicros_ = nowMicros;
+        return int(most);
+    }
+    lastStepMicros_ += owed * stepMicros;
+    return int(owed);
 }
 
 std::vector<RECT> UncoveredStrips(POINT previous, POINT current, ShownSize shown, const RECT& area) {

@@ -1,6 +1,7 @@
 // The size a picture is shown at, where it starts, and how it moves.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "settings.h"
@@ -51,9 +52,29 @@ struct FloatMotion {
 void FloatStep(FloatMotion& motion, ShownSize shown, const RECT& area);
 // The random movement's position from two draws 0..32767.
 POINT RandomPosition(int first, int second, ShownSize shown, const RECT& area);
-// One step of the movement (0 float, otherwise random, drawing from std::rand) from where the
-// picture is.
-POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area);
+// `steps` steps of the movement (0 float, otherwise random, drawing from std::rand) from where
+// the picture is.
+POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area, int steps = 1);
+
+// At full speed the movement steps every 10 ms, more often than a screen shows frames. Its timer
+// then runs once a frame and takes together the steps owed since the last tick: the picture keeps
+// its speed and is drawn once a frame instead of once a step.
+class MovePace {
+public:
+    MovePace() = default;
+    // The movement's period (0 for as fast as timers go) on a screen of that refresh rate.
+    MovePace(unsigned stepPeriodMs, int refreshHz);
+    unsigned timerPeriodMs() const { return timerPeriodMs_; }
+    // The steps a tick at this time takes: one where the timer runs at the step's own period;
+    // otherwise those owed since the last step, none for a tick that came early, and no more than
+    // two ticks' worth after a pause (timers wait while an effect runs: no jump after it).
+    int stepsAt(std::uint64_t nowMicros);
+
+private:
+    unsigned stepMs_ = 10, timerPeriodMs_ = 0;
+    std::uint64_t lastStepMicros_ = 0;
+    bool stepped_ = false;
+};
 // The strips of the previous rectangle that the picture uncovered by moving, to be filled with
 // the background.
 std::vector<RECT> UncoveredStrips(POINT previous, POINT current, ShownSize shown, const RECT& area);

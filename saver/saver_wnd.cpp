@@ -193,9 +193,9 @@ int SaverWnd::OnCreate() {
         ddeInstance_ = 0;
 
     changePeriodMs_ = ChangePeriodMs(s);
-    const UINT movePeriod = MovePeriodMs(s);
+    movePace_ = MovePace(MovePeriodMs(s), GetDeviceCaps(nullptr, VREFRESH));
     cycle_ = std::make_unique<sources::UpdateCycle>(s, app_.fetch, *fetcher_, hwnd_);
-    timers_[kMoveTimer] = SetTimer(hwnd_, kMoveTimer, movePeriod);
+    timers_[kMoveTimer] = SetTimer(hwnd_, kMoveTimer, movePace_.timerPeriodMs());
     timers_[kUpdateTimer] = SetTimer(hwnd_, kUpdateTimer, 1000);
     timers_[kMarqueeTimer] = SetTimer(hwnd_, kMarqueeTimer, 50);
     if (changePeriodMs_) timers_[kChangeTimer] = SetTimer(hwnd_, kChangeTimer, changePeriodMs_);
@@ -345,8 +345,10 @@ int SaverWnd::ReloadCurrentPicture() {
 
 void SaverWnd::MoveStep() {
     if (!loaded_ || !picture_) return;
+    const int steps = movePace_.stepsAt(Clock::instance().nowMicros());
+    if (steps == 0) return;
     previousPosition_ = position_;
-    position_ = MovedPosition(app_.settings.Movement, motion_, position_, shown_, area_);
+    position_ = MovedPosition(app_.settings.Movement, motion_, position_, shown_, area_, steps);
     WindowDC dc(hwnd_);
     if (HPALETTE palette = picture_->GetPalette()) {
         SelectPalette(memory_.get(), palette, FALSE);

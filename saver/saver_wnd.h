@@ -143,6 +143,7 @@ private:
     ShownSize shown_, previousShown_;
     POINT position_{}, previousPosition_{};
     FloatMotion motion_;
+    MovePace movePace_;
     int effect_ = 0;
     RECT desktop_{};
     RECT area_{};

@@ -32,6 +32,7 @@ public:
     std::vector<RECT> monitors() const override;
     int depth() const override { return 32; }
     int dpi() const override;
+    int refreshHz() const override;
     PixelBytes::Sharing windowPixelSharing() const override;
 
     void windowCreated(HWND window) override;

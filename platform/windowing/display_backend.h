@@ -28,6 +28,8 @@ public:
     virtual int depth() const = 0;
     // Device pixels per inch of the primary monitor (96 unless the desktop is scaled).
     virtual int dpi() const { return 96; }
+    // Frames a second the primary monitor shows.
+    virtual int refreshHz() const { return 60; }
 
     // Life of a window that owns a surface (top-level, or child of a foreign window).
     virtual void windowCreated(HWND) {}

@@ -43,7 +43,7 @@ namespace {
 // Drawing asks the display in use for the screen's format.
 const bool gScreenFormatInstalled = (SetScreenFormatSource([] {
                                          DisplayBackend& display = Display();
-                                         return ScreenFormat{display.depth(), display.screenRect(), display.dpi()};
+                                         return ScreenFormat{display.depth(), display.screenRect(), display.dpi(), display.refreshHz()};
                                      }),
                                      true);
 }  // namespace

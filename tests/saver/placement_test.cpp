@@ -94,3 +94,22 @@ TEST(PlacementTest, TheStripsAMoveUncovers) {
     EXPECT_EQ(strips[0], (RECT{29, 10, 30, 31}));
     EXPECT_EQ(strips[1], (RECT{10, 29, 29, 31}));
 }
+
+TEST(PlacementTest, AtFullSpeedTheMovementIsDrawnOnceAFrameAndKeepsItsSpeed) {
+    MovePace sixtyHertz(0, 60);
+    EXPECT_EQ(sixtyHertz.timerPeriodMs(), 16u);
+    int steps = 0;
+    for (std::uint64_t now = 0; now <= 1'000'000; now += 16'000) steps += sixtyHertz.stepsAt(now);
+    EXPECT_EQ(steps, 100);  // a step each 10 ms, as when every step was drawn
+    // After a pause (timers wait while an effect runs) the picture does not leap ahead.
+    EXPECT_EQ(sixtyHertz.stepsAt(4'000'000), 4);
+    EXPECT_EQ(sixtyHertz.stepsAt(4'005'000), 0);  // a tick that came early
+    // Slower movements, or screens faster than the steps, keep one step a tick.
+    MovePace slower(30, 60), fasterScreen(0, 144);
+    EXPECT_EQ(slower.timerPeriodMs(), 30u);
+    EXPECT_EQ(fasterScreen.timerPeriodMs(), 0u);
+    for (MovePace* pace : {&slower, &fasterScreen}) {
+        EXPECT_EQ(pace->stepsAt(0), 1);
+        EXPECT_EQ(pace->stepsAt(2'000'000), 1);
+    }
+}

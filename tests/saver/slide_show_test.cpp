@@ -16,7 +16,7 @@ TEST_F(SlideShowTest, TimerPeriodsFollowTheMovementAndChangeSettings) {
     set("FloatSpeed", 100);
     set("Change", 0);
     SaverWnd& fast = start();
-    EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kMoveTimer), 10u);  // raised to the minimum
+    EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kMoveTimer), 16u);  // a frame: its steps are drawn together
     EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kChangeTimer), 0u);  // Change 0: no timer 2
     EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kUpdateTimer), 1000u);
     EXPECT_EQ(GetTimerPeriod(fast.hwnd(), kMarqueeTimer), 50u);
