@@ -25,6 +25,22 @@ using testing_support::TempRoot;
 
 namespace {
 
+// Two sources of one colour each, their pictures as if fetched: "Harbour" green (0x1EC81E), the
+// current one, and "Bridge" blue (0x1E1EC8).
+void StoreTwoOneColourSources(const TempRoot& root, int width, int height) {
+    std::filesystem::create_directories(root.path() / "data" / "images");
+    std::string list;
+    for (const auto& [name, colour] : {std::pair{"Harbour", picture_writers::Rgb{30, 200, 30}},
+                                       std::pair{"Bridge", picture_writers::Rgb{30, 30, 200}}}) {
+        picture_writers::TruePicture picture{width, height, std::vector<picture_writers::Rgb>(std::size_t(width * height), colour)};
+        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string(name) + ".BMP"),
+                                   picture_writers::BmpFile(picture));
+        list += std::string(name) + "|http://127.0.0.1:9/p.bmp|??:??|Unknown|BMP|1|||0|";
+    }
+    StoreString("CamList", list);
+    StoreString("CurrentCam", "Harbour");
+}
+
 class X11DisplayTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -110,17 +126,7 @@ TEST_F(X11DisplayTest, OnAScaledDesktopItDrawsAtDevicePixels) {
 // a wipe down, is caught with its top rows shown and its bottom rows not yet.
 TEST_F(X11DisplayTest, ATransitionIsSeenStepByStep) {
     TempRoot root;
-    std::filesystem::create_directories(root.path() / "data" / "images");
-    std::string list;
-    for (const auto& [name, colour] : {std::pair{"Harbour", picture_writers::Rgb{30, 200, 30}},
-                                       std::pair{"Bridge", picture_writers::Rgb{30, 30, 200}}}) {
-        picture_writers::TruePicture picture{640, 400, std::vector<picture_writers::Rgb>(640 * 400, colour)};
-        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string(name) + ".BMP"),
-                                   picture_writers::BmpFile(picture));
-        list += std::string(name) + "|http://127.0.0.1:9/p.bmp|??:??|Unknown|BMP|1|||0|";
-    }
-    StoreString("CamList", list);
-    StoreString("CurrentCam", "Harbour");
+    StoreTwoOneColourSources(root, 640, 400);
     StoreSetting("BackColor", 0x000000C0);  // red 0xC0
     StoreSetting("ShowTicker", 0);
     StoreSetting("Movement", 2);
@@ -365,18 +371,8 @@ protected:
 
 TEST_F(X11TwoMonitorTest, EachMonitorShowsItsOwnSourceAndAClickOnTheOtherEndsTheSaver) {
     TempRoot root;
-    // Two sources of one colour each: the primary shows the current one, the other monitor the next.
-    std::filesystem::create_directories(root.path() / "data" / "images");
-    std::string list;
-    for (const auto& [name, colour] : {std::pair{"Harbour", picture_writers::Rgb{30, 200, 30}},
-                                       std::pair{"Bridge", picture_writers::Rgb{30, 30, 200}}}) {
-        picture_writers::TruePicture picture{64, 48, std::vector<picture_writers::Rgb>(64 * 48, colour)};
-        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string(name) + ".BMP"),
-                                   picture_writers::BmpFile(picture));
-        list += std::string(name) + "|http://127.0.0.1:9/p.bmp|??:??|Unknown|BMP|1|||0|";
-    }
-    StoreString("CamList", list);
-    StoreString("CurrentCam", "Harbour");
+    // The primary shows the current source, the other monitor the next.
+    StoreTwoOneColourSources(root, 64, 48);
     StoreSetting("BackColor", 0x000000C0);  // red 0xC0
     StoreSetting("Movement", 2);
     StoreSetting("ImageStretchOption", 1);  // their own size, in the middle
