@@ -4,7 +4,9 @@
 // load outside transitions, the peak resident memory, the fetches per minute (against the 48 the
 // schedule asks for) and the time from start to the first picture whole on the screen.
 //
-//   saver_run_bench [SECONDS]     (60 by default)
+//   saver_run_bench [SECONDS] [float]     (60 by default)
+//   float                         the floating picture alone: no new pictures, no transitions,
+//                                 the sources due every half hour; the marquee still scrolls
 //   KELVANE_BENCH_X_DISPLAY=:N    runs it on that X server (say an Xvfb of 1920x1080x24) instead
 #include <chrono>
 #include <csignal>
@@ -98,7 +100,7 @@ private:
     int count_ = 0;
 };
 
-void WriteDemoRoot(const fs::path& root, int seconds, const picture_server::PictureServer& server) {
+void WriteDemoRoot(const fs::path& root, int seconds, bool floatOnly, const picture_server::PictureServer& server) {
     const fs::path images = root / "data" / "images";
     fs::create_directories(images);
     fs::create_directories(root / "config");
@@ -113,11 +115,12 @@ void WriteDemoRoot(const fs::path& root, int seconds, const picture_server::Pict
         << "Windows Registry Editor Version 5.00\n\n"
         << "[HKEY_CURRENT_USER\\Software\\Tarvex\\Ostrel Screen Saver\\Kelvane Screen Saver]\n"
         << "\"CamList\"=\"" << list << "\"\n"
-        << "\"Change\"=dword:00000001\n\"ChangeTime\"=dword:0000000a\n"
-        << "\"EnableTransitionEffect\"=dword:00000001\n\"AutoTransitionEffect\"=dword:00000001\n"
+        << "\"Change\"=dword:0000000" << (floatOnly ? 0 : 1) << "\n\"ChangeTime\"=dword:0000000a\n"
+        << "\"EnableTransitionEffect\"=dword:0000000" << (floatOnly ? 0 : 1) << "\n\"AutoTransitionEffect\"=dword:00000001\n"
         << "\"Movement\"=dword:00000000\n\"FloatSpeed\"=dword:00000064\n"
         << "\"ShowTicker\"=dword:00000001\n\"ShowTime\"=dword:00000001\n\"ShowStatus\"=dword:00000001\n"
-        << "\"EditHours\"=dword:00000000\n\"EditMinutes\"=dword:00000000\n\"EditSeconds\"=dword:00000005\n";
+        << "\"EditHours\"=dword:00000000\n\"EditMinutes\"=dword:000000" << (floatOnly ? "1e" : "00")
+        << "\n\"EditSeconds\"=dword:000000" << (floatOnly ? "00" : "05") << "\n";
     std::ofstream(root / "script") << "at " << seconds * 1000 << " quit\n";
 }
 
@@ -125,10 +128,11 @@ void WriteDemoRoot(const fs::path& root, int seconds, const picture_server::Pict
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    const bool floatOnly = argc > 2 && std::string(argv[2]) == "float";
     char pattern[] = "/tmp/kelvane-run-bench-XXXXXX";
     const fs::path root = mkdtemp(pattern);
     picture_server::PictureServer server;
-    WriteDemoRoot(root, seconds, server);
+    WriteDemoRoot(root, seconds, floatOnly, server);
     const auto started = Clock::now();
 
     int errors[2];
@@ -192,8 +196,9 @@ int main(int argc, char** argv) {
     if (!std::getenv("KELVANE_KEEP_BENCH_ROOT")) fs::remove_all(root);
     else std::printf("root kept: %s\n", root.c_str());
 
-    std::printf("saver full screen 1920x1080 %s, float speed 100, new picture every 10 s, %d s:\n",
-                std::getenv("KELVANE_BENCH_X_DISPLAY") ? "on X" : "headless", seconds);
+    std::printf("saver full screen 1920x1080 %s, float speed 100, %s, %d s:\n",
+                std::getenv("KELVANE_BENCH_X_DISPLAY") ? "on X" : "headless",
+                floatOnly ? "the float alone" : "new picture every 10 s", seconds);
     std::printf("  transitions run:                  %d\n", watch.count());
     std::printf("  CPU outside transitions:          %.2f%% of one core over %.1f s (target <= 5%%)\n",
                 quietWall > 0 ? 100.0 * quietCpu / quietWall : 0.0, quietWall);

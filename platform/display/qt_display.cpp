@@ -352,7 +352,9 @@ std::optional<double> QtDisplay::flushIfFrameDue() {
     const auto now = std::chrono::steady_clock::now();
     if (now < nextFrame_) return std::chrono::duration<double, std::milli>(nextFrame_ - now).count();
     flush();
-    nextFrame_ = now + std::chrono::microseconds(1000000 / refreshHz());
+    // Timers that tick once a frame land a little early or late: a frame counts as due from seven
+    // eighths of its period, so such a tick's drawing goes out with it, not a moment after.
+    nextFrame_ = now + std::chrono::microseconds(1000000 / refreshHz() * 7 / 8);
     return std::nullopt;
 }
 
@@ -384,11 +386,14 @@ void QtDisplay::attachQueue(MessageQueue& queue) {
         [this](std::optional<std::uint64_t> deadline) {
             // What was drawn since the last frame goes to the screen at most once a frame: an
             // effect's many small steps arrive together.
-            std::optional<double> remaining;
-            if (const auto untilFrame = flushIfFrameDue()) remaining = *untilFrame;
+            std::optional<double> remaining = flushIfFrameDue();
             if (deadline) {
                 const std::uint64_t now = Clock::instance().nowMicros();
                 const double untilDeadline = *deadline > now ? double(*deadline - now) / 1000.0 : 0.0;
+                // A timer that comes soon after the frame is due brings the frame with it, rather
+                // than two wakes a frame (every wake costs the event loop a round).
+                const double soonAfter = 1000.0 / refreshHz() / 4;
+                if (remaining && untilDeadline <= *remaining + soonAfter) remaining.reset();
                 remaining = std::min(remaining.value_or(untilDeadline), untilDeadline);
             }
             if (remaining) {

@@ -68,24 +68,16 @@ bool X11SharedPresenter::present(std::uint64_t window, const Surface& surface, c
     if (segment < 0 || surface.depth() != 32) return false;
     Target& target = targets_[window];
     if (!prepare(window, target, segment)) return false;
-    // The server still reading the last frame's parts: wait for it rather than heap up requests.
-    sync();
     const QRect whole(0, 0, surface.width(), surface.height());
     for (const QRect& rect : parts.intersected(whole))
         xcb_shm_put_image(connection_, xcb_drawable_t(window), target.context, std::uint16_t(surface.stride() / 4),
                           std::uint16_t(surface.height()), std::uint16_t(rect.x()), std::uint16_t(rect.y()),
                           std::uint16_t(rect.width()), std::uint16_t(rect.height()), std::int16_t(rect.x()),
                           std::int16_t(rect.y()), 24, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, target.attached, 0);
-    pendingSync_ = xcb_get_input_focus(connection_).sequence;
-    syncPending_ = true;
+    // No answer is asked for: one would wake Qt's reader thread every frame. A server that falls
+    // behind fills the connection's buffer, and the flush waits.
     xcb_flush(connection_);
     return true;
-}
-
-void X11SharedPresenter::sync() {
-    if (!syncPending_) return;
-    syncPending_ = false;
-    free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus_cookie_t{pendingSync_}, nullptr));
 }
 
 }  // namespace platform

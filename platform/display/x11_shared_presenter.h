@@ -29,8 +29,6 @@ public:
     bool present(std::uint64_t window, const Surface& surface, const QRegion& parts);
     // The window is gone: its segment and drawing context are given back.
     void forget(std::uint64_t window);
-    // Returns once the server has taken every part put so far.
-    void sync();
 
 private:
     explicit X11SharedPresenter(xcb_connection_t* connection) : connection_(connection) {}
@@ -45,9 +43,6 @@ private:
 
     xcb_connection_t* connection_;
     std::map<std::uint64_t, Target> targets_;
-    // The server answers this after every part put before it: one frame in flight at most.
-    std::uint32_t pendingSync_ = 0;
-    bool syncPending_ = false;
 };
 
 }  // namespace platform
