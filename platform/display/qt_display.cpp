@@ -99,7 +99,7 @@ public:
     void present(const QRegion& parts) {
         auto record = FindWindowRecord(handle_);
         if (!record || !record->surface || !isExposed()) return;
-        if (shared_ && shared_->present(winId(), *record->surface, parts)) return;
+        if (shared_ && shared_->present(this, winId(), *record->surface, parts)) return;
         Surface converted;
         const Surface& surface = record->surface->depth() == 32 ? *record->surface : (converted = record->surface->toRgb32());
         const QRect whole(0, 0, surface.width(), surface.height());
@@ -281,7 +281,7 @@ void QtDisplay::windowCreated(HWND window) {
 void QtDisplay::windowDestroyed(HWND window) {
     auto it = windows_.find(window);
     if (it == windows_.end()) return;
-    if (shared_) shared_->forget(it->second->winId());
+    if (shared_) shared_->forget(it->second.get());
     windows_.erase(it);
     if (window == fullScreenWindow_) {
         fullScreenWindow_ = nullptr;

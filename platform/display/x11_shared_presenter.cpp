@@ -20,7 +20,7 @@ std::unique_ptr<X11SharedPresenter> X11SharedPresenter::Open() {
 }
 
 X11SharedPresenter::~X11SharedPresenter() {
-    for (auto& [window, target] : targets_) release(target);
+    for (auto& [owner, target] : targets_) release(target);
     xcb_flush(connection_);
 }
 
@@ -30,17 +30,18 @@ void X11SharedPresenter::release(Target& target) {
     target = Target();
 }
 
-void X11SharedPresenter::forget(std::uint64_t window) {
-    auto it = targets_.find(window);
+void X11SharedPresenter::forget(const void* owner) {
+    auto it = targets_.find(owner);
     if (it == targets_.end()) return;
     release(it->second);
     targets_.erase(it);
     xcb_flush(connection_);
 }
 
-bool X11SharedPresenter::prepare(std::uint64_t window, Target& target, int segment) {
-    if (target.segment == segment) return target.usable;
+bool X11SharedPresenter::prepare(Target& target, std::uint64_t window, int segment) {
+    if (target.window == window && target.segment == segment) return target.usable;
     release(target);
+    target.window = window;
     target.segment = segment;
     // Our pixels are 32 bits, the top byte unused: a window of depth 24 shows them as they are.
     const xcb_get_geometry_cookie_t geometry = xcb_get_geometry(connection_, xcb_drawable_t(window));
@@ -63,11 +64,11 @@ bool X11SharedPresenter::prepare(std::uint64_t window, Target& target, int segme
     return true;
 }
 
-bool X11SharedPresenter::present(std::uint64_t window, const Surface& surface, const QRegion& parts) {
+bool X11SharedPresenter::present(const void* owner, std::uint64_t window, const Surface& surface, const QRegion& parts) {
     const int segment = surface.bytes().segment();
     if (segment < 0 || surface.depth() != 32) return false;
-    Target& target = targets_[window];
-    if (!prepare(window, target, segment)) return false;
+    Target& target = targets_[owner];
+    if (!prepare(target, window, segment)) return false;
     const QRect whole(0, 0, surface.width(), surface.height());
     for (const QRect& rect : parts.intersected(whole))
         xcb_shm_put_image(connection_, xcb_drawable_t(window), target.context, std::uint16_t(surface.stride() / 4),

@@ -23,26 +23,28 @@ public:
     X11SharedPresenter(const X11SharedPresenter&) = delete;
     X11SharedPresenter& operator=(const X11SharedPresenter&) = delete;
 
-    // Puts the parts of the surface into the native window, both in device pixels. False where
+    // Puts the parts of the surface into the native window of the given owner, both in device
+    // pixels (an owner's native window may be made anew, on another X screen say). False where
     // this window or surface cannot be put so (the surface is not in a segment, or the window is
     // not of the surface's depth, or the server refused the segment): the caller takes its own way.
-    bool present(std::uint64_t window, const Surface& surface, const QRegion& parts);
-    // The window is gone: its segment and drawing context are given back.
-    void forget(std::uint64_t window);
+    bool present(const void* owner, std::uint64_t window, const Surface& surface, const QRegion& parts);
+    // The owner is gone: its segment and drawing context are given back.
+    void forget(const void* owner);
 
 private:
     explicit X11SharedPresenter(xcb_connection_t* connection) : connection_(connection) {}
     struct Target {
+        std::uint64_t window = 0;
         int segment = -1;           // the surface's segment, as attached for this window
         std::uint32_t attached = 0; // the server's name for it
         std::uint32_t context = 0;  // a drawing context for the window
         bool usable = false;
     };
-    bool prepare(std::uint64_t window, Target& target, int segment);
+    bool prepare(Target& target, std::uint64_t window, int segment);
     void release(Target& target);
 
     xcb_connection_t* connection_;
-    std::map<std::uint64_t, Target> targets_;
+    std::map<const void*, Target> targets_;
 };
 
 }  // namespace platform
