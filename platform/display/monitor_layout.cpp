@@ -39,8 +39,18 @@ MonitorLayout::MonitorLayout(const std::vector<ScreenReport>& screens, const std
         if (first != placed_.end()) std::rotate(placed_.begin(), first, first + 1);
     } else {
         placed_.push_back({ToRect(DeviceArea(primary).translated(homeOffset)), primary_, homeOffset});
+        // When a RandR monitor is deleted, Qt may keep its screen for a while with the whole
+        // desktop's size, over the monitors that remain: that is no monitor of its own.
+        const auto standsInForAGoneMonitor = [&](int i) {
+            const QRect area = DeviceArea(screens_[size_t(i)]);
+            for (int other = 0; other < int(screens_.size()); ++other)
+                if (other != i && onHome(screens_[size_t(other)]) && area != DeviceArea(screens_[size_t(other)]) &&
+                    area.contains(DeviceArea(screens_[size_t(other)])))
+                    return true;
+            return false;
+        };
         for (int i = 0; i < int(screens_.size()); ++i)
-            if (i != primary_ && onHome(screens_[size_t(i)]))
+            if (i != primary_ && onHome(screens_[size_t(i)]) && !standsInForAGoneMonitor(i))
                 placed_.push_back({ToRect(DeviceArea(screens_[size_t(i)]).translated(homeOffset)), i, homeOffset});
     }
     // Every other desktop (another X screen) to the right of what is laid out so far, top-aligned.

@@ -52,3 +52,13 @@ TEST(MonitorLayoutTest, OtherXScreensFollowAndXineramaHeadsStandInForOneScreen) 
                              {QRect(0, 0, 800, 600), QRect(800, 0, 800, 600)});
     EXPECT_EQ(same.monitors().size(), 2u);
 }
+
+TEST(MonitorLayoutTest, QtsWholeDesktopStandInForADeletedMonitorIsNoMonitor) {
+    // After `xrandr --delmonitor LEFT` Qt may keep LEFT's screen with the whole desktop's size.
+    const MonitorLayout afterDeletion(
+        {{QRect(1024, 0, 800, 768), 1.0, 0, true}, {QRect(0, 0, 1824, 768), 1.0, 0, false}}, {});
+    EXPECT_EQ(Rects(afterDeletion.monitors()), (std::vector<std::array<int, 4>>{{0, 0, 800, 768}}));
+    // Two monitors of the same place (a mirrored pair) are both kept.
+    const MonitorLayout mirrored({{QRect(0, 0, 800, 600), 1.0, 0, true}, {QRect(0, 0, 800, 600), 1.0, 0, false}}, {});
+    EXPECT_EQ(mirrored.monitors().size(), 2u);
+}
