@@ -102,9 +102,6 @@ void ReportDrawing(HDC dc) {
     dc->touched = RECT{};
 }
 
-}  // namespace
-
-namespace {
 // Made on first use: the display code installs its source during static initialisation.
 struct ScreenFormatSlot {
     std::mutex mutex;
