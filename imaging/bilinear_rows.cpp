@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -30,58 +31,63 @@ void StorePixel(const TargetFormat& format, const std::uint32_t (&channels)[3], 
 
 namespace {
 
-// Every byte value as a float, looked up rather than converted (a conversion per value is slow).
+// Every byte value as a double, looked up rather than converted (a conversion per value is slow).
 constexpr auto kByteValues = [] {
-    std::array<float, 256> values{};
-    for (int i = 0; i < 256; ++i) values[std::size_t(i)] = float(i);
+    std::array<double, 256> values{};
+    for (int i = 0; i < 256; ++i) values[std::size_t(i)] = double(i);
     return values;
 }();
 
-// Spreads without gathers: a column at a time, each value looked up.
-void SpreadPlain(const Byte* row, const std::int32_t* offset0, const std::int32_t* offset1, int columns,
-                 std::size_t width, float* values) {
-    float* blue0 = values;
-    float* blue1 = blue0 + width;
-    float* green0 = blue1 + width;
-    float* green1 = green0 + width;
-    float* red0 = green1 + width;
-    float* red1 = red0 + width;
-    for (int i = 0; i < columns; ++i) {
-        const Byte* first = row + offset0[i];
-        const Byte* second = row + offset1[i];
-        blue0[i] = kByteValues[first[0]];
-        blue1[i] = kByteValues[second[0]];
-        green0[i] = kByteValues[first[1]];
-        green1[i] = kByteValues[second[1]];
-        red0[i] = kByteValues[first[2]];
-        red1[i] = kByteValues[second[2]];
+// Splits without vectors: each value looked up.
+void SplitPlain(const Byte* row, int from, int sourceWidth, SourcePlanes& into) {
+    for (int channel = 0; channel < 3; ++channel) {
+        double* plane = into.values.data() + std::size_t(channel) * into.stride;
+        for (int x = from; x < sourceWidth; ++x) plane[x] = kByteValues[row[std::size_t(x) * 4 + std::size_t(channel)]];
     }
 }
+
+void SpreadPlain(const SourcePlanes& from, const ColumnNeighbours& columns, int begin, int end, SpreadRow& row) {
+    for (int i = begin; i < end; ++i) {
+        double* to = row.values.data() + SpreadRow::offset(i);
+        for (int channel = 0; channel < 3; ++channel) {
+            const double* plane = from.plane(channel);
+            to[SpreadRow::distance(channel, 0)] = plane[columns.first[std::size_t(i)]];
+            to[SpreadRow::distance(channel, 1)] = plane[columns.second[std::size_t(i)]];
+        }
+    }
+}
+
+// Where a run of target columns' values start in the upper and the lower spread row.
+struct SpreadPair {
+    const double* upper;
+    const double* lower;
+    SpreadPair(const SpreadRow& upperRow, const SpreadRow& lowerRow, int i)
+        : upper(upperRow.values.data() + SpreadRow::offset(i)), lower(lowerRow.values.data() + SpreadRow::offset(i)) {}
+    // The next group's, from a group's first column.
+    void nextGroup() {
+        upper += 6 * SpreadRow::kGroup;
+        lower += 6 * SpreadRow::kGroup;
+    }
+};
 
 // The formula in plain code, which the compiler vectorises for whatever the processor offers:
 // a stretch of words first, then their stores.
 void BlendPlain(const SpreadRow& upperRow, const SpreadRow& lowerRow, const double* ax, const double* bx, double ty,
-                int columns, std::size_t width, const TargetFormat& format, Byte* out) {
+                int begin, int end, const TargetFormat& format, Byte* out) {
     const double upper = 1 - ty, lower = ty;
-    const float* values[3][4];
-    for (int channel = 0; channel < 3; ++channel) {
-        values[channel][0] = upperRow.at(channel, 0, width);
-        values[channel][1] = upperRow.at(channel, 1, width);
-        values[channel][2] = lowerRow.at(channel, 0, width);
-        values[channel][3] = lowerRow.at(channel, 1, width);
-    }
     constexpr int kStretch = 64;
     std::uint32_t words[kStretch];
-    for (int start = 0; start < columns; start += kStretch) {
-        const int count = std::min(kStretch, columns - start);
+    for (int start = begin; start < end; start += kStretch) {
+        const int count = std::min(kStretch, end - start);
         for (int k = 0; k < count; ++k) {
             const int i = start + k;
             const double w00 = ax[i] * upper, w01 = bx[i] * upper, w10 = ax[i] * lower, w11 = bx[i] * lower;
+            const SpreadPair at(upperRow, lowerRow, i);
             std::int32_t word = 0;
             for (int channel = 0; channel < 3; ++channel) {
-                const float* const* at = values[channel];
-                const double value = w00 * double(at[0][i]) + w01 * double(at[1][i]) + w10 * double(at[2][i]) +
-                                     w11 * double(at[3][i]);
+                const std::size_t first = SpreadRow::distance(channel, 0), second = SpreadRow::distance(channel, 1);
+                const double value =
+                    w00 * at.upper[first] + w01 * at.upper[second] + w10 * at.lower[first] + w11 * at.lower[second];
                 word |= std::int32_t(value) << format.shifts[channel];
             }
             words[k] = std::uint32_t(word);
@@ -96,38 +102,39 @@ void BlendPlain(const SpreadRow& upperRow, const SpreadRow& lowerRow, const doub
 
 #if defined(__x86_64__)
 
-__m128d Load2(const float* at) {
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at))));
-}
-
 // Two target pixels at a time: SSE2 is on every x86-64 processor.
 void BlendSse2(const SpreadRow& upperRow, const SpreadRow& lowerRow, const double* ax, const double* bx, double ty,
-               int columns, std::size_t width, const TargetFormat& format, Byte* out) {
+               int begin, int end, const TargetFormat& format, Byte* out) {
     const __m128d upper = _mm_set1_pd(1 - ty), lower = _mm_set1_pd(ty);
-    for (int i = 0; i + 2 <= columns; i += 2) {
-        const __m128d left = _mm_loadu_pd(ax + i), right = _mm_loadu_pd(bx + i);
-        const __m128d w00 = _mm_mul_pd(left, upper), w01 = _mm_mul_pd(right, upper);
-        const __m128d w10 = _mm_mul_pd(left, lower), w11 = _mm_mul_pd(right, lower);
-        __m128i result = _mm_setzero_si128();
-        for (int channel = 0; channel < 3; ++channel) {
-            const __m128d c00 = Load2(upperRow.at(channel, 0, width) + i);
-            const __m128d c01 = Load2(upperRow.at(channel, 1, width) + i);
-            const __m128d c10 = Load2(lowerRow.at(channel, 0, width) + i);
-            const __m128d c11 = Load2(lowerRow.at(channel, 1, width) + i);
-            const __m128d value =
-                _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(w00, c00), _mm_mul_pd(w01, c01)), _mm_mul_pd(w10, c10)),
-                           _mm_mul_pd(w11, c11));
-            result = _mm_or_si128(result,
-                                  _mm_sll_epi32(_mm_cvttpd_epi32(value), _mm_cvtsi32_si128(format.shifts[channel])));
+    SpreadPair group(upperRow, lowerRow, begin);
+    for (int start = begin; start < end; start += SpreadRow::kGroup, group.nextGroup())
+        for (int part = 0; part < SpreadRow::kGroup; part += 2) {
+            const int i = start + part;
+            const double* upperAt = group.upper + part;
+            const double* lowerAt = group.lower + part;
+            const __m128d left = _mm_loadu_pd(ax + i), right = _mm_loadu_pd(bx + i);
+            const __m128d w00 = _mm_mul_pd(left, upper), w01 = _mm_mul_pd(right, upper);
+            const __m128d w10 = _mm_mul_pd(left, lower), w11 = _mm_mul_pd(right, lower);
+            __m128i result = _mm_setzero_si128();
+            for (int channel = 0; channel < 3; ++channel) {
+                const std::size_t first = SpreadRow::distance(channel, 0), second = SpreadRow::distance(channel, 1);
+                const __m128d c00 = _mm_load_pd(upperAt + first), c01 = _mm_load_pd(upperAt + second);
+                const __m128d c10 = _mm_load_pd(lowerAt + first), c11 = _mm_load_pd(lowerAt + second);
+                const __m128d value = _mm_add_pd(
+                    _mm_add_pd(_mm_add_pd(_mm_mul_pd(w00, c00), _mm_mul_pd(w01, c01)), _mm_mul_pd(w10, c10)),
+                    _mm_mul_pd(w11, c11));
+                result = _mm_or_si128(
+                    result, _mm_sll_epi32(_mm_cvttpd_epi32(value), _mm_cvtsi32_si128(format.shifts[channel])));
+            }
+            if (format.bytesPerPixel == 4) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + std::size_t(i) * 4), result);
+            } else {
+                Byte* to = out + std::size_t(i) * std::size_t(format.bytesPerPixel);
+                StoreWord(format, std::uint32_t(_mm_cvtsi128_si32(result)), to);
+                StoreWord(format, std::uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(result, 4))),
+                          to + format.bytesPerPixel);
+            }
         }
-        if (format.bytesPerPixel == 4) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + std::size_t(i) * 4), result);
-        } else {
-            Byte* at = out + std::size_t(i) * std::size_t(format.bytesPerPixel);
-            StoreWord(format, std::uint32_t(_mm_cvtsi128_si32(result)), at);
-            StoreWord(format, std::uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(result, 4))), at + format.bytesPerPixel);
-        }
-    }
 }
 
 // GCC 12's own AVX-512 headers trip its uninitialised-use analysis; the code here is not at fault.
@@ -137,39 +144,54 @@ void BlendSse2(const SpreadRow& upperRow, const SpreadRow& lowerRow, const doubl
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-// Eight columns at a time: both neighbours' pixels gathered, each channel's byte picked out
-// into bytes[channel * 2 + neighbour].
-__attribute__((target("avx2"), always_inline)) inline void GatherChannels(const Byte* row, const std::int32_t* offset0,
-                                                                          const std::int32_t* offset1, int i,
-                                                                          __m256i* bytes) {
-    const auto* base = reinterpret_cast<const int*>(row);
+// Eight pixels at a time, each channel's bytes picked out and widened; the rest one by one.
+__attribute__((target("avx2"))) void SplitAvx2(const Byte* row, int sourceWidth, SourcePlanes& into) {
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    const __m256i neighbours[2] = {
-        _mm256_i32gather_epi32(base, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offset0 + i)), 1),
-        _mm256_i32gather_epi32(base, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offset1 + i)), 1)};
-    for (int channel = 0; channel < 3; ++channel)
-        for (int neighbour = 0; neighbour < 2; ++neighbour)
-            bytes[channel * 2 + neighbour] =
-                _mm256_and_si256(_mm256_srl_epi32(neighbours[neighbour], _mm_cvtsi32_si128(8 * channel)), byteMask);
+    int x = 0;
+    for (; x + 8 <= sourceWidth; x += 8) {
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + std::size_t(x) * 4));
+        for (int channel = 0; channel < 3; ++channel) {
+            const __m256i bytes = _mm256_and_si256(_mm256_srl_epi32(pixels, _mm_cvtsi32_si128(8 * channel)), byteMask);
+            double* to = into.values.data() + std::size_t(channel) * into.stride + std::size_t(x);
+            _mm256_storeu_pd(to, _mm256_cvtepi32_pd(_mm256_castsi256_si128(bytes)));
+            _mm256_storeu_pd(to + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(bytes, 1)));
+        }
+    }
+    SplitPlain(row, x, sourceWidth, into);
 }
 
-// Both wide paths store eight floats a channel and neighbour.
-__attribute__((target("avx2"))) void SpreadAvx2(const Byte* row, const std::int32_t* offset0,
-                                                const std::int32_t* offset1, int columns, std::size_t width,
-                                                float* values) {
-    __m256i bytes[6];
-    for (int i = 0; i + 8 <= columns; i += 8) {
-        GatherChannels(row, offset0, offset1, i, bytes);
-        for (std::size_t k = 0; k < 6; ++k)
-            _mm256_storeu_ps(values + k * width + std::size_t(i), _mm256_cvtepi32_ps(bytes[k]));
+__attribute__((target("avx2"))) void SpreadAvx2(const SourcePlanes& from, const ColumnNeighbours& columns, int begin,
+                                                int end, SpreadRow& row) {
+    const double* const planes = from.values.data();
+    const std::size_t planeStride = from.stride;
+    for (int i = begin; i + 4 <= end; i += 4) {
+        const int start = columns.windowStart[std::size_t(i) / 4];
+        const __m256i places[2] = {
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(columns.places[0].data() + i)),
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(columns.places[1].data() + i))};
+        double* to = row.values.data() + SpreadRow::offset(i);
+        for (int channel = 0; channel < 3; ++channel) {
+            const double* plane = planes + std::size_t(channel) * planeStride;
+            double* first = to + SpreadRow::distance(channel, 0);
+            double* second = to + SpreadRow::distance(channel, 1);
+            if (start >= 0) {
+                const __m256 window = _mm256_castpd_ps(_mm256_loadu_pd(plane + start));
+                _mm256_store_pd(first, _mm256_castps_pd(_mm256_permutevar8x32_ps(window, places[0])));
+                _mm256_store_pd(second, _mm256_castps_pd(_mm256_permutevar8x32_ps(window, places[1])));
+            } else {
+                const auto* firsts = reinterpret_cast<const __m128i*>(columns.first.data() + i);
+                const auto* seconds = reinterpret_cast<const __m128i*>(columns.second.data() + i);
+                _mm256_store_pd(first, _mm256_i32gather_pd(plane, _mm_loadu_si128(firsts), 8));
+                _mm256_store_pd(second, _mm256_i32gather_pd(plane, _mm_loadu_si128(seconds), 8));
+            }
+        }
     }
 }
 
 // Four pixels' words (one 128-bit lane) in the target's format: three bytes each are the lane's
 // first twelve bytes after a shuffle, two bytes each its first eight after packing.
-__attribute__((target("avx2"), always_inline)) inline void StoreFour(const TargetFormat& format, __m128i words,
-                                                                     Byte* out) {
-    switch (format.bytesPerPixel) {
+__attribute__((target("avx2"), always_inline)) inline void StoreFour(int bytesPerPixel, __m128i words, Byte* out) {
+    switch (bytesPerPixel) {
     case 4: _mm_storeu_si128(reinterpret_cast<__m128i*>(out), words); break;
     case 3: {
         const __m128i packed = _mm_shuffle_epi8(words, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
@@ -182,66 +204,102 @@ __attribute__((target("avx2"), always_inline)) inline void StoreFour(const Targe
     }
 }
 
-__attribute__((target("avx2"), always_inline)) inline __m256d Load4(const float* at) {
-    return _mm256_cvtps_pd(_mm_loadu_ps(at));
+// Four target pixels' words from their place in two spread rows.
+__attribute__((target("avx2"), always_inline)) inline __m128i BlendFour(const double* upperAt, const double* lowerAt,
+                                                                        __m256d w00, __m256d w01, __m256d w10,
+                                                                        __m256d w11, const __m128i (&shifts)[3]) {
+    __m128i result = _mm_setzero_si128();
+    for (int channel = 0; channel < 3; ++channel) {
+        const std::size_t first = SpreadRow::distance(channel, 0), second = SpreadRow::distance(channel, 1);
+        const __m256d c00 = _mm256_load_pd(upperAt + first), c01 = _mm256_load_pd(upperAt + second);
+        const __m256d c10 = _mm256_load_pd(lowerAt + first), c11 = _mm256_load_pd(lowerAt + second);
+        const __m256d value = _mm256_add_pd(
+            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(w00, c00), _mm256_mul_pd(w01, c01)), _mm256_mul_pd(w10, c10)),
+            _mm256_mul_pd(w11, c11));
+        // Shifts by a vector of counts: one instruction, where a count in a register takes two.
+        result = _mm_or_si128(result, _mm_sllv_epi32(_mm256_cvttpd_epi32(value), shifts[channel]));
+    }
+    return result;
 }
 
 __attribute__((target("avx2"))) void BlendAvx2(const SpreadRow& upperRow, const SpreadRow& lowerRow, const double* ax,
-                                               const double* bx, double ty, int columns, std::size_t width,
+                                               const double* bx, double ty, int begin, int end,
                                                const TargetFormat& format, Byte* out) {
     const __m256d upper = _mm256_set1_pd(1 - ty), lower = _mm256_set1_pd(ty);
-    const std::size_t step = std::size_t(format.bytesPerPixel);
-    for (int i = 0; i + 4 <= columns; i += 4) {
-        const __m256d left = _mm256_loadu_pd(ax + i), right = _mm256_loadu_pd(bx + i);
-        const __m256d w00 = _mm256_mul_pd(left, upper), w01 = _mm256_mul_pd(right, upper);
-        const __m256d w10 = _mm256_mul_pd(left, lower), w11 = _mm256_mul_pd(right, lower);
-        __m128i result = _mm_setzero_si128();
-        for (int channel = 0; channel < 3; ++channel) {
-            const __m256d c00 = Load4(upperRow.at(channel, 0, width) + i);
-            const __m256d c01 = Load4(upperRow.at(channel, 1, width) + i);
-            const __m256d c10 = Load4(lowerRow.at(channel, 0, width) + i);
-            const __m256d c11 = Load4(lowerRow.at(channel, 1, width) + i);
-            const __m256d value = _mm256_add_pd(
-                _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(w00, c00), _mm256_mul_pd(w01, c01)), _mm256_mul_pd(w10, c10)),
-                _mm256_mul_pd(w11, c11));
-            result = _mm_or_si128(result,
-                                  _mm_sll_epi32(_mm256_cvttpd_epi32(value), _mm_cvtsi32_si128(format.shifts[channel])));
+    const int bytesPerPixel = format.bytesPerPixel;
+    const std::size_t step = std::size_t(bytesPerPixel);
+    const __m128i shifts[3] = {_mm_set1_epi32(format.shifts[0]), _mm_set1_epi32(format.shifts[1]),
+                               _mm_set1_epi32(format.shifts[2])};
+    SpreadPair at(upperRow, lowerRow, begin);
+    for (int i = begin; i < end; i += 8, at.nextGroup())
+        for (int half = 0; half < 8; half += 4) {
+            const __m256d left = _mm256_loadu_pd(ax + i + half), right = _mm256_loadu_pd(bx + i + half);
+            const __m256d w00 = _mm256_mul_pd(left, upper), w01 = _mm256_mul_pd(right, upper);
+            const __m256d w10 = _mm256_mul_pd(left, lower), w11 = _mm256_mul_pd(right, lower);
+            StoreFour(bytesPerPixel, BlendFour(at.upper + half, at.lower + half, w00, w01, w10, w11, shifts),
+                      out + std::size_t(i + half) * step);
         }
-        StoreFour(format, result, out + std::size_t(i) * step);
+}
+
+// Eight columns at a time. Where their neighbours lie within sixteen source columns (anything
+// but shrinking to less than half) both are picked from that window of each plane; elsewhere
+// gathered.
+__attribute__((target("avx512f,avx2"))) void SpreadAvx512(const SourcePlanes& from, const ColumnNeighbours& columns,
+                                                          int begin, int end, SpreadRow& row) {
+    const double* const planes = from.values.data();
+    const std::size_t planeStride = from.stride;
+    for (int i = begin; i + 8 <= end; i += 8) {
+        const int start = columns.windowStart[std::size_t(i) / 8];
+        const __m512i places[2] = {_mm512_load_si512(columns.places[0].data() + i),
+                                   _mm512_load_si512(columns.places[1].data() + i)};
+        double* to = row.values.data() + SpreadRow::offset(i);
+        for (int channel = 0; channel < 3; ++channel) {
+            const double* plane = planes + std::size_t(channel) * planeStride;
+            double* first = to + SpreadRow::distance(channel, 0);
+            double* second = to + SpreadRow::distance(channel, 1);
+            if (start >= 0) {
+                const __m512d low = _mm512_loadu_pd(plane + start), high = _mm512_loadu_pd(plane + start + 8);
+                _mm512_store_pd(first, _mm512_permutex2var_pd(low, places[0], high));
+                _mm512_store_pd(second, _mm512_permutex2var_pd(low, places[1], high));
+            } else {
+                const auto* firsts = reinterpret_cast<const __m256i*>(columns.first.data() + i);
+                const auto* seconds = reinterpret_cast<const __m256i*>(columns.second.data() + i);
+                _mm512_store_pd(first, _mm512_i32gather_pd(_mm256_loadu_si256(firsts), plane, 8));
+                _mm512_store_pd(second, _mm512_i32gather_pd(_mm256_loadu_si256(seconds), plane, 8));
+            }
+        }
     }
 }
 
-__attribute__((target("avx512f,avx2"), always_inline)) inline __m512d Load8(const float* at) {
-    return _mm512_cvtps_pd(_mm256_loadu_ps(at));
-}
-
 __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperRow, const SpreadRow& lowerRow,
-                                                         const double* ax, const double* bx, double ty, int columns,
-                                                         std::size_t width, const TargetFormat& format, Byte* out) {
+                                                         const double* ax, const double* bx, double ty, int begin,
+                                                         int end, const TargetFormat& format, Byte* out) {
     const __m512d upper = _mm512_set1_pd(1 - ty), lower = _mm512_set1_pd(ty);
-    const std::size_t step = std::size_t(format.bytesPerPixel);
-    for (int i = 0; i + 8 <= columns; i += 8) {
+    const int bytesPerPixel = format.bytesPerPixel;
+    const std::size_t step = std::size_t(bytesPerPixel);
+    const __m256i shifts[3] = {_mm256_set1_epi32(format.shifts[0]), _mm256_set1_epi32(format.shifts[1]),
+                               _mm256_set1_epi32(format.shifts[2])};
+    SpreadPair at(upperRow, lowerRow, begin);
+    for (int i = begin; i < end; i += 8, at.nextGroup()) {
         const __m512d left = _mm512_loadu_pd(ax + i), right = _mm512_loadu_pd(bx + i);
         const __m512d w00 = _mm512_mul_pd(left, upper), w01 = _mm512_mul_pd(right, upper);
         const __m512d w10 = _mm512_mul_pd(left, lower), w11 = _mm512_mul_pd(right, lower);
         __m256i result = _mm256_setzero_si256();
         for (int channel = 0; channel < 3; ++channel) {
-            const __m512d c00 = Load8(upperRow.at(channel, 0, width) + i);
-            const __m512d c01 = Load8(upperRow.at(channel, 1, width) + i);
-            const __m512d c10 = Load8(lowerRow.at(channel, 0, width) + i);
-            const __m512d c11 = Load8(lowerRow.at(channel, 1, width) + i);
+            const std::size_t first = SpreadRow::distance(channel, 0), second = SpreadRow::distance(channel, 1);
+            const __m512d c00 = _mm512_load_pd(at.upper + first), c01 = _mm512_load_pd(at.upper + second);
+            const __m512d c10 = _mm512_load_pd(at.lower + first), c11 = _mm512_load_pd(at.lower + second);
             const __m512d value = _mm512_add_pd(
                 _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(w00, c00), _mm512_mul_pd(w01, c01)), _mm512_mul_pd(w10, c10)),
                 _mm512_mul_pd(w11, c11));
-            result = _mm256_or_si256(
-                result, _mm256_sll_epi32(_mm512_cvttpd_epi32(value), _mm_cvtsi32_si128(format.shifts[channel])));
+            result = _mm256_or_si256(result, _mm256_sllv_epi32(_mm512_cvttpd_epi32(value), shifts[channel]));
         }
-        Byte* at = out + std::size_t(i) * step;
-        if (format.bytesPerPixel == 4) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), result);
+        Byte* to = out + std::size_t(i) * step;
+        if (bytesPerPixel == 4) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), result);
         } else {
-            StoreFour(format, _mm256_castsi256_si128(result), at);
-            StoreFour(format, _mm256_extracti128_si256(result, 1), at + 4 * step);
+            StoreFour(bytesPerPixel, _mm256_castsi256_si128(result), to);
+            StoreFour(bytesPerPixel, _mm256_extracti128_si256(result, 1), to + 4 * step);
         }
     }
 }
@@ -256,27 +314,63 @@ __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperR
 
 int BlendedColumns(ScalerPath path, int width) { return path == ScalerPath::Scalar ? width : width / 8 * 8; }
 
-void SpreadSourceRow(ScalerPath path, const Byte* row, const std::int32_t* offset0, const std::int32_t* offset1,
-                     int columns, std::size_t width, float* values) {
+void SplitSourceRow(ScalerPath path, const Byte* row, int sourceWidth, SourcePlanes& into) {
+    into.stride = (std::size_t(sourceWidth) + 16 + 7) / 8 * 8;
+    into.values.resize(3 * into.stride);
     switch (path) {
 #if defined(__x86_64__)
     case ScalerPath::Avx512:
-    case ScalerPath::Avx2: SpreadAvx2(row, offset0, offset1, columns, width, values); break;
+    case ScalerPath::Avx2: SplitAvx2(row, sourceWidth, into); break;
 #endif
-    default: SpreadPlain(row, offset0, offset1, columns, width, values); break;
+    default: SplitPlain(row, 0, sourceWidth, into); break;
+    }
+}
+
+ColumnNeighbours PlanColumns(ScalerPath path, std::vector<std::int32_t> first, std::vector<std::int32_t> second) {
+    ColumnNeighbours columns{std::move(first), std::move(second), {}, {}};
+    if (path != ScalerPath::Avx512 && path != ScalerPath::Avx2) return columns;
+    // AVX-512 permutes eight doubles out of two registers' sixteen; AVX2 four out of one register's
+    // four, by the halves of each (2r and 2r + 1 of its eight floats).
+    const bool wide = path == ScalerPath::Avx512;
+    const std::size_t group = wide ? 8 : 4, window = wide ? 16 : 4;
+    const std::size_t count = columns.first.size() / group * group;
+    for (auto& places : columns.places) places.assign(count, 0);
+    for (std::size_t i = 0; i < count; i += group) {
+        // A window that starts on a cache line where one serves, else at the first neighbour.
+        const std::int32_t last = columns.second[i + group - 1], aligned = columns.first[i] & ~7;
+        std::int32_t start = std::size_t(last - aligned) < window ? aligned : columns.first[i];
+        if (std::size_t(last - start) >= window) start = -1;
+        columns.windowStart.push_back(start);
+        if (start < 0) continue;
+        for (std::size_t k = i; k < i + group; ++k)
+            for (int neighbour = 0; neighbour < 2; ++neighbour) {
+                const std::int64_t place = (neighbour ? columns.second : columns.first)[k] - start;
+                columns.places[neighbour][k] = wide ? place : (2 * place) | ((2 * place + 1) << 32);
+            }
+    }
+    return columns;
+}
+
+void SpreadSourceRow(ScalerPath path, const SourcePlanes& from, const ColumnNeighbours& columns, int begin, int end,
+                     SpreadRow& row) {
+    switch (path) {
+#if defined(__x86_64__)
+    case ScalerPath::Avx512: SpreadAvx512(from, columns, begin, end, row); break;
+    case ScalerPath::Avx2: SpreadAvx2(from, columns, begin, end, row); break;
+#endif
+    default: SpreadPlain(from, columns, begin, end, row); break;
     }
 }
 
 void BlendSpreadRows(ScalerPath path, const SpreadRow& upper, const SpreadRow& lower, const double* ax,
-                     const double* bx, double ty, int columns, std::size_t width, const TargetFormat& format,
-                     Byte* out) {
+                     const double* bx, double ty, int begin, int end, const TargetFormat& format, Byte* out) {
     switch (path) {
 #if defined(__x86_64__)
-    case ScalerPath::Avx512: BlendAvx512(upper, lower, ax, bx, ty, columns, width, format, out); break;
-    case ScalerPath::Avx2: BlendAvx2(upper, lower, ax, bx, ty, columns, width, format, out); break;
-    case ScalerPath::Sse2: BlendSse2(upper, lower, ax, bx, ty, columns, width, format, out); break;
+    case ScalerPath::Avx512: BlendAvx512(upper, lower, ax, bx, ty, begin, end, format, out); break;
+    case ScalerPath::Avx2: BlendAvx2(upper, lower, ax, bx, ty, begin, end, format, out); break;
+    case ScalerPath::Sse2: BlendSse2(upper, lower, ax, bx, ty, begin, end, format, out); break;
 #endif
-    default: BlendPlain(upper, lower, ax, bx, ty, columns, width, format, out); break;
+    default: BlendPlain(upper, lower, ax, bx, ty, begin, end, format, out); break;
     }
 }
 

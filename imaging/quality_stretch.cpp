@@ -1,10 +1,12 @@
 #include "quality_stretch.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "bilinear_rows.h"
@@ -38,61 +40,114 @@ std::vector<Sample> Samples(int targetLength, int sourceLength) {
 namespace {
 
 // The described value of one target pixel's channels, computed exactly as the formula says.
-void ExactPixel(const BYTE* row0, const BYTE* row1, const Sample& column, double ty, std::uint32_t (&channels)[3]) {
+void ExactPixel(const SourcePlanes& upper, const SourcePlanes& lower, const Sample& column, double ty,
+                std::uint32_t (&channels)[3]) {
     const double tx = column.fraction;
     const double w00 = (1 - tx) * (1 - ty), w01 = tx * (1 - ty), w10 = (1 - tx) * ty, w11 = tx * ty;
-    const BYTE* p00 = row0 + size_t(column.first) * 4;
-    const BYTE* p01 = row0 + size_t(column.second) * 4;
-    const BYTE* p10 = row1 + size_t(column.first) * 4;
-    const BYTE* p11 = row1 + size_t(column.second) * 4;
-    for (int c = 0; c < 3; ++c) channels[c] = BYTE(w00 * p00[c] + w01 * p01[c] + w10 * p10[c] + w11 * p11[c]);
+    const size_t first = size_t(column.first), second = size_t(column.second);
+    for (int c = 0; c < 3; ++c) {
+        const double* p0 = upper.plane(c);
+        const double* p1 = lower.plane(c);
+        channels[c] = std::uint32_t(w00 * p0[first] + w01 * p0[second] + w10 * p1[first] + w11 * p1[second]);
+    }
 }
 
+// How many source rows a band of target rows may draw on: their planes are kept for the band.
+constexpr int kBandSourceRows = 16;
+// Target columns per block: both spread rows' values for a block (2 x 6 x 256 doubles, 24 KiB)
+// stay in the first-level cache for every target row of a band.
+constexpr int kBlockColumns = 256;
+
 // The bilinear pass over source rows of four bytes a pixel (three channels and a spare), into
-// target rows stride bytes apart in the given format.
+// target rows stride bytes apart in the given format. It goes down the target in bands, and
+// across each band a block of columns at a time.
 void Scale(SourceRows& source, BYTE* target, int width, int height, int targetStride, const TargetFormat& format) {
     const std::vector<Sample> columns = Samples(width, source.width());
     const std::vector<Sample> rows = Samples(height, source.height());
     const ScalerPath path = ActiveScalerPath();
     const int blendedColumns = BlendedColumns(path, width);
     const size_t count = static_cast<size_t>(width);
-    // Per column, once: the weights' horizontal factors and the byte offsets of both neighbours.
+    // Per column, once: the weights' horizontal factors and both neighbours.
     std::vector<double> ax(count), bx(count);
-    std::vector<std::int32_t> offset0(count), offset1(count);
+    std::vector<std::int32_t> first(count), second(count);
     for (size_t i = 0; i < count; ++i) {
         ax[i] = 1 - columns[i].fraction;
         bx[i] = columns[i].fraction;
-        offset0[i] = columns[i].first * 4;
-        offset1[i] = columns[i].second * 4;
+        first[i] = columns[i].first;
+        second[i] = columns[i].second;
     }
-    // Two spread rows serve consecutive target rows, which walk the source rows downwards.
+    const ColumnNeighbours neighbours = PlanColumns(path, std::move(first), std::move(second));
+
+    std::vector<SourcePlanes> planes(kBandSourceRows);
+    const auto planesOf = [&](int sourceRow) -> const SourcePlanes& {
+        return *std::find_if(planes.begin(), planes.end(), [&](const SourcePlanes& p) { return p.sourceRow == sourceRow; });
+    };
+    // Two spread rows serve the target rows between them, which walk the source rows downwards.
     SpreadRow spread[2];
-    const auto spreadRow = [&](int sourceRow, const BYTE* pixels, const SpreadRow* keep) -> const SpreadRow& {
+    for (SpreadRow& row : spread) row.resize(width);
+    // The kept row that holds sourceRow's block, or the other one, spread from it now.
+    const auto spreadRow = [&](int sourceRow, const SpreadRow* keep, int begin, int stop) -> const SpreadRow& {
         for (SpreadRow& candidate : spread)
             if (candidate.sourceRow == sourceRow) return candidate;
         SpreadRow& slot = &spread[0] == keep ? spread[1] : spread[0];
-        slot.values.resize(6 * count);
-        SpreadSourceRow(path, pixels, offset0.data(), offset1.data(), blendedColumns, count, slot.values.data());
+        SpreadSourceRow(path, planesOf(sourceRow), neighbours, begin, stop, slot);
         slot.sourceRow = sourceRow;
         return slot;
     };
+    // The end of the run of target rows from j that lie between the same two source rows.
+    const auto groupEnd = [&](int j, int end) {
+        int k = j + 1;
+        while (k < end && rows[size_t(k)].first == rows[size_t(j)].first && rows[size_t(k)].second == rows[size_t(j)].second)
+            ++k;
+        return k;
+    };
     const size_t step = size_t(format.bytesPerPixel);
-    for (int j = 0; j < height; ++j) {
-        const Sample& row = rows[size_t(j)];
-        const BYTE* row0 = source.row(row.first);
-        const BYTE* row1 = source.row(row.second);
-        BYTE* out = target + size_t(j) * size_t(targetStride);
-        if (blendedColumns) {
-            const SpreadRow& upperRow = spreadRow(row.first, row0, nullptr);
-            const SpreadRow& lowerRow = spreadRow(row.second, row1, &upperRow);
-            BlendSpreadRows(path, upperRow, lowerRow, ax.data(), bx.data(), row.fraction, blendedColumns, count, format,
-                            out);
+    const auto targetRow = [&](int j) { return target + size_t(j) * size_t(targetStride); };
+    for (int bandStart = 0; bandStart < height;) {
+        // The band: as many target rows as draw on at most kBandSourceRows source rows.
+        std::vector<int> sourceRows;
+        int bandEnd = bandStart;
+        for (; bandEnd < height; ++bandEnd) {
+            std::vector<int> wanted = sourceRows;
+            for (int y : {rows[size_t(bandEnd)].first, rows[size_t(bandEnd)].second})
+                if (std::find(wanted.begin(), wanted.end(), y) == wanted.end()) wanted.push_back(y);
+            if (int(wanted.size()) > kBandSourceRows) break;
+            sourceRows = std::move(wanted);
         }
-        for (int i = blendedColumns; i < width; ++i) {
-            std::uint32_t channels[3];
-            ExactPixel(row0, row1, columns[size_t(i)], row.fraction, channels);
-            StorePixel(format, channels, out + size_t(i) * step);
+        // Each of its source rows split once (one the last band split too is kept), in order
+        // down the picture.
+        std::sort(sourceRows.begin(), sourceRows.end());
+        for (int y : sourceRows) {
+            if (std::any_of(planes.begin(), planes.end(), [&](const SourcePlanes& p) { return p.sourceRow == y; }))
+                continue;
+            SourcePlanes& free = *std::find_if(planes.begin(), planes.end(), [&](const SourcePlanes& p) {
+                return !std::binary_search(sourceRows.begin(), sourceRows.end(), p.sourceRow);
+            });
+            SplitSourceRow(path, source.row(y), source.width(), free);
+            free.sourceRow = y;
         }
+        for (int begin = 0; begin < blendedColumns; begin += kBlockColumns) {
+            const int stop = std::min(blendedColumns, begin + kBlockColumns);
+            for (SpreadRow& row : spread) row.sourceRow = -1;
+            for (int j = bandStart; j < bandEnd;) {
+                const int end = groupEnd(j, bandEnd);
+                const SpreadRow& upper = spreadRow(rows[size_t(j)].first, nullptr, begin, stop);
+                const SpreadRow& lower = spreadRow(rows[size_t(j)].second, &upper, begin, stop);
+                for (int k = j; k < end; ++k)
+                    BlendSpreadRows(path, upper, lower, ax.data(), bx.data(), rows[size_t(k)].fraction, begin, stop,
+                                    format, targetRow(k));
+                j = end;
+            }
+        }
+        for (int j = bandStart; j < bandEnd; ++j) {
+            const Sample& row = rows[size_t(j)];
+            for (int i = blendedColumns; i < width; ++i) {
+                std::uint32_t channels[3];
+                ExactPixel(planesOf(row.first), planesOf(row.second), columns[size_t(i)], row.fraction, channels);
+                StorePixel(format, channels, targetRow(j) + size_t(i) * step);
+            }
+        }
+        bandStart = bandEnd;
     }
 }
 

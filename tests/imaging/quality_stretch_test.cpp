@@ -133,7 +133,8 @@ TEST_F(ImagingTest, AnOddWidthAt24BitsKeepsEveryRowInPlace) {
 }
 
 TEST_F(ImagingTest, TheVectorisedScalerMatchesTheFormulaBitForBit) {
-    // Noise, odd sizes and both directions: every pixel against the formula computed plainly.
+    // Noise, odd sizes and both directions (wide and tall enough to take several blocks of columns
+    // and bands of rows): every pixel against the formula computed plainly.
     TruePicture picture{37, 23, {}};
     std::uint32_t seed = 99;
     for (int i = 0; i < 37 * 23; ++i) {
@@ -147,7 +148,7 @@ TEST_F(ImagingTest, TheVectorisedScalerMatchesTheFormulaBitForBit) {
         source[size_t(4 * i + 2)] = picture.pixels[size_t(i)].r;
     }
     for (const ScalerPath path : AvailableScalerPaths())
-    for (auto [width, height] : {std::pair{133, 91}, {111, 69}, {16, 9}, {37, 23}}) {
+    for (auto [width, height] : {std::pair{133, 91}, {111, 69}, {16, 9}, {37, 23}, {600, 13}, {300, 1}, {45, 300}}) {
         SCOPED_TRACE("path " + ScalerPathName(path));
         const OnScalerPath chosen(path);
         std::vector<BYTE> target(size_t(width) * size_t(height) * 4, 0xEE);
