@@ -204,7 +204,14 @@ __attribute__((target("avx2"), always_inline)) inline void StoreFour(int bytesPe
     }
 }
 
+// Whether the channels sit a byte each from the bottom up (every 32- and 24-bit format): their
+// shifts are then constants, and blue's none.
+bool ByteChannels(const TargetFormat& format) {
+    return format.shifts[0] == 0 && format.shifts[1] == 8 && format.shifts[2] == 16;
+}
+
 // Four target pixels' words from their place in two spread rows.
+template <bool kByteChannels>
 __attribute__((target("avx2"), always_inline)) inline __m128i BlendFour(const double* upperAt, const double* lowerAt,
                                                                         __m256d w00, __m256d w01, __m256d w10,
                                                                         __m256d w11, const __m128i (&shifts)[3]) {
@@ -216,12 +223,16 @@ __attribute__((target("avx2"), always_inline)) inline __m128i BlendFour(const do
         const __m256d value = _mm256_add_pd(
             _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(w00, c00), _mm256_mul_pd(w01, c01)), _mm256_mul_pd(w10, c10)),
             _mm256_mul_pd(w11, c11));
-        // Shifts by a vector of counts: one instruction, where a count in a register takes two.
-        result = _mm_or_si128(result, _mm_sllv_epi32(_mm256_cvttpd_epi32(value), shifts[channel]));
+        const __m128i word = _mm256_cvttpd_epi32(value);
+        if constexpr (kByteChannels)
+            result = channel == 0 ? word : _mm_or_si128(result, _mm_slli_epi32(word, 8 * channel));
+        else  // shifts by a vector of counts: one instruction, where a count in a register takes two
+            result = _mm_or_si128(result, _mm_sllv_epi32(word, shifts[channel]));
     }
     return result;
 }
 
+template <bool kByteChannels>
 __attribute__((target("avx2"))) void BlendAvx2(const SpreadRow& upperRow, const SpreadRow& lowerRow, const double* ax,
                                                const double* bx, double ty, int begin, int end,
                                                const TargetFormat& format, Byte* out) {
@@ -236,7 +247,8 @@ __attribute__((target("avx2"))) void BlendAvx2(const SpreadRow& upperRow, const 
             const __m256d left = _mm256_loadu_pd(ax + i + half), right = _mm256_loadu_pd(bx + i + half);
             const __m256d w00 = _mm256_mul_pd(left, upper), w01 = _mm256_mul_pd(right, upper);
             const __m256d w10 = _mm256_mul_pd(left, lower), w11 = _mm256_mul_pd(right, lower);
-            StoreFour(bytesPerPixel, BlendFour(at.upper + half, at.lower + half, w00, w01, w10, w11, shifts),
+            StoreFour(bytesPerPixel,
+                      BlendFour<kByteChannels>(at.upper + half, at.lower + half, w00, w01, w10, w11, shifts),
                       out + std::size_t(i + half) * step);
         }
 }
@@ -271,6 +283,7 @@ __attribute__((target("avx512f,avx2"))) void SpreadAvx512(const SourcePlanes& fr
     }
 }
 
+template <bool kByteChannels>
 __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperRow, const SpreadRow& lowerRow,
                                                          const double* ax, const double* bx, double ty, int begin,
                                                          int end, const TargetFormat& format, Byte* out) {
@@ -292,7 +305,11 @@ __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperR
             const __m512d value = _mm512_add_pd(
                 _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(w00, c00), _mm512_mul_pd(w01, c01)), _mm512_mul_pd(w10, c10)),
                 _mm512_mul_pd(w11, c11));
-            result = _mm256_or_si256(result, _mm256_sllv_epi32(_mm512_cvttpd_epi32(value), shifts[channel]));
+            const __m256i word = _mm512_cvttpd_epi32(value);
+            if constexpr (kByteChannels)
+                result = channel == 0 ? word : _mm256_or_si256(result, _mm256_slli_epi32(word, 8 * channel));
+            else
+                result = _mm256_or_si256(result, _mm256_sllv_epi32(word, shifts[channel]));
         }
         Byte* to = out + std::size_t(i) * step;
         if (bytesPerPixel == 4) {
@@ -366,8 +383,12 @@ void BlendSpreadRows(ScalerPath path, const SpreadRow& upper, const SpreadRow& l
                      const double* bx, double ty, int begin, int end, const TargetFormat& format, Byte* out) {
     switch (path) {
 #if defined(__x86_64__)
-    case ScalerPath::Avx512: BlendAvx512(upper, lower, ax, bx, ty, begin, end, format, out); break;
-    case ScalerPath::Avx2: BlendAvx2(upper, lower, ax, bx, ty, begin, end, format, out); break;
+    case ScalerPath::Avx512:
+        (ByteChannels(format) ? BlendAvx512<true> : BlendAvx512<false>)(upper, lower, ax, bx, ty, begin, end, format, out);
+        break;
+    case ScalerPath::Avx2:
+        (ByteChannels(format) ? BlendAvx2<true> : BlendAvx2<false>)(upper, lower, ax, bx, ty, begin, end, format, out);
+        break;
     case ScalerPath::Sse2: BlendSse2(upper, lower, ax, bx, ty, begin, end, format, out); break;
 #endif
     default: BlendPlain(upper, lower, ax, bx, ty, begin, end, format, out); break;

@@ -53,7 +53,7 @@ void ExactPixel(const SourcePlanes& upper, const SourcePlanes& lower, const Samp
 }
 
 // How many source rows a band of target rows may draw on: their planes are kept for the band.
-constexpr int kBandSourceRows = 16;
+constexpr int kBandSourceRows = 32;
 // Target columns per block: both spread rows' values for a block (2 x 6 x 256 doubles, 24 KiB)
 // stay in the first-level cache for every target row of a band.
 constexpr int kBlockColumns = 256;
@@ -103,20 +103,23 @@ void Scale(SourceRows& source, BYTE* target, int width, int height, int targetSt
     };
     const size_t step = size_t(format.bytesPerPixel);
     const auto targetRow = [&](int j) { return target + size_t(j) * size_t(targetStride); };
+    std::vector<int> sourceRows;  // the band's, in order
     for (int bandStart = 0; bandStart < height;) {
-        // The band: as many target rows as draw on at most kBandSourceRows source rows.
-        std::vector<int> sourceRows;
+        // The band: as many target rows as draw on at most kBandSourceRows source rows. Neither
+        // neighbour ever goes up the picture, so a row is new when it lies below the last one.
+        sourceRows.clear();
+        const auto isNew = [&](int y) { return sourceRows.empty() || y > sourceRows.back(); };
         int bandEnd = bandStart;
         for (; bandEnd < height; ++bandEnd) {
-            std::vector<int> wanted = sourceRows;
-            for (int y : {rows[size_t(bandEnd)].first, rows[size_t(bandEnd)].second})
-                if (std::find(wanted.begin(), wanted.end(), y) == wanted.end()) wanted.push_back(y);
-            if (int(wanted.size()) > kBandSourceRows) break;
-            sourceRows = std::move(wanted);
+            const Sample& row = rows[size_t(bandEnd)];
+            const bool firstNew = isNew(row.first);
+            const bool secondNew = row.second != row.first && (firstNew || isNew(row.second));
+            if (int(sourceRows.size()) + firstNew + secondNew > kBandSourceRows) break;
+            if (firstNew) sourceRows.push_back(row.first);
+            if (secondNew) sourceRows.push_back(row.second);
         }
         // Each of its source rows split once (one the last band split too is kept), in order
         // down the picture.
-        std::sort(sourceRows.begin(), sourceRows.end());
         for (int y : sourceRows) {
             if (std::any_of(planes.begin(), planes.end(), [&](const SourcePlanes& p) { return p.sourceRow == y; }))
                 continue;

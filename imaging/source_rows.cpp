@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "device_pixels.h"
 #include "dib.h"
 #include "image_impl.h"
@@ -40,9 +44,32 @@ DeviceRows::DeviceRows(const CImageFile& image)
     valid_ = true;
 }
 
+namespace {
+
+#if defined(__x86_64__)
+// Four pixels from every sixteen bytes read (of which twelve are used), as long as sixteen can
+// be read; returns how many pixels it did.
+__attribute__((target("ssse3"))) int WidenBgrShuffled(const BYTE* bgr, BYTE* out, int width) {
+    const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    int x = 0;
+    for (; x + 6 <= width; x += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + std::size_t(x) * 3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + std::size_t(x) * 4), _mm_shuffle_epi8(pixels, widen));
+    }
+    return x;
+}
+#endif
+
+}  // namespace
+
 void WidenBgrRow(const BYTE* bgr, BYTE* out, int width) {
-    // Whole 32-bit pixels (blue, green, red, 0 in memory order), which the compiler vectorises.
-    for (int x = 0; x < width; ++x) {
+    int x = 0;
+#if defined(__x86_64__)
+    static const bool shuffles = __builtin_cpu_supports("ssse3");
+    if (shuffles) x = WidenBgrShuffled(bgr, out, width);
+#endif
+    // Whole 32-bit pixels (blue, green, red, 0 in memory order).
+    for (; x < width; ++x) {
         const std::uint32_t pixel =
             std::uint32_t(bgr[3 * x]) | (std::uint32_t(bgr[3 * x + 1]) << 8) | (std::uint32_t(bgr[3 * x + 2]) << 16);
         std::memcpy(out + std::size_t(x) * 4, &pixel, 4);
