@@ -164,12 +164,16 @@ __attribute__((target("avx2"))) void SpreadAvx2(const SourcePlanes& from, const 
                                                 int end, SpreadRow& row) {
     const double* const planes = from.values.data();
     const std::size_t planeStride = from.stride;
+    // Looked up once: the stores could alias anything read through the structures.
+    const std::int32_t* const windowStart = columns.windowStart.data();
+    const std::int64_t* const firstPlaces = columns.places[0].data();
+    const std::int64_t* const secondPlaces = columns.places[1].data();
+    double* const values = row.values.data();
     for (int i = begin; i + 4 <= end; i += 4) {
-        const int start = columns.windowStart[std::size_t(i) / 4];
-        const __m256i places[2] = {
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(columns.places[0].data() + i)),
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(columns.places[1].data() + i))};
-        double* to = row.values.data() + SpreadRow::offset(i);
+        const int start = windowStart[std::size_t(i) / 4];
+        const __m256i places[2] = {_mm256_load_si256(reinterpret_cast<const __m256i*>(firstPlaces + i)),
+                                   _mm256_load_si256(reinterpret_cast<const __m256i*>(secondPlaces + i))};
+        double* to = values + SpreadRow::offset(i);
         for (int channel = 0; channel < 3; ++channel) {
             const double* plane = planes + std::size_t(channel) * planeStride;
             double* first = to + SpreadRow::distance(channel, 0);
@@ -260,11 +264,14 @@ __attribute__((target("avx512f,avx2"))) void SpreadAvx512(const SourcePlanes& fr
                                                           int begin, int end, SpreadRow& row) {
     const double* const planes = from.values.data();
     const std::size_t planeStride = from.stride;
+    const std::int32_t* const windowStart = columns.windowStart.data();
+    const std::int64_t* const firstPlaces = columns.places[0].data();
+    const std::int64_t* const secondPlaces = columns.places[1].data();
+    double* const values = row.values.data();
     for (int i = begin; i + 8 <= end; i += 8) {
-        const int start = columns.windowStart[std::size_t(i) / 8];
-        const __m512i places[2] = {_mm512_load_si512(columns.places[0].data() + i),
-                                   _mm512_load_si512(columns.places[1].data() + i)};
-        double* to = row.values.data() + SpreadRow::offset(i);
+        const int start = windowStart[std::size_t(i) / 8];
+        const __m512i places[2] = {_mm512_load_si512(firstPlaces + i), _mm512_load_si512(secondPlaces + i)};
+        double* to = values + std::size_t(i) * 6;
         for (int channel = 0; channel < 3; ++channel) {
             const double* plane = planes + std::size_t(channel) * planeStride;
             double* first = to + SpreadRow::distance(channel, 0);
@@ -353,8 +360,10 @@ ColumnNeighbours PlanColumns(ScalerPath path, std::vector<std::int32_t> first, s
     const std::size_t count = columns.first.size() / group * group;
     for (auto& places : columns.places) places.assign(count, 0);
     for (std::size_t i = 0; i < count; i += group) {
-        // A window that starts on a cache line where one serves, else at the first neighbour.
-        const std::int32_t last = columns.second[i + group - 1], aligned = columns.first[i] & ~7;
+        // A window whose loads never straddle two cache lines where one serves, else one that
+        // starts at the first neighbour.
+        const std::int32_t last = columns.second[i + group - 1];
+        const std::int32_t aligned = columns.first[i] & (wide ? ~7 : ~3);
         std::int32_t start = std::size_t(last - aligned) < window ? aligned : columns.first[i];
         if (std::size_t(last - start) >= window) start = -1;
         columns.windowStart.push_back(start);
