@@ -214,8 +214,13 @@ bool ByteChannels(const TargetFormat& format) {
     return format.shifts[0] == 0 && format.shifts[1] == 8 && format.shifts[2] == 16;
 }
 
+// The wide blends come in four kinds: for channels a byte each or elsewhere, and for target rows
+// that fall on a source row (a fraction of 0) or between two. On such a row the upper weights
+// are the horizontal factors themselves and the lower ones are zero: their terms are exact zeros,
+// which leave the sum as it is, so they are left out.
+
 // Four target pixels' words from their place in two spread rows.
-template <bool kByteChannels>
+template <bool kByteChannels, bool kUpperOnly>
 __attribute__((target("avx2"), always_inline)) inline __m128i BlendFour(const double* upperAt, const double* lowerAt,
                                                                         __m256d w00, __m256d w01, __m256d w10,
                                                                         __m256d w11, const __m128i (&shifts)[3]) {
@@ -223,10 +228,11 @@ __attribute__((target("avx2"), always_inline)) inline __m128i BlendFour(const do
     for (int channel = 0; channel < 3; ++channel) {
         const std::size_t first = SpreadRow::distance(channel, 0), second = SpreadRow::distance(channel, 1);
         const __m256d c00 = _mm256_load_pd(upperAt + first), c01 = _mm256_load_pd(upperAt + second);
-        const __m256d c10 = _mm256_load_pd(lowerAt + first), c11 = _mm256_load_pd(lowerAt + second);
-        const __m256d value = _mm256_add_pd(
-            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(w00, c00), _mm256_mul_pd(w01, c01)), _mm256_mul_pd(w10, c10)),
-            _mm256_mul_pd(w11, c11));
+        __m256d value = _mm256_add_pd(_mm256_mul_pd(w00, c00), _mm256_mul_pd(w01, c01));
+        if constexpr (!kUpperOnly) {
+            const __m256d c10 = _mm256_load_pd(lowerAt + first), c11 = _mm256_load_pd(lowerAt + second);
+            value = _mm256_add_pd(_mm256_add_pd(value, _mm256_mul_pd(w10, c10)), _mm256_mul_pd(w11, c11));
+        }
         const __m128i word = _mm256_cvttpd_epi32(value);
         if constexpr (kByteChannels)
             result = channel == 0 ? word : _mm_or_si128(result, _mm_slli_epi32(word, 8 * channel));
@@ -236,7 +242,7 @@ __attribute__((target("avx2"), always_inline)) inline __m128i BlendFour(const do
     return result;
 }
 
-template <bool kByteChannels>
+template <bool kByteChannels, bool kUpperOnly>
 __attribute__((target("avx2"))) void BlendAvx2(const SpreadRow& upperRow, const SpreadRow& lowerRow, const double* ax,
                                                const double* bx, double ty, int begin, int end,
                                                const TargetFormat& format, Byte* out) {
@@ -249,10 +255,13 @@ __attribute__((target("avx2"))) void BlendAvx2(const SpreadRow& upperRow, const 
     for (int i = begin; i < end; i += 8, at.nextGroup())
         for (int half = 0; half < 8; half += 4) {
             const __m256d left = _mm256_loadu_pd(ax + i + half), right = _mm256_loadu_pd(bx + i + half);
-            const __m256d w00 = _mm256_mul_pd(left, upper), w01 = _mm256_mul_pd(right, upper);
-            const __m256d w10 = _mm256_mul_pd(left, lower), w11 = _mm256_mul_pd(right, lower);
+            __m256d w00 = left, w01 = right, w10 = w00, w11 = w01;
+            if constexpr (!kUpperOnly) {
+                w00 = _mm256_mul_pd(left, upper), w01 = _mm256_mul_pd(right, upper);
+                w10 = _mm256_mul_pd(left, lower), w11 = _mm256_mul_pd(right, lower);
+            }
             StoreFour(bytesPerPixel,
-                      BlendFour<kByteChannels>(at.upper + half, at.lower + half, w00, w01, w10, w11, shifts),
+                      BlendFour<kByteChannels, kUpperOnly>(at.upper + half, at.lower + half, w00, w01, w10, w11, shifts),
                       out + std::size_t(i + half) * step);
         }
 }
@@ -290,7 +299,7 @@ __attribute__((target("avx512f,avx2"))) void SpreadAvx512(const SourcePlanes& fr
     }
 }
 
-template <bool kByteChannels>
+template <bool kByteChannels, bool kUpperOnly>
 __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperRow, const SpreadRow& lowerRow,
                                                          const double* ax, const double* bx, double ty, int begin,
                                                          int end, const TargetFormat& format, Byte* out) {
@@ -302,16 +311,20 @@ __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperR
     SpreadPair at(upperRow, lowerRow, begin);
     for (int i = begin; i < end; i += 8, at.nextGroup()) {
         const __m512d left = _mm512_loadu_pd(ax + i), right = _mm512_loadu_pd(bx + i);
-        const __m512d w00 = _mm512_mul_pd(left, upper), w01 = _mm512_mul_pd(right, upper);
-        const __m512d w10 = _mm512_mul_pd(left, lower), w11 = _mm512_mul_pd(right, lower);
+        __m512d w00 = left, w01 = right, w10 = w00, w11 = w01;
+        if constexpr (!kUpperOnly) {
+            w00 = _mm512_mul_pd(left, upper), w01 = _mm512_mul_pd(right, upper);
+            w10 = _mm512_mul_pd(left, lower), w11 = _mm512_mul_pd(right, lower);
+        }
         __m256i result = _mm256_setzero_si256();
         for (int channel = 0; channel < 3; ++channel) {
             const std::size_t first = SpreadRow::distance(channel, 0), second = SpreadRow::distance(channel, 1);
             const __m512d c00 = _mm512_load_pd(at.upper + first), c01 = _mm512_load_pd(at.upper + second);
-            const __m512d c10 = _mm512_load_pd(at.lower + first), c11 = _mm512_load_pd(at.lower + second);
-            const __m512d value = _mm512_add_pd(
-                _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(w00, c00), _mm512_mul_pd(w01, c01)), _mm512_mul_pd(w10, c10)),
-                _mm512_mul_pd(w11, c11));
+            __m512d value = _mm512_add_pd(_mm512_mul_pd(w00, c00), _mm512_mul_pd(w01, c01));
+            if constexpr (!kUpperOnly) {
+                const __m512d c10 = _mm512_load_pd(at.lower + first), c11 = _mm512_load_pd(at.lower + second);
+                value = _mm512_add_pd(_mm512_add_pd(value, _mm512_mul_pd(w10, c10)), _mm512_mul_pd(w11, c11));
+            }
             const __m256i word = _mm512_cvttpd_epi32(value);
             if constexpr (kByteChannels)
                 result = channel == 0 ? word : _mm256_or_si256(result, _mm256_slli_epi32(word, 8 * channel));
@@ -335,6 +348,9 @@ __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperR
 #endif  // __x86_64__
 
 }  // namespace
+
+using BlendRows = void (*)(const SpreadRow&, const SpreadRow&, const double*, const double*, double, int, int,
+                           const TargetFormat&, Byte*);
 
 int BlendedColumns(ScalerPath path, int width) { return path == ScalerPath::Scalar ? width : width / 8 * 8; }
 
@@ -392,12 +408,18 @@ void BlendSpreadRows(ScalerPath path, const SpreadRow& upper, const SpreadRow& l
                      const double* bx, double ty, int begin, int end, const TargetFormat& format, Byte* out) {
     switch (path) {
 #if defined(__x86_64__)
-    case ScalerPath::Avx512:
-        (ByteChannels(format) ? BlendAvx512<true> : BlendAvx512<false>)(upper, lower, ax, bx, ty, begin, end, format, out);
+    case ScalerPath::Avx512: {
+        static constexpr BlendRows kBlends[2][2] = {{BlendAvx512<false, false>, BlendAvx512<false, true>},
+                                                    {BlendAvx512<true, false>, BlendAvx512<true, true>}};
+        kBlends[ByteChannels(format)][ty == 0](upper, lower, ax, bx, ty, begin, end, format, out);
         break;
-    case ScalerPath::Avx2:
-        (ByteChannels(format) ? BlendAvx2<true> : BlendAvx2<false>)(upper, lower, ax, bx, ty, begin, end, format, out);
+    }
+    case ScalerPath::Avx2: {
+        static constexpr BlendRows kBlends[2][2] = {{BlendAvx2<false, false>, BlendAvx2<false, true>},
+                                                    {BlendAvx2<true, false>, BlendAvx2<true, true>}};
+        kBlends[ByteChannels(format)][ty == 0](upper, lower, ax, bx, ty, begin, end, format, out);
         break;
+    }
     case ScalerPath::Sse2: BlendSse2(upper, lower, ax, bx, ty, begin, end, format, out); break;
 #endif
     default: BlendPlain(upper, lower, ax, bx, ty, begin, end, format, out); break;
