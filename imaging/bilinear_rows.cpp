@@ -39,10 +39,14 @@ constexpr auto kByteValues = [] {
 }();
 
 // Splits without vectors: each value looked up.
-void SplitPlain(const Byte* row, int from, int sourceWidth, SourcePlanes& into) {
-    for (int channel = 0; channel < 3; ++channel) {
-        double* plane = into.values.data() + std::size_t(channel) * into.stride;
-        for (int x = from; x < sourceWidth; ++x) plane[x] = kByteValues[row[std::size_t(x) * 4 + std::size_t(channel)]];
+void SplitPlain(const Byte* row, int from, int sourceWidth, const SourceFormat& format, SourcePlanes& into) {
+    const std::size_t step = std::size_t(format.bytesPerPixel);
+    for (int x = from; x < sourceWidth; ++x) {
+        std::uint32_t word = 0;
+        std::memcpy(&word, row + std::size_t(x) * step, step);
+        for (int channel = 0; channel < 3; ++channel)
+            into.values[std::size_t(channel) * into.stride + std::size_t(x)] =
+                kByteValues[(word >> format.shifts[channel]) & format.masks[channel]];
     }
 }
 
@@ -71,32 +75,33 @@ struct SpreadPair {
 };
 
 // The formula in plain code, which the compiler vectorises for whatever the processor offers:
-// a stretch of words first, then their stores.
+// a group's words first, then their stores.
 void BlendPlain(const SpreadRow& upperRow, const SpreadRow& lowerRow, const double* ax, const double* bx, double ty,
                 int begin, int end, const TargetFormat& format, Byte* out) {
     const double upper = 1 - ty, lower = ty;
-    constexpr int kStretch = 64;
-    std::uint32_t words[kStretch];
-    for (int start = begin; start < end; start += kStretch) {
-        const int count = std::min(kStretch, end - start);
+    const std::size_t step = std::size_t(format.bytesPerPixel);
+    std::uint32_t words[SpreadRow::kGroup];
+    SpreadPair at(upperRow, lowerRow, begin);
+    for (int start = begin; start < end; start += SpreadRow::kGroup, at.nextGroup()) {
+        const int count = std::min(SpreadRow::kGroup, end - start);
         for (int k = 0; k < count; ++k) {
             const int i = start + k;
             const double w00 = ax[i] * upper, w01 = bx[i] * upper, w10 = ax[i] * lower, w11 = bx[i] * lower;
-            const SpreadPair at(upperRow, lowerRow, i);
-            std::int32_t word = 0;
+            std::uint32_t word = 0;
             for (int channel = 0; channel < 3; ++channel) {
-                const std::size_t first = SpreadRow::distance(channel, 0), second = SpreadRow::distance(channel, 1);
+                const std::size_t first = SpreadRow::distance(channel, 0) + std::size_t(k);
+                const std::size_t second = SpreadRow::distance(channel, 1) + std::size_t(k);
                 const double value =
                     w00 * at.upper[first] + w01 * at.upper[second] + w10 * at.lower[first] + w11 * at.lower[second];
-                word |= std::int32_t(value) << format.shifts[channel];
+                word |= std::uint32_t(value) << format.shifts[channel];
             }
-            words[k] = std::uint32_t(word);
+            words[k] = word;
         }
-        Byte* to = out + std::size_t(start) * std::size_t(format.bytesPerPixel);
-        if (format.bytesPerPixel == 4)
+        Byte* to = out + std::size_t(start) * step;
+        if (step == 4)
             std::memcpy(to, words, std::size_t(count) * 4);
         else
-            for (int k = 0; k < count; ++k) StoreWord(format, words[k], to + std::size_t(k) * std::size_t(format.bytesPerPixel));
+            for (int k = 0; k < count; ++k) StoreWord(format, words[k], to + std::size_t(k) * step);
     }
 }
 
@@ -144,20 +149,45 @@ void BlendSse2(const SpreadRow& upperRow, const SpreadRow& lowerRow, const doubl
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-// Eight pixels at a time, each channel's bytes picked out and widened; the rest one by one.
-__attribute__((target("avx2"))) void SplitAvx2(const Byte* row, int sourceWidth, SourcePlanes& into) {
-    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+// Eight pixels' words, from the first pixel's bytes on.
+__attribute__((target("avx2"), always_inline)) inline __m256i EightWords(const Byte* at, int bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 4: return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    case 3: {
+        // Four pixels from each sixteen bytes read, twelve apart.
+        const __m256i bytes = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 12)), 1);
+        const __m256i widen = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4,
+                                               5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+        return _mm256_shuffle_epi8(bytes, widen);
+    }
+    default: return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+    }
+}
+
+// Eight pixels at a time, each channel picked out and widened, while what is read lies in the
+// row (three-byte pixels read four bytes beyond their own); the rest one by one.
+__attribute__((target("avx2"))) void SplitAvx2(const Byte* row, int sourceWidth, const SourceFormat& format,
+                                               SourcePlanes& into) {
+    const int bytesPerPixel = format.bytesPerPixel;
+    __m256i shifts[3], masks[3];
+    for (int channel = 0; channel < 3; ++channel) {
+        shifts[channel] = _mm256_set1_epi32(format.shifts[channel]);
+        masks[channel] = _mm256_set1_epi32(int(format.masks[channel]));
+    }
+    const std::size_t rowBytes = std::size_t(sourceWidth) * std::size_t(bytesPerPixel);
     int x = 0;
-    for (; x + 8 <= sourceWidth; x += 8) {
-        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + std::size_t(x) * 4));
+    for (; std::size_t(x + 8) * std::size_t(bytesPerPixel) + 4 <= rowBytes; x += 8) {
+        const __m256i words = EightWords(row + std::size_t(x) * std::size_t(bytesPerPixel), bytesPerPixel);
         for (int channel = 0; channel < 3; ++channel) {
-            const __m256i bytes = _mm256_and_si256(_mm256_srl_epi32(pixels, _mm_cvtsi32_si128(8 * channel)), byteMask);
+            const __m256i values = _mm256_and_si256(_mm256_srlv_epi32(words, shifts[channel]), masks[channel]);
             double* to = into.values.data() + std::size_t(channel) * into.stride + std::size_t(x);
-            _mm256_storeu_pd(to, _mm256_cvtepi32_pd(_mm256_castsi256_si128(bytes)));
-            _mm256_storeu_pd(to + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(bytes, 1)));
+            _mm256_storeu_pd(to, _mm256_cvtepi32_pd(_mm256_castsi256_si128(values)));
+            _mm256_storeu_pd(to + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(values, 1)));
         }
     }
-    SplitPlain(row, x, sourceWidth, into);
+    SplitPlain(row, x, sourceWidth, format, into);
 }
 
 __attribute__((target("avx2"))) void SpreadAvx2(const SourcePlanes& from, const ColumnNeighbours& columns, int begin,
@@ -354,15 +384,15 @@ using BlendRows = void (*)(const SpreadRow&, const SpreadRow&, const double*, co
 
 int BlendedColumns(ScalerPath path, int width) { return path == ScalerPath::Scalar ? width : width / 8 * 8; }
 
-void SplitSourceRow(ScalerPath path, const Byte* row, int sourceWidth, SourcePlanes& into) {
+void SplitSourceRow(ScalerPath path, const Byte* row, int sourceWidth, const SourceFormat& format, SourcePlanes& into) {
     into.stride = (std::size_t(sourceWidth) + 16 + 7) / 8 * 8;
     into.values.resize(3 * into.stride);
     switch (path) {
 #if defined(__x86_64__)
     case ScalerPath::Avx512:
-    case ScalerPath::Avx2: SplitAvx2(row, sourceWidth, into); break;
+    case ScalerPath::Avx2: SplitAvx2(row, sourceWidth, format, into); break;
 #endif
-    default: SplitPlain(row, 0, sourceWidth, into); break;
+    default: SplitPlain(row, 0, sourceWidth, format, into); break;
     }
 }
 

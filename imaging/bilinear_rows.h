@@ -1,5 +1,5 @@
-// The inner loops of the bilinear scaler, one set per instruction set. A source row (four bytes a
-// pixel: blue, green, red, spare) is split into a plane of doubles per channel, then spread out
+// The inner loops of the bilinear scaler, one set per instruction set. A source row (in the
+// display's format) is split into a plane of doubles per channel, then spread out
 // per target column: both neighbours' blue, green and red, ready for the arithmetic. A target row
 // is made from two spread rows with the same multiplications and additions, in the same order, as
 // the described formula, so every path gives the same bytes; each pixel is written straight in
@@ -86,8 +86,16 @@ struct ColumnNeighbours {
 };
 ColumnNeighbours PlanColumns(ScalerPath path, std::vector<std::int32_t> first, std::vector<std::int32_t> second);
 
+// How a source row's pixels hold their channels: a little-endian word of bytesPerPixel bytes,
+// each channel's value (at most a byte) the bits under its mask after its shift.
+struct SourceFormat {
+    int bytesPerPixel = 4;
+    int shifts[3] = {0, 8, 16};                  // blue, green, red
+    std::uint32_t masks[3] = {0xFF, 0xFF, 0xFF};  // applied after the shift
+};
+
 // Splits a source row of sourceWidth pixels into planes.
-void SplitSourceRow(ScalerPath path, const Byte* row, int sourceWidth, SourcePlanes& into);
+void SplitSourceRow(ScalerPath path, const Byte* row, int sourceWidth, const SourceFormat& format, SourcePlanes& into);
 // Fills a spread row's values of target columns [begin, end) from a source row's planes.
 void SpreadSourceRow(ScalerPath path, const SourcePlanes& from, const ColumnNeighbours& columns, int begin, int end,
                      SpreadRow& row);

@@ -1,10 +1,8 @@
 #include "quality_stretch.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -61,7 +59,8 @@ constexpr int kBlockColumns = 256;
 // The bilinear pass over source rows of four bytes a pixel (three channels and a spare), into
 // target rows stride bytes apart in the given format. It goes down the target in bands, and
 // across each band a block of columns at a time.
-void Scale(SourceRows& source, BYTE* target, int width, int height, int targetStride, const TargetFormat& format) {
+void Scale(SourceRows& source, const SourceFormat& sourceFormat, BYTE* target, int width, int height, int targetStride,
+           const TargetFormat& format) {
     const std::vector<Sample> columns = Samples(width, source.width());
     const std::vector<Sample> rows = Samples(height, source.height());
     const ScalerPath path = ActiveScalerPath();
@@ -126,7 +125,7 @@ void Scale(SourceRows& source, BYTE* target, int width, int height, int targetSt
             SourcePlanes& free = *std::find_if(planes.begin(), planes.end(), [&](const SourcePlanes& p) {
                 return !std::binary_search(sourceRows.begin(), sourceRows.end(), p.sourceRow);
             });
-            SplitSourceRow(path, source.row(y), source.width(), free);
+            SplitSourceRow(path, source.row(y), source.width(), sourceFormat, free);
             free.sourceRow = y;
         }
         for (int begin = 0; begin < blendedColumns; begin += kBlockColumns) {
@@ -154,27 +153,6 @@ void Scale(SourceRows& source, BYTE* target, int width, int height, int targetSt
     }
 }
 
-// Another source's rows turned into four bytes a pixel as they are asked for (two are kept).
-class FourByteRows final : public SourceRows {
-public:
-    using Convert = std::function<void(const BYTE* from, BYTE* to, int width)>;
-    FourByteRows(SourceRows& from, Convert convert)
-        : SourceRows(from.width(), from.height()), from_(from), convert_(std::move(convert)) {
-        for (auto& pixels : rows_) pixels.resize(size_t(width()) * 4);
-    }
-    const BYTE* row(int y) override {
-        const auto [slot, kept] = slots_.slotFor(y);
-        if (!kept) convert_(from_.row(y), rows_[slot].data(), width());
-        return rows_[slot].data();
-    }
-
-private:
-    SourceRows& from_;
-    Convert convert_;
-    std::array<std::vector<BYTE>, 2> rows_;
-    TwoRowSlots slots_;
-};
-
 // Where a contiguous mask's channel sits in a 16-bit word.
 struct ChannelBits {
     int shift = 0;
@@ -191,32 +169,23 @@ std::optional<ChannelBits> Contiguous(std::uint16_t mask) {
 }  // namespace
 
 void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
-    Scale(source, target, width, height, targetStride, TargetFormat{});
+    Scale(source, SourceFormat{}, target, width, height, targetStride, TargetFormat{});
 }
 
 void BilinearScale24(SourceRows& source, BYTE* target, int width, int height, int targetStride) {
-    FourByteRows wide(source, WidenBgrRow);
-    Scale(wide, target, width, height, targetStride, TargetFormat{3, {0, 8, 16}});
+    Scale(source, SourceFormat{3, {0, 8, 16}, {0xFF, 0xFF, 0xFF}}, target, width, height, targetStride,
+          TargetFormat{3, {0, 8, 16}});
 }
 
 bool BilinearScale16(SourceRows& source, BYTE* target, int width, int height, int targetStride, DisplayMasks masks) {
-    // Each channel is interpolated where it sits in the word. Scaling by a power of two is exact
-    // in floating point, so interpolating the channel shifted down to a byte and shifting the
-    // truncated result back up gives the same bits.
+    // Each channel is interpolated as its field's value and written back into its field. Scaling
+    // by a power of two is exact in floating point, so this gives the same bits as interpolating
+    // the channel where it sits in the word and truncating.
     const auto blue = Contiguous(masks.blue), green = Contiguous(masks.green), red = Contiguous(masks.red);
     if (!blue || !green || !red) return false;
-    const ChannelBits channels[3] = {*blue, *green, *red};
-    FourByteRows wide(source, [&](const BYTE* from, BYTE* to, int count) {
-        // Whole words with shifts fixed for the row, which the compiler vectorises.
-        const ChannelBits b = channels[0], g = channels[1], r = channels[2];
-        for (int x = 0; x < count; ++x) {
-            const std::uint32_t word = std::uint32_t(from[2 * x] | (from[2 * x + 1] << 8));
-            const std::uint32_t pixel = ((word & b.mask) >> b.shift) | (((word & g.mask) >> g.shift) << 8) |
-                                       (((word & r.mask) >> r.shift) << 16);
-            std::memcpy(to + size_t(x) * 4, &pixel, 4);
-        }
-    });
-    Scale(wide, target, width, height, targetStride, TargetFormat{2, {blue->shift, green->shift, red->shift}});
+    const SourceFormat fields{2, {blue->shift, green->shift, red->shift},
+                              {blue->mask >> blue->shift, green->mask >> green->shift, red->mask >> red->shift}};
+    Scale(source, fields, target, width, height, targetStride, TargetFormat{2, {blue->shift, green->shift, red->shift}});
     return true;
 }
 

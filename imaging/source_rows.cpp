@@ -82,12 +82,20 @@ void ConvertTrueColourRow(const BYTE* bgr, BYTE* out, int width, int displayDept
     switch (displayDepth) {
     case 32: WidenBgrRow(bgr, out, width); break;
     case 24: std::memcpy(out, bgr, std::size_t(width) * 3); break;
-    default:
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t value = Word565(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
-            out[2 * x] = BYTE(value);
-            out[2 * x + 1] = BYTE(value >> 8);
+    default: {
+        // Widened a stretch at a time, so that the packing reads whole pixels (and is vectorised).
+        constexpr int kStretch = 256;
+        std::uint32_t pixels[kStretch];
+        for (int start = 0; start < width; start += kStretch) {
+            const int count = std::min(kStretch, width - start);
+            WidenBgrRow(bgr + std::size_t(start) * 3, reinterpret_cast<BYTE*>(pixels), count);
+            for (int k = 0; k < count; ++k) {
+                const std::uint32_t pixel = pixels[k];
+                const auto value = std::uint16_t(Word565(pixel >> 16, (pixel >> 8) & 0xFF, pixel & 0xFF));
+                std::memcpy(out + 2 * std::size_t(start + k), &value, 2);
+            }
         }
+    }
     }
 }
 
