@@ -56,9 +56,8 @@ constexpr int kBandSourceRows = 32;
 // stay in the first-level cache for every target row of a band.
 constexpr int kBlockColumns = 256;
 
-// The bilinear pass over source rows of four bytes a pixel (three channels and a spare), into
-// target rows stride bytes apart in the given format. It goes down the target in bands, and
-// across each band a block of columns at a time.
+// The bilinear pass over source rows in the given format into target rows stride bytes apart in
+// theirs. It goes down the target in bands, and across each band a block of columns at a time.
 void Scale(SourceRows& source, const SourceFormat& sourceFormat, BYTE* target, int width, int height, int targetStride,
            const TargetFormat& format) {
     const std::vector<Sample> columns = Samples(width, source.width());

@@ -30,8 +30,8 @@ int QualityStretch(CImageFile& image, HDC targetDC, HBITMAP targetBitmap, int wi
 
 // The bilinear pass on device-format rows (exposed for the tests and the benchmark). Every
 // target pixel is computed; the second neighbour is clamped to the source's last column and row.
-// All three run on the path ActiveScalerPath names (scaler_path.h); the 24- and 16-bit forms go
-// through the 32-bit one. The 16-bit form fails for masks that are not one run of bits each.
+// All three run on the path ActiveScalerPath names (scaler_path.h) and differ only in how they
+// read and write pixels. The 16-bit form fails for masks that are not one run of bits each.
 void BilinearScale32(SourceRows& source, BYTE* target, int width, int height, int targetStride);
 void BilinearScale24(SourceRows& source, BYTE* target, int width, int height, int targetStride);
 bool BilinearScale16(SourceRows& source, BYTE* target, int width, int height, int targetStride, DisplayMasks masks);
