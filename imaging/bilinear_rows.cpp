@@ -222,19 +222,27 @@ __attribute__((target("avx2"))) void SpreadAvx2(const SourcePlanes& from, const 
     }
 }
 
-// Four pixels' words (one 128-bit lane) in the target's format: three bytes each are the lane's
-// first twelve bytes after a shuffle, two bytes each its first eight after packing.
-__attribute__((target("avx2"), always_inline)) inline void StoreFour(int bytesPerPixel, __m128i words, Byte* out) {
+// Eight pixels' words (four in each 128-bit half) in the target's format: three bytes each are a
+// half's first twelve bytes after a shuffle, two bytes each the halves packed together.
+__attribute__((target("avx2"), always_inline)) inline void StoreEight(int bytesPerPixel, __m128i first, __m128i second,
+                                                                      Byte* out) {
     switch (bytesPerPixel) {
-    case 4: _mm_storeu_si128(reinterpret_cast<__m128i*>(out), words); break;
+    case 4:
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), second);
+        break;
     case 3: {
-        const __m128i packed = _mm_shuffle_epi8(words, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
-        const int last = _mm_extract_epi32(packed, 2);
-        std::memcpy(out + 8, &last, 4);
+        const __m128i narrow = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+        for (const __m128i words : {first, second}) {
+            const __m128i packed = _mm_shuffle_epi8(words, narrow);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+            const int last = _mm_extract_epi32(packed, 2);
+            std::memcpy(out + 8, &last, 4);
+            out += 12;
+        }
         break;
     }
-    default: _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi32(words, words)); break;
+    default: _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi32(first, second)); break;
     }
 }
 
@@ -282,18 +290,20 @@ __attribute__((target("avx2"))) void BlendAvx2(const SpreadRow& upperRow, const 
     const __m128i shifts[3] = {_mm_set1_epi32(format.shifts[0]), _mm_set1_epi32(format.shifts[1]),
                                _mm_set1_epi32(format.shifts[2])};
     SpreadPair at(upperRow, lowerRow, begin);
-    for (int i = begin; i < end; i += 8, at.nextGroup())
-        for (int half = 0; half < 8; half += 4) {
-            const __m256d left = _mm256_loadu_pd(ax + i + half), right = _mm256_loadu_pd(bx + i + half);
+    for (int i = begin; i < end; i += 8, at.nextGroup()) {
+        __m128i words[2];
+        for (int half = 0; half < 2; ++half) {
+            const __m256d left = _mm256_loadu_pd(ax + i + 4 * half), right = _mm256_loadu_pd(bx + i + 4 * half);
             __m256d w00 = left, w01 = right, w10 = w00, w11 = w01;
             if constexpr (!kUpperOnly) {
                 w00 = _mm256_mul_pd(left, upper), w01 = _mm256_mul_pd(right, upper);
                 w10 = _mm256_mul_pd(left, lower), w11 = _mm256_mul_pd(right, lower);
             }
-            StoreFour(bytesPerPixel,
-                      BlendFour<kByteChannels, kUpperOnly>(at.upper + half, at.lower + half, w00, w01, w10, w11, shifts),
-                      out + std::size_t(i + half) * step);
+            words[half] = BlendFour<kByteChannels, kUpperOnly>(at.upper + 4 * half, at.lower + 4 * half, w00, w01, w10,
+                                                               w11, shifts);
         }
+        StoreEight(bytesPerPixel, words[0], words[1], out + std::size_t(i) * step);
+    }
 }
 
 // Eight columns at a time. Where their neighbours lie within sixteen source columns (anything
@@ -361,13 +371,8 @@ __attribute__((target("avx512f,avx2"))) void BlendAvx512(const SpreadRow& upperR
             else
                 result = _mm256_or_si256(result, _mm256_sllv_epi32(word, shifts[channel]));
         }
-        Byte* to = out + std::size_t(i) * step;
-        if (bytesPerPixel == 4) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), result);
-        } else {
-            StoreFour(bytesPerPixel, _mm256_castsi256_si128(result), to);
-            StoreFour(bytesPerPixel, _mm256_extracti128_si256(result, 1), to + 4 * step);
-        }
+        StoreEight(bytesPerPixel, _mm256_castsi256_si128(result), _mm256_extracti128_si256(result, 1),
+                   out + std::size_t(i) * step);
     }
 }
 

@@ -78,22 +78,39 @@ void WidenBgrRow(const BYTE* bgr, BYTE* out, int width) {
 
 namespace {
 
+#if defined(__x86_64__)
+// As WidenBgrShuffled, each widened pixel then packed into a 5-6-5 word.
+__attribute__((target("ssse3"))) int PackBgr565Shuffled(const BYTE* bgr, BYTE* out, int width) {
+    const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i lowHalves = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
+    int x = 0;
+    for (; x + 6 <= width; x += 4) {
+        const __m128i pixels = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + std::size_t(x) * 3)), widen);
+        const __m128i red = _mm_and_si128(_mm_srli_epi32(pixels, 8), _mm_set1_epi32(0xF800));
+        const __m128i green = _mm_and_si128(_mm_srli_epi32(pixels, 5), _mm_set1_epi32(0x07E0));
+        const __m128i blue = _mm_and_si128(_mm_srli_epi32(pixels, 3), _mm_set1_epi32(0x001F));
+        const __m128i words = _mm_shuffle_epi8(_mm_or_si128(_mm_or_si128(red, green), blue), lowHalves);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + std::size_t(x) * 2), words);
+    }
+    return x;
+}
+#endif
+
 void ConvertTrueColourRow(const BYTE* bgr, BYTE* out, int width, int displayDepth) {
     switch (displayDepth) {
     case 32: WidenBgrRow(bgr, out, width); break;
     case 24: std::memcpy(out, bgr, std::size_t(width) * 3); break;
     default: {
-        // Widened a stretch at a time, so that the packing reads whole pixels (and is vectorised).
-        constexpr int kStretch = 256;
-        std::uint32_t pixels[kStretch];
-        for (int start = 0; start < width; start += kStretch) {
-            const int count = std::min(kStretch, width - start);
-            WidenBgrRow(bgr + std::size_t(start) * 3, reinterpret_cast<BYTE*>(pixels), count);
-            for (int k = 0; k < count; ++k) {
-                const std::uint32_t pixel = pixels[k];
-                const auto value = std::uint16_t(Word565(pixel >> 16, (pixel >> 8) & 0xFF, pixel & 0xFF));
-                std::memcpy(out + 2 * std::size_t(start + k), &value, 2);
-            }
+        int x = 0;
+#if defined(__x86_64__)
+        static const bool shuffles = __builtin_cpu_supports("ssse3");
+        if (shuffles) x = PackBgr565Shuffled(bgr, out, width);
+#endif
+        for (; x < width; ++x) {
+            const std::uint32_t value = Word565(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
+            out[2 * x] = BYTE(value);
+            out[2 * x + 1] = BYTE(value >> 8);
         }
     }
     }
