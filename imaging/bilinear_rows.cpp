@@ -190,15 +190,27 @@ __attribute__((target("avx2"))) void SplitAvx2(const Byte* row, int sourceWidth,
     SplitPlain(row, x, sourceWidth, format, into);
 }
 
+// What the wide spreads read and write, looked up once: their stores could alias anything read
+// through the structures.
+struct SpreadAccess {
+    const double* planes;
+    std::size_t planeStride;
+    const std::int32_t* windowStart;
+    const std::int64_t* firstPlaces;
+    const std::int64_t* secondPlaces;
+    double* values;
+    SpreadAccess(const SourcePlanes& from, const ColumnNeighbours& columns, SpreadRow& row)
+        : planes(from.values.data()),
+          planeStride(from.stride),
+          windowStart(columns.windowStart.data()),
+          firstPlaces(columns.places[0].data()),
+          secondPlaces(columns.places[1].data()),
+          values(row.values.data()) {}
+};
+
 __attribute__((target("avx2"))) void SpreadAvx2(const SourcePlanes& from, const ColumnNeighbours& columns, int begin,
                                                 int end, SpreadRow& row) {
-    const double* const planes = from.values.data();
-    const std::size_t planeStride = from.stride;
-    // Looked up once: the stores could alias anything read through the structures.
-    const std::int32_t* const windowStart = columns.windowStart.data();
-    const std::int64_t* const firstPlaces = columns.places[0].data();
-    const std::int64_t* const secondPlaces = columns.places[1].data();
-    double* const values = row.values.data();
+    const auto [planes, planeStride, windowStart, firstPlaces, secondPlaces, values] = SpreadAccess(from, columns, row);
     for (int i = begin; i + 4 <= end; i += 4) {
         const int start = windowStart[std::size_t(i) / 4];
         const __m256i places[2] = {_mm256_load_si256(reinterpret_cast<const __m256i*>(firstPlaces + i)),
@@ -311,12 +323,7 @@ __attribute__((target("avx2"))) void BlendAvx2(const SpreadRow& upperRow, const 
 // gathered.
 __attribute__((target("avx512f,avx2"))) void SpreadAvx512(const SourcePlanes& from, const ColumnNeighbours& columns,
                                                           int begin, int end, SpreadRow& row) {
-    const double* const planes = from.values.data();
-    const std::size_t planeStride = from.stride;
-    const std::int32_t* const windowStart = columns.windowStart.data();
-    const std::int64_t* const firstPlaces = columns.places[0].data();
-    const std::int64_t* const secondPlaces = columns.places[1].data();
-    double* const values = row.values.data();
+    const auto [planes, planeStride, windowStart, firstPlaces, secondPlaces, values] = SpreadAccess(from, columns, row);
     for (int i = begin; i + 8 <= end; i += 8) {
         const int start = windowStart[std::size_t(i) / 8];
         const __m512i places[2] = {_mm512_load_si512(firstPlaces + i), _mm512_load_si512(secondPlaces + i)};
