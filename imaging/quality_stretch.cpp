@@ -77,9 +77,10 @@ void Scale(SourceRows& source, const SourceFormat& sourceFormat, BYTE* target, i
     const ColumnNeighbours neighbours = PlanColumns(path, std::move(first), std::move(second));
 
     std::vector<SourcePlanes> planes(kBandSourceRows);
-    const auto planesOf = [&](int sourceRow) -> const SourcePlanes& {
-        return *std::find_if(planes.begin(), planes.end(), [&](const SourcePlanes& p) { return p.sourceRow == sourceRow; });
+    const auto holding = [&](int sourceRow) {
+        return std::find_if(planes.begin(), planes.end(), [&](const SourcePlanes& p) { return p.sourceRow == sourceRow; });
     };
+    const auto planesOf = [&](int sourceRow) -> const SourcePlanes& { return *holding(sourceRow); };
     // Two spread rows serve the target rows between them, which walk the source rows downwards.
     SpreadRow spread[2];
     for (SpreadRow& row : spread) row.resize(width);
@@ -119,8 +120,7 @@ void Scale(SourceRows& source, const SourceFormat& sourceFormat, BYTE* target, i
         // Each of its source rows split once (one the last band split too is kept), in order
         // down the picture.
         for (int y : sourceRows) {
-            if (std::any_of(planes.begin(), planes.end(), [&](const SourcePlanes& p) { return p.sourceRow == y; }))
-                continue;
+            if (holding(y) != planes.end()) continue;
             SourcePlanes& free = *std::find_if(planes.begin(), planes.end(), [&](const SourcePlanes& p) {
                 return !std::binary_search(sourceRows.begin(), sourceRows.end(), p.sourceRow);
             });

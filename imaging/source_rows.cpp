@@ -47,46 +47,33 @@ DeviceRows::DeviceRows(const CImageFile& image)
 namespace {
 
 #if defined(__x86_64__)
-// Four pixels from every sixteen bytes read (of which twelve are used), as long as sixteen can
-// be read; returns how many pixels it did.
-__attribute__((target("ssse3"))) int WidenBgrShuffled(const BYTE* bgr, BYTE* out, int width) {
+// Whether the processor shuffles bytes (SSSE3), which the row conversions below use.
+bool ShufflesBytes() {
+    static const bool shuffles = __builtin_cpu_supports("ssse3");
+    return shuffles;
+}
+
+// Four pixels from the sixteen bytes read at pixel x (twelve of them used), as 32-bit words:
+// blue, green, red, 0 in memory order.
+__attribute__((target("ssse3"), always_inline)) inline __m128i FourPixels(const BYTE* bgr, int x) {
     const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + std::size_t(x) * 3)), widen);
+}
+
+// Both convert four pixels at a time while sixteen bytes can be read, and return how many
+// pixels they did.
+__attribute__((target("ssse3"))) int WidenBgrShuffled(const BYTE* bgr, BYTE* out, int width) {
     int x = 0;
-    for (; x + 6 <= width; x += 4) {
-        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + std::size_t(x) * 3));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + std::size_t(x) * 4), _mm_shuffle_epi8(pixels, widen));
-    }
+    for (; x + 6 <= width; x += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + std::size_t(x) * 4), FourPixels(bgr, x));
     return x;
 }
-#endif
 
-}  // namespace
-
-void WidenBgrRow(const BYTE* bgr, BYTE* out, int width) {
-    int x = 0;
-#if defined(__x86_64__)
-    static const bool shuffles = __builtin_cpu_supports("ssse3");
-    if (shuffles) x = WidenBgrShuffled(bgr, out, width);
-#endif
-    // Whole 32-bit pixels (blue, green, red, 0 in memory order).
-    for (; x < width; ++x) {
-        const std::uint32_t pixel =
-            std::uint32_t(bgr[3 * x]) | (std::uint32_t(bgr[3 * x + 1]) << 8) | (std::uint32_t(bgr[3 * x + 2]) << 16);
-        std::memcpy(out + std::size_t(x) * 4, &pixel, 4);
-    }
-}
-
-namespace {
-
-#if defined(__x86_64__)
-// As WidenBgrShuffled, each widened pixel then packed into a 5-6-5 word.
 __attribute__((target("ssse3"))) int PackBgr565Shuffled(const BYTE* bgr, BYTE* out, int width) {
-    const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
     const __m128i lowHalves = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
     int x = 0;
     for (; x + 6 <= width; x += 4) {
-        const __m128i pixels = _mm_shuffle_epi8(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + std::size_t(x) * 3)), widen);
+        const __m128i pixels = FourPixels(bgr, x);
         const __m128i red = _mm_and_si128(_mm_srli_epi32(pixels, 8), _mm_set1_epi32(0xF800));
         const __m128i green = _mm_and_si128(_mm_srli_epi32(pixels, 5), _mm_set1_epi32(0x07E0));
         const __m128i blue = _mm_and_si128(_mm_srli_epi32(pixels, 3), _mm_set1_epi32(0x001F));
@@ -97,22 +84,37 @@ __attribute__((target("ssse3"))) int PackBgr565Shuffled(const BYTE* bgr, BYTE* o
 }
 #endif
 
+// Three-byte pixels (blue, green, red) into four-byte ones with a zero spare byte.
+void WidenBgrRow(const BYTE* bgr, BYTE* out, int width) {
+    int x = 0;
+#if defined(__x86_64__)
+    if (ShufflesBytes()) x = WidenBgrShuffled(bgr, out, width);
+#endif
+    for (; x < width; ++x) {
+        const std::uint32_t pixel =
+            std::uint32_t(bgr[3 * x]) | (std::uint32_t(bgr[3 * x + 1]) << 8) | (std::uint32_t(bgr[3 * x + 2]) << 16);
+        std::memcpy(out + std::size_t(x) * 4, &pixel, 4);
+    }
+}
+
+// Three-byte pixels into 5-6-5 words.
+void PackBgr565Row(const BYTE* bgr, BYTE* out, int width) {
+    int x = 0;
+#if defined(__x86_64__)
+    if (ShufflesBytes()) x = PackBgr565Shuffled(bgr, out, width);
+#endif
+    for (; x < width; ++x) {
+        const std::uint32_t value = Word565(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
+        out[2 * x] = BYTE(value);
+        out[2 * x + 1] = BYTE(value >> 8);
+    }
+}
+
 void ConvertTrueColourRow(const BYTE* bgr, BYTE* out, int width, int displayDepth) {
     switch (displayDepth) {
     case 32: WidenBgrRow(bgr, out, width); break;
     case 24: std::memcpy(out, bgr, std::size_t(width) * 3); break;
-    default: {
-        int x = 0;
-#if defined(__x86_64__)
-        static const bool shuffles = __builtin_cpu_supports("ssse3");
-        if (shuffles) x = PackBgr565Shuffled(bgr, out, width);
-#endif
-        for (; x < width; ++x) {
-            const std::uint32_t value = Word565(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
-            out[2 * x] = BYTE(value);
-            out[2 * x + 1] = BYTE(value >> 8);
-        }
-    }
+    default: PackBgr565Row(bgr, out, width); break;
     }
 }
 

@@ -48,9 +48,6 @@ private:
     std::size_t lastUsed_ = 0;
 };
 
-// Three-byte pixels (blue, green, red) into four-byte ones with a zero spare byte.
-void WidenBgrRow(const BYTE* bgr, BYTE* out, int width);
-
 // Rows already in memory, stride bytes apart.
 class MemoryRows final : public SourceRows {
 public:
