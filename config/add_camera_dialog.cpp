@@ -38,7 +38,7 @@ CAddCameraDlg::CAddCameraDlg(QWidget* parent, std::string initialName, std::stri
 }
 
 std::string CAddCameraDlg::name() const { return name_->text().toStdString(); }
-std::string CAddCameraDlg::url() const { return url_->text().toStdString(); }
+std::string CAddCameraDlg::url() const { return sources::StorableCamUrl(url_->text().toStdString()); }
 
 void CAddCameraDlg::accept() {
     if (!sources::ValidateCamName(name(), initialName_, names_)) {

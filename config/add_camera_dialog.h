@@ -16,7 +16,7 @@ public:
     CAddCameraDlg(QWidget* parent, std::string initialName, std::string initialUrl, std::vector<std::string> names);
 
     std::string name() const;
-    std::string url() const;
+    std::string url() const;  // as the list stores it
 
     // OK: the name and the address must pass their rules; a refusal keeps the dialog and its text.
     void accept() override;

@@ -21,7 +21,10 @@
 #include "wallpaper.h"
 #include "wallpaper_page.h"
 #include "link_bitmap_button.h"
+#include "message_box.h"
+#include "page_controls.h"
 #include "programs.h"
+#include "registry.h"
 #include "string_table.h"
 
 namespace config {
@@ -149,7 +152,14 @@ bool CMainDialog::ApplyChanges() {
         }
     const bool startedWhenIdle = app_.settings.StartWhenIdle != 0;
     SettingsFromSheet(app_.settings);
-    saver::SaveSettings(app_.settings);
+    if (!saver::SaveSettings(app_.settings)) {
+        // The sheet stays open with everything typed in it, so the person can make room and try again.
+        const std::string text = "Your settings could not be saved to " + RegistryFilePath(HKEY_CURRENT_USER).string() +
+                                 ".\nThe disk may be full or the folder read-only. The settings stay as they were "
+                                 "before; free some space or make the folder writable and press OK again.";
+        MessageBox(nullptr, text.c_str(), kSheetMessageTitle, MB_ICONSTOP);
+        return false;
+    }
     desktop::ApplyIconTextSetting(app_.settings.WallMode, app_.settings.CheckTransIcon);
     // A watcher started by hand is left alone unless the box is ticked or was until now.
     if (startedWhenIdle || app_.settings.StartWhenIdle) idle::ApplyStartWhenIdle(app_.settings.StartWhenIdle != 0);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "fresh_file.h"
 #include "shell.h"
 #include "user_folders.h"
 
@@ -13,10 +14,7 @@ int OpenUrlInBrowser(platform::HWND owner, const std::string& address) {
     const std::filesystem::path folder = platform::GetUserFolders().data;
     platform::EnsureFolder(folder, std::filesystem::perms::owner_all);
     const std::string page = (folder / "temphtm.htm").string();
-    std::FILE* file = std::fopen(page.c_str(), "a");
-    if (!file) return 0;
-    std::fputs("<HTML></HTML>", file);
-    std::fclose(file);
+    if (!platform::ReplaceFileWhole(page, "<HTML></HTML>", 0600)) return 0;
     std::string browser;
     // Success means a browser started, not only that one was named.
     const bool started =

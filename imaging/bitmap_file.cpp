@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "dib.h"
+#include "fresh_file.h"
 
 namespace imaging {
 
@@ -26,16 +27,6 @@ DWORD ColourTableBytes(const BITMAPINFOHEADER& header) {
     return (header.biClrUsed ? header.biClrUsed : DWORD(1) << header.biBitCount) * sizeof(RGBQUAD);
 }
 
-bool WriteAll(int fd, const BYTE* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -94,17 +85,10 @@ int WriteDibFile(const PackedDib& dib, const std::string& path) {
     file.bfSize = DWORD(sizeof file + total);
 
     // Written beside the target and renamed over it, so the desktop never shows half a picture.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return 1;
-    const bool written = WriteAll(fd, reinterpret_cast<const BYTE*>(&file), sizeof file) &&
-                         WriteAll(fd, reinterpret_cast<const BYTE*>(&header), sizeof header) &&
-                         WriteAll(fd, dib.data() + sizeof header, total - sizeof header) && ::fchmod(fd, 0644) == 0 &&
-                         ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    const auto piece = [](const void* bytes, size_t size) { return std::string_view(static_cast<const char*>(bytes), size); };
+    if (!ReplaceFileWhole(path, {piece(&file, sizeof file), piece(&header, sizeof header),
+                                 piece(dib.data() + sizeof header, total - sizeof header)}, 0644))
         return 1;
-    }
     return 0;
 }
 

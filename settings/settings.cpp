@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 
 #include "profile.h"
 #include "registry.h"
@@ -114,7 +115,75 @@ SaverSettings Unsnapshotted(const SaverSettings& settings) {
     return copy;
 }
 
+// The saver stores each fetch's result in the list while the sheet adds, edits and removes
+// sources in it: a changed list is merged with the stored one under the store's lock, so neither
+// program's change undoes the other's. The merged list is left in `merged` once written.
+void WriteCamList(const SaverSettings& settings, std::optional<std::string>& merged) {
+    const SaverSettings* stored = settings.stored.values.get();
+    if (stored && settings.CamList == stored->CamList) {
+        WriteProfileString(kSettingsSection, "CamList", settings.CamList, RegWriteMode::KeepExisting);
+        return;
+    }
+    // Runs when the batch of SaveSettings is written, while the record and `merged` still live.
+    WriteProfileStringMerged(kSettingsSection, "CamList",
+                             [base = stored ? std::optional(stored->CamList) : std::nullopt, &settings,
+                              &merged](const std::optional<std::string>& now) {
+                                 merged = now && base ? MergeRecordLists(*base, settings.CamList, *now, kCamRecordFields)
+                                                      : settings.CamList;
+                                 return *merged;
+                             });
+}
+
+// A list split into records, or nothing when it is not whole records.
+using Records = std::vector<std::vector<std::string>>;
+std::optional<Records> WholeRecords(std::string_view list, int fields) {
+    if (!list.empty() && list.back() != '|') return std::nullopt;
+    const std::vector<std::string> entries = SplitBarList(list);
+    if (entries.size() % size_t(fields) != 0) return std::nullopt;
+    Records records;
+    for (size_t at = 0; at < entries.size(); at += size_t(fields))
+        records.emplace_back(entries.begin() + std::ptrdiff_t(at), entries.begin() + std::ptrdiff_t(at + fields));
+    return records;
+}
+
+// Each record by its name and, for a name listed more than once, its place among those.
+std::map<std::pair<std::string, int>, const std::vector<std::string>*> ByName(const Records& records) {
+    std::map<std::pair<std::string, int>, const std::vector<std::string>*> byName;
+    std::map<std::string, int> seen;
+    for (const auto& record : records) byName[{record[0], seen[record[0]]++}] = &record;
+    return byName;
+}
+
 }  // namespace
+
+std::string MergeRecordLists(std::string_view base, std::string_view ours, std::string_view theirs, int fields) {
+    const auto baseRecords = WholeRecords(base, fields);
+    const auto ourRecords = WholeRecords(ours, fields);
+    const auto theirRecords = WholeRecords(theirs, fields);
+    if (!baseRecords || !ourRecords || !theirRecords) return std::string(ours);
+    const auto baseByName = ByName(*baseRecords), theirsByName = ByName(*theirRecords);
+    const auto oursByName = ByName(*ourRecords);
+    std::vector<std::string> merged;
+    std::map<std::string, int> seen;
+    for (const auto& record : *ourRecords) {
+        const std::pair<std::string, int> key{record[0], seen[record[0]]++};
+        const auto inBase = baseByName.find(key);
+        const auto inTheirs = theirsByName.find(key);
+        if (inBase == baseByName.end()) {
+            merged.insert(merged.end(), record.begin(), record.end());  // ours, added
+            continue;
+        }
+        if (inTheirs == theirsByName.end()) continue;  // they removed it
+        for (int field = 0; field < fields; ++field)
+            merged.push_back(record[field] != (*inBase->second)[field] ? record[field] : (*inTheirs->second)[field]);
+    }
+    seen.clear();
+    for (const auto& record : *theirRecords) {
+        const std::pair<std::string, int> key{record[0], seen[record[0]]++};
+        if (!baseByName.count(key) && !oursByName.count(key)) merged.insert(merged.end(), record.begin(), record.end());
+    }
+    return JoinBarList(merged);
+}
 
 void UseSaverRegistryKey() { SetRegistryKey(kRegistryCompany, LoadResourceString(IDS_APPLICATION_TITLE)); }
 
@@ -143,7 +212,15 @@ int LoadSettings(SaverSettings& settings) {
     const unsigned screenHeight = unsigned(GetSystemMetrics(SM_CYVIRTUALSCREEN));
     if (settings.MaxWidth > screenWidth) settings.MaxWidth = screenWidth;
     if (settings.MaxHeight > screenHeight) settings.MaxHeight = screenHeight;
+    settings.Height = ClampedFontHeight(settings.Height, GetSystemMetrics(SM_CYSCREEN));
     return 1;
+}
+
+int ClampedFontHeight(int height, int screenHeight) {
+    // The marquee's line takes at most a quarter of the screen, so the picture keeps its room (a
+    // hand-edited height of thousands of pixels left no picture and cost hundreds of megabytes).
+    const int limit = std::max(kSmallestFontLimit, screenHeight / 4);
+    return std::clamp(height, -limit, limit);
 }
 
 int SaveSettings(SaverSettings& settings) {
@@ -153,6 +230,7 @@ int SaveSettings(SaverSettings& settings) {
     auto modeFor = [stored](auto SaverSettings::*field, const SaverSettings& current) {
         return !stored || current.*field != stored->*field ? RegWriteMode::Replace : RegWriteMode::KeepExisting;
     };
+    std::optional<std::string> mergedCamList;
     {
         ProfileWriteBatch batch;  // one locked write of the whole record
         for (const IntValue& value : kIntValues)
@@ -166,9 +244,12 @@ int SaveSettings(SaverSettings& settings) {
         WriteProfileInt(kSettingsSection, "MaxHeight", int(settings.MaxHeight),
                         modeFor(&SaverSettings::MaxHeight, settings));
         for (const TextValue& value : kTextValues)
-            if (value.write)
+            if (value.write && value.field != &SaverSettings::CamList)
                 WriteProfileString(kSettingsSection, value.name, settings.*value.field, modeFor(value.field, settings));
+        WriteCamList(settings, mergedCamList);
+        if (batch.Commit() != ERROR_SUCCESS) return 0;
     }
+    if (mergedCamList) settings.CamList = *mergedCamList;
     settings.stored.values = std::make_shared<const SaverSettings>(Unsnapshotted(settings));
     return 1;
 }

@@ -106,13 +106,19 @@ struct SaverSettings {
     bool operator==(const SaverSettings&) const = default;
 };
 
-// Reads every value (defaults for missing ones); the countdown flag always ends as 0 and the
-// custom picture size is clamped to the desktop. Returns 1.
+// Reads every value (defaults for missing ones); the countdown flag always ends as 0, the custom
+// picture size is clamped to the desktop and the font height to the screen. Returns 1.
 int LoadSettings(SaverSettings& settings);
+// The marquee's font height (either sign, as stored) as a screen of that height can show it.
+int ClampedFontHeight(int height, int screenHeight);
+constexpr int kSmallestFontLimit = 24;  // the limit on a screen too small to judge by
+
 // Writes the values this program changed since it last loaded or saved the record, and fills in
 // those the store does not hold yet; a value another program wrote meanwhile (Melodrin's current
-// file, the sheet's edits) is never put back to this program's older copy. Never writes the three
-// read-only values; writes the write-only Files and Current File. Returns 1.
+// file, the sheet's edits) is never put back to this program's older copy. The source list is
+// merged with the stored one field by field (see MergeRecordLists), and the record then holds the
+// merged list. Never writes the three read-only values; writes the write-only Files and Current
+// File. Returns 1, or 0 when the store could not be written (it then holds what it held).
 int SaveSettings(SaverSettings& settings);
 // Writes CurrentCam alone, as the slide show does when the source advances.
 void SaveCurrentCam(SaverSettings& settings);
@@ -127,6 +133,15 @@ unsigned MovePeriodMs(const SaverSettings& settings);
 // "|"-terminated lists: each entry followed by one "|".
 std::vector<std::string> SplitBarList(std::string_view list);
 std::string JoinBarList(const std::vector<std::string>& entries);
+
+// The fields of one source in the source list (CamList).
+constexpr int kCamRecordFields = 9;
+
+// Two programs' changes to a "|"-list of records (each `fields` entries, the first its name)
+// made from the same base: a record one side added or removed is added or removed; in a record
+// both keep, each field takes the side that changed it (ours where both did). Records keep our
+// order, theirs' additions follow. A list that is not whole records gives ours unchanged.
+std::string MergeRecordLists(std::string_view base, std::string_view ours, std::string_view theirs, int fields);
 
 // The music companion's play position and song length: 8-byte doubles in REG_BINARY values.
 std::optional<double> ReadStoredDouble(const char* valueName);

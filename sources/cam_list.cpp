@@ -35,7 +35,12 @@ std::vector<FieldSpan> FieldSpans(std::string_view list) {
 struct RecordView {
     std::string_view list;
     std::vector<FieldSpan> spans;
-    size_t records() const { return (spans.size() + kCamRecordFields - 1) / kCamRecordFields; }
+    // A record cut short counts while it has its name and address: a lone name after the last
+    // whole record is the debris of a damaged list (a separator inside a field), not a source.
+    size_t records() const {
+        const size_t whole = spans.size() / kCamRecordFields;
+        return whole + (spans.size() % kCamRecordFields >= 2 ? 1 : 0);
+    }
     std::string_view field(size_t record, int stored) const {
         const size_t index = record * kCamRecordFields + size_t(stored);
         if (index >= spans.size()) return {};
@@ -152,23 +157,9 @@ bool ReplaceCamField(std::string& list, std::string_view name, int field, std::s
 
 std::string NextSelectedCam(std::string_view list, std::string_view name) {
     const RecordView view = View(list);
-    const auto start = view.find(name);
-    const size_t records = view.records();
-    if (!start) {
-        // A name that is not in the list: the first selected source, so one is shown when any is.
-        for (size_t record = 0; record < records; ++record)
-            if (view.field(record, 5) == "1") return std::string(view.field(record, 0));
-        return {};
-    }
-    // Walk on from the source, at most once round, by position: a hand-edited list holding a
-    // name twice cannot send the walk round in circles.
-    for (size_t step = 1; step < records; ++step) {
-        const size_t record = (*start + step) % records;
-        const std::string_view candidate = view.field(record, 0);
-        if (candidate.empty() || candidate == name) return {};
-        if (view.field(record, 5) == "1") return std::string(candidate);
-    }
-    return {};
+    return NextSelectedAfter(
+        view.records(), view.find(name), name, [&](size_t record) { return view.field(record, 0); },
+        [&](size_t record) { return view.field(record, 5) == "1"; });
 }
 
 std::string GetCamField(const SaverSettings& settings, std::string_view name, int field) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +42,7 @@ struct CamRecord {
     bool operator==(const CamRecord&) const = default;
 };
 
-constexpr int kCamRecordFields = 9;
+using saver::kCamRecordFields;
 constexpr const char* kNeverUpdated = "??:??";
 
 // The list text <-> records; a text that ends inside a record gives that record empty fields.
@@ -54,6 +55,28 @@ std::string GetCamField(std::string_view list, std::string_view name, int field)
 // would shift every later field, so it is refused too. The rest of the text stays byte for byte.
 bool ReplaceCamField(std::string& list, std::string_view name, int field, std::string_view value);
 std::string NextSelectedCam(std::string_view list, std::string_view name);
+
+// The walk of NextSelectedCam over `count` sources in list order, given by their names and ticks;
+// start is the place of the source named (nothing when the list lacks it).
+template <typename NameAt, typename SelectedAt>
+std::string NextSelectedAfter(size_t count, std::optional<size_t> start, std::string_view name, NameAt nameAt,
+                              SelectedAt selectedAt) {
+    if (!start) {
+        // A name that is not in the list: the first selected source, so one is shown when any is.
+        for (size_t place = 0; place < count; ++place)
+            if (selectedAt(place)) return std::string(nameAt(place));
+        return {};
+    }
+    // Walk on from the source, at most once round, by position: a hand-edited list holding a
+    // name twice cannot send the walk round in circles.
+    for (size_t step = 1; step < count; ++step) {
+        const size_t place = (*start + step) % count;
+        const std::string_view candidate = nameAt(place);
+        if (candidate.empty() || candidate == name) return {};
+        if (selectedAt(place)) return std::string(candidate);
+    }
+    return {};
+}
 
 // The same on the settings record; SetCamField saves the settings when it changed the list.
 std::string GetCamField(const SaverSettings& settings, std::string_view name, int field);

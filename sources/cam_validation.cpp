@@ -35,4 +35,13 @@ bool ValidateCamUrl(std::string_view url) {
     return true;
 }
 
+std::string StorableCamUrl(std::string_view url) {
+    std::string stored;
+    for (char c : url) {
+        if (c == '|') stored += "%7C";
+        else stored += c;
+    }
+    return stored;
+}
+
 }  // namespace sources

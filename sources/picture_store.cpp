@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "fresh_file.h"
 #include "saver_messages.h"
 
 namespace sources {
@@ -55,25 +56,7 @@ bool StorePicture(const std::string& folder, std::string_view name, std::string_
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     const std::string path = folder + "/" + std::string(name) + "." + std::string(extension);
-    const std::string temporary = path + ".part";
-    // A fresh file of our own: whatever stands at that name (a crash's leftover, a planted link)
-    // goes first, and a link put there meanwhile is never followed.
-    ::unlink(temporary.c_str());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool written = true;
-    for (std::size_t done = 0; done < size && written;) {
-        const ssize_t count = ::write(fd, bytes + done, size - done);
-        written = count > 0;
-        if (written) done += std::size_t(count);
-    }
-    written = written && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return platform::ReplaceFileWhole(path, std::string_view(reinterpret_cast<const char*>(bytes), size), 0644);
 }
 
 }  // namespace sources

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cam_list.h"
+#include "clock.h"
 #include "connectivity.h"
 #include "entity_tags.h"
 #include "saver_messages.h"
@@ -53,15 +54,23 @@ UpdateCycle::UpdateCycle(saver::SaverSettings& settings, FetchState& state, CIma
 
 void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool preview,
                            const std::vector<std::string>& alsoShown) {
+    schedule_.Refresh(settings_.CamList);
     const auto due = [&](const std::string& name) {
-        return !name.empty() && interval_ < SecondsSinceUpdate(settings_, name, now);
+        return !name.empty() && interval_ < static_cast<long long>(now) - static_cast<long long>(schedule_.LastUpdate(name));
     };
+    // Nothing in the list is due before its oldest update plus the interval; a name shown that
+    // the list lacks counts as never updated, so it is looked at below.
+    const bool shownAreListed = (currentCam.empty() || schedule_.Contains(currentCam)) &&
+                                std::all_of(alsoShown.begin(), alsoShown.end(),
+                                            [&](const std::string& name) { return name.empty() || schedule_.Contains(name); });
+    if (shownAreListed && interval_ >= static_cast<long long>(now) - static_cast<long long>(schedule_.OldestUpdate()))
+        return;
     if (due(currentCam)) {
         StartCamUpdate(currentCam, preview);
         return;
     }
     // The look-ahead fetches the source the show moves to next: an unticked one is never asked.
-    const std::string next = settings_.Change == 1 ? NextSelectedCam(settings_, currentCam) : std::string();
+    const std::string next = settings_.Change == 1 ? schedule_.NextSelected(currentCam) : std::string();
     if (due(next)) {
         StartCamUpdate(next, preview);
         return;
@@ -75,8 +84,8 @@ void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool 
     // Then every other selected source in list order, so the interval holds for each and the
     // show finds a fresh picture whenever it comes to one (a name listed twice is asked once).
     std::set<std::string> asked{currentCam};
-    for (std::string name = NextSelectedCam(settings_, currentCam); asked.insert(name).second;
-         name = NextSelectedCam(settings_, name))
+    for (std::string name = schedule_.NextSelected(currentCam); asked.insert(name).second;
+         name = schedule_.NextSelected(name))
         if (due(name)) {
             StartCamUpdate(name, preview);
             return;
@@ -93,7 +102,10 @@ int UpdateCycle::StartCamUpdate(const std::string& name, bool preview) {
     // A name that cannot be a file in the images folder is never fetched for.
     const int started = IsSafePictureName(name) ? fetcher_.StartFetch(url, referrer) : 2;
     if (started != 0) {
+        // A failure counts as an update: the source is tried again after the interval, not at
+        // every tick (each of which would write the settings).
         SetCamField(settings_, name, kCamLastResult, kFailedWord);
+        SetCamField(settings_, name, kCamLastUpdate, FormatLastUpdate(platform::Clock::instance().calendarNow()));
         return 1;
     }
     state_.FetchBusy = 1;

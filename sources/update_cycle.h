@@ -12,6 +12,7 @@
 #include "image_fetcher.h"
 #include "picture_store.h"
 #include "settings.h"
+#include "source_schedule.h"
 
 namespace sources {
 
@@ -57,6 +58,7 @@ private:
     HWND owner_;
     int interval_;
     std::string status_;
+    SourceSchedule schedule_;
 };
 
 }  // namespace sources

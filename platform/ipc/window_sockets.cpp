@@ -13,6 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "fresh_file.h"
 #include "local_sockets.h"
 
 namespace platform {
@@ -61,12 +62,7 @@ public:
         if (fd < 0) return;
         // The description goes beside the socket once the socket answers.
         const std::string info = base + ".info";
-        {
-            std::ofstream out(info + ".tmp", std::ios::trunc);
-            out << className << '\n' << title << '\n';
-        }
-        std::error_code error;
-        fs::rename(info + ".tmp", info, error);
+        ReplaceFileWhole(info, className + '\n' + title + '\n', 0600);
         std::lock_guard lock(mutex_);
         published_[window] = Published{fd, base};
         ensureThread();

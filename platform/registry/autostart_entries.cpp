@@ -1,8 +1,9 @@
 #include "autostart_entries.h"
 
 #include <cctype>
-#include <fstream>
+#include <sstream>
 
+#include "fresh_file.h"
 #include "text_compare.h"
 #include "user_folders.h"
 
@@ -52,24 +53,16 @@ bool WriteAutostartEntry(const std::string& valueName, const std::string& comman
     const fs::path path = AutostartEntryPath(valueName);
     std::error_code error;
     fs::create_directories(path.parent_path(), error);
-    const fs::path temporary = path.string() + ".tmp";
-    {
-        std::ofstream entry(temporary, std::ios::trunc);
-        entry << "[Desktop Entry]\n"
-              << "Type=Application\n"
-              << "Name=" << valueName << "\n"
-              << "Comment=Started at log-on for Kelvane Screen Saver\n"
-              << "Exec=" << exec << "\n"
-              << "Terminal=false\n"
-              << "NoDisplay=true\n"
-              << "X-GNOME-Autostart-enabled=true\n";
-        if (!entry.flush()) {
-            fs::remove(temporary, error);
-            return false;
-        }
-    }
-    fs::rename(temporary, path, error);
-    return !error;
+    std::ostringstream entry;
+    entry << "[Desktop Entry]\n"
+          << "Type=Application\n"
+          << "Name=" << valueName << "\n"
+          << "Comment=Started at log-on for Kelvane Screen Saver\n"
+          << "Exec=" << exec << "\n"
+          << "Terminal=false\n"
+          << "NoDisplay=true\n"
+          << "X-GNOME-Autostart-enabled=true\n";
+    return ReplaceFileWhole(path, entry.str(), 0644);
 }
 
 bool RemoveAutostartEntry(const std::string& valueName) {

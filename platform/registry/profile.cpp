@@ -53,4 +53,10 @@ BOOL WriteProfileString(const char* section, const char* entry, std::string_view
     return RegWriteString(key.get(), entry, value, mode) == ERROR_SUCCESS;
 }
 
+BOOL WriteProfileStringMerged(const char* section, const char* entry, RegStringMerge merge) {
+    RegKey key;
+    if (RegCreateKey(HKEY_CURRENT_USER, SectionPath(section).c_str(), key.out()) != ERROR_SUCCESS) return FALSE;
+    return RegMergeString(key.get(), entry, std::move(merge)) == ERROR_SUCCESS;
+}
+
 }  // namespace platform

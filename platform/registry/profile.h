@@ -21,6 +21,9 @@ BOOL WriteProfileInt(const char* section, const char* entry, int value, RegWrite
 BOOL WriteProfileString(const char* section, const char* entry, std::string_view value,
                         RegWriteMode mode = RegWriteMode::Replace);
 
+// A string worked out from the stored one when the write takes place (see RegMergeString).
+BOOL WriteProfileStringMerged(const char* section, const char* entry, RegStringMerge merge);
+
 // Profile writes inside its lifetime reach the file together, in one locked write.
 using ProfileWriteBatch = RegWriteBatch;
 

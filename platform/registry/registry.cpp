@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "autostart_entries.h"
+#include "fresh_file.h"
 #include "user_folders.h"
 
 namespace platform {
@@ -71,18 +72,6 @@ std::optional<std::string> ReadWholeFile(const fs::path& file) {
     ::close(fd);
     if (count < 0) return std::nullopt;
     return text;
-}
-
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        text.remove_prefix(size_t(written));
-    }
-    return true;
 }
 
 // An exclusive lock on the file's companion lock file, held for one read-modify-write.
@@ -175,22 +164,7 @@ private:
     }
 
     bool writeLocked(const RegHive& hive) {
-        const std::string text = FormatRegFile(hive, rootName_);
-        const fs::path temporary = file_.string() + ".tmp";
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd < 0) return false;
-        const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
-        ::close(fd);
-        if (!written || ::rename(temporary.c_str(), file_.c_str()) != 0) {
-            ::unlink(temporary.c_str());
-            return false;
-        }
-        const int folder = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-            ::fsync(folder);
-            ::close(folder);
-        }
-        return true;
+        return ReplaceFileWhole(file_, FormatRegFile(hive, rootName_), 0600, /*syncFolder=*/true);
     }
 
     fs::path file_;
@@ -220,14 +194,24 @@ struct PendingWrite {
     std::string name;
     RegValue value;
     RegWriteMode mode;
+    RegStringMerge merge;  // when set, works the value out from the stored one
 };
 
-// Stores the value in the hive; false when the mode keeps the one already there.
-bool StoreValue(RegHive& hive, const std::string& path, const std::string& name, const RegValue& value,
-                RegWriteMode mode) {
-    RegKeyData& key = hive.createKey(path);
-    if (mode == RegWriteMode::KeepExisting && key.values.count(name)) return false;
-    key.values[name] = value;
+std::optional<std::string> StoredString(const RegKeyData& key, const std::string& name) {
+    const auto found = key.values.find(name);
+    if (found == key.values.end() || found->second.type != REG_SZ) return std::nullopt;
+    return found->second.data;
+}
+
+// Stores the write in the hive; false when the mode keeps the value already there.
+bool StoreValue(RegHive& hive, const PendingWrite& write) {
+    RegKeyData& key = hive.createKey(write.path);
+    if (write.merge) {
+        key.values[write.name] = RegValue{REG_SZ, write.merge(StoredString(key, write.name))};
+        return true;
+    }
+    if (write.mode == RegWriteMode::KeepExisting && key.values.count(write.name)) return false;
+    key.values[write.name] = write.value;
     return true;
 }
 
@@ -247,18 +231,24 @@ thread_local std::vector<PendingWrite> tPending;
 RegWriteBatch::RegWriteBatch() { ++tBatchDepth; }
 
 RegWriteBatch::~RegWriteBatch() {
-    if (--tBatchDepth > 0) return;
+    if (--tBatchDepth == 0) Commit();
+}
+
+LONG RegWriteBatch::Commit() {
     std::vector<PendingWrite> pending = std::move(tPending);
     tPending.clear();
+    LONG status = ERROR_SUCCESS;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         if (std::none_of(pending.begin(), pending.end(), [&](const PendingWrite& write) { return write.root == root; }))
             continue;
-        FileFor(root).modify([&](RegHive& hive, LONG&) {
+        const LONG written = FileFor(root).modify([&](RegHive& hive, LONG&) {
             for (const PendingWrite& write : pending)
-                if (write.root == root) StoreValue(hive, write.path, write.name, write.value, write.mode);
+                if (write.root == root) StoreValue(hive, write);
             return true;
         });
+        if (written != ERROR_SUCCESS) status = written;
     }
+    return status;
 }
 
 fs::path RegistryFilePath(HKEY root) {
@@ -349,19 +339,32 @@ LONG RegSetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD
     value.type = type;
     value.data.assign(reinterpret_cast<const char*>(data), size);
     if (type == REG_SZ || type == REG_EXPAND_SZ) value.data.resize(std::strlen(value.data.c_str()));
-    const std::string valueName = name ? name : "";
+    PendingWrite write{root, path, name ? name : "", std::move(value), mode, nullptr};
     if (tBatchDepth > 0) {
-        if (mode == RegWriteMode::Replace) MirrorLogOnRunValue(root, path, name, &value);
-        tPending.push_back(PendingWrite{root, path, valueName, std::move(value), mode});
+        if (mode == RegWriteMode::Replace) MirrorLogOnRunValue(root, path, name, &write.value);
+        tPending.push_back(std::move(write));
         return ERROR_SUCCESS;
     }
     bool stored = false;
     const LONG status = FileFor(root).modify([&](RegHive& hive, LONG&) {
-        stored = StoreValue(hive, path, valueName, value, mode);
+        stored = StoreValue(hive, write);
         return stored;
     });
-    if (stored) MirrorLogOnRunValue(root, path, name, &value);
+    if (stored) MirrorLogOnRunValue(root, path, name, &write.value);
     return status;
+}
+
+LONG RegMergeString(HKEY key, const char* name, RegStringMerge merge) {
+    HKEY root;
+    std::string path;
+    if (!Resolve(key, root, path)) return ERROR_INVALID_HANDLE;
+    if (path.empty() || !merge) return ERROR_INVALID_PARAMETER;
+    PendingWrite write{root, path, name ? name : "", {}, RegWriteMode::Replace, std::move(merge)};
+    if (tBatchDepth > 0) {
+        tPending.push_back(std::move(write));
+        return ERROR_SUCCESS;
+    }
+    return FileFor(root).modify([&](RegHive& hive, LONG&) { return StoreValue(hive, write); });
 }
 
 LONG RegDeleteValue(HKEY key, const char* name) {

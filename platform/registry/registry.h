@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,11 @@ LONG RegDeleteValue(HKEY key, const char* name);
 enum class RegWriteMode { Replace, KeepExisting };
 LONG RegSetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size, RegWriteMode mode);
 
+// A string value worked out from the one stored when the write takes place (nullopt when there is
+// none), under the file's lock: what another program wrote just before is merged, never lost.
+using RegStringMerge = std::function<std::string(const std::optional<std::string>& stored)>;
+LONG RegMergeString(HKEY key, const char* name, RegStringMerge merge);
+
 // A key handle closed on scope exit.
 class RegKey {
 public:
@@ -66,7 +72,10 @@ LONG RegWriteString(HKEY key, const char* name, std::string_view value, RegWrite
 class RegWriteBatch {
 public:
     RegWriteBatch();
-    ~RegWriteBatch();
+    ~RegWriteBatch();  // commits what Commit has not
+    // Writes what was collected now; ERROR_SUCCESS, or why a file could not be written (its
+    // stored values then stay as they were).
+    LONG Commit();
     RegWriteBatch(const RegWriteBatch&) = delete;
     RegWriteBatch& operator=(const RegWriteBatch&) = delete;
 };

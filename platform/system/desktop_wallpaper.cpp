@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "fresh_file.h"
 #include "registry.h"
 #include "session_platform.h"
 #include "trace.h"
@@ -39,14 +40,9 @@ std::optional<WallpaperSettings> Remembered(const std::string& desktop) {
 
 void Remember(const std::string& desktop, const WallpaperSettings& settings) {
     const fs::path path = MemoryFile(desktop);
-    const fs::path temporary = path.string() + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::trunc);
-        for (const auto& [name, value] : settings) file << name << '\t' << value << '\n';
-        if (!file.flush()) return;
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
+    std::string text;
+    for (const auto& [name, value] : settings) text += name + '\t' + value + '\n';
+    ReplaceFileWhole(path, text, 0600);
 }
 
 // Remembers what the desktop shows whenever it is not the saver's file: the user may have chosen

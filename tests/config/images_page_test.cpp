@@ -263,3 +263,35 @@ TEST_F(SheetTest, TheListWorksFromTheKeyboard) {
     key(Qt::Key_Up);
     EXPECT_EQ(text("1136"), "Harbour");
 }
+
+TEST_F(SheetTest, ABarInAnAddressIsStoredEncodedAndTheListStaysWhole) {
+    open("");
+    addThroughDialog(false, {"Harbour"}, server_.url("/a|b.jpg"));
+    const config::CamRows& rows = page().list().rows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.row(0).URL, server_.url("/a%7Cb.jpg"));
+    waitForFetch();
+    sheet_->OnOk();
+    const auto stored = sources::ParseCamList(Stored("CamList"));
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].URL, server_.url("/a%7Cb.jpg"));
+    EXPECT_EQ(stored[0].Selected, "1");
+}
+
+TEST_F(SheetTest, AnOkThatCannotSaveSaysSoAndKeepsTheSheetWithWhatWasTyped) {
+    open("");
+    addThroughDialog(false, {"Harbour"}, "http://127.0.0.1:9/p.jpg");
+    waitForFetch();
+    // Where the new file must be written stands a folder: the save fails, even for root.
+    std::filesystem::create_directories(root_.userRegistry().string() + ".tmp");
+    boxes_.clear();
+    sheet_->OnOk();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].find("could not be saved"), std::string::npos) << boxes_[0];
+    EXPECT_TRUE(sheet_->dialog().isVisible());
+    EXPECT_EQ(page().list().rows().size(), 1);
+    std::filesystem::remove(root_.userRegistry().string() + ".tmp");
+    sheet_->OnOk();
+    EXPECT_FALSE(sheet_->dialog().isVisible());
+    EXPECT_EQ(sources::ParseCamList(Stored("CamList")).size(), 1u);
+}

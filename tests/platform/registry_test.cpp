@@ -7,6 +7,7 @@
 #include <set>
 
 #include "child_process.h"
+#include "autostart_entries.h"
 #include "registry.h"
 #include "temp_root.h"
 
@@ -97,6 +98,32 @@ TEST(RegistryTest, AnUnreadableFileIsMovedAsideNotOverwritten) {
     std::ifstream in(asides[0]);
     std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(kept, garbage);
+    EXPECT_EQ(RegReadDword(key.get(), "Fresh"), 7u);
+}
+
+TEST(RegistryTest, WritesNeverFollowALinkPlantedAtTheirTemporaryFile) {
+    TempRoot root;
+    const std::filesystem::path victim = root.path() / "victim.txt";
+    std::ofstream(victim) << "keep me";
+    const auto plant = [&](const std::filesystem::path& temporary) {
+        std::filesystem::create_directories(temporary.parent_path());
+        std::filesystem::create_symlink(victim, temporary);
+    };
+    plant(root.userRegistry().string() + ".tmp");
+    const std::filesystem::path entry = AutostartEntryPath("Glyphveil");
+    plant(entry.string() + ".tmp");
+
+    RegKey key;
+    ASSERT_EQ(RegCreateKey(HKEY_CURRENT_USER, "Software\\Test", key.out()), ERROR_SUCCESS);
+    EXPECT_EQ(RegWriteDword(key.get(), "Fresh", 7), ERROR_SUCCESS);
+    EXPECT_TRUE(WriteAutostartEntry("Glyphveil", "/usr/bin/glyphveil"));
+
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "keep me");
+    for (const std::filesystem::path& written : {root.userRegistry(), entry}) {
+        EXPECT_FALSE(std::filesystem::is_symlink(written)) << written;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(written.string() + ".tmp"))) << written;
+    }
     EXPECT_EQ(RegReadDword(key.get(), "Fresh"), 7u);
 }
 

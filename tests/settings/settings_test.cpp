@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 
 #include "headless_display.h"
 #include "profile.h"
@@ -74,7 +75,7 @@ TEST_F(SettingsTest, AFreshUserGetsTheDefaults) {
     EXPECT_FALSE(std::filesystem::exists(root_.userRegistry()));  // reading writes nothing
 }
 
-TEST_F(SettingsTest, TheCustomSizeIsClampedToTheDesktopAsUnsigned) {
+TEST_F(SettingsTest, TheCustomSizeAndTheFontHeightAreClampedToTheScreen) {
     platform::WriteProfileInt(kSettingsSection, "MaxWidth", 4000);
     platform::WriteProfileInt(kSettingsSection, "MaxHeight", int(0x80000010u));  // top bit set
     SaverSettings settings;
@@ -86,6 +87,12 @@ TEST_F(SettingsTest, TheCustomSizeIsClampedToTheDesktopAsUnsigned) {
     LoadSettings(settings);
     EXPECT_EQ(settings.MaxWidth, 800u);
     EXPECT_EQ(settings.MaxHeight, 768u);
+    // A hand-edited font height: at most a quarter of the 768-pixel screen, either sign kept.
+    for (auto [stored, read] : std::vector<std::pair<int, int>>{{10000, 192}, {-1000000, -192}, {INT_MIN, -192}, {-24, -24}}) {
+        platform::WriteProfileInt(kSettingsSection, "Height", stored);
+        LoadSettings(settings);
+        EXPECT_EQ(settings.Height, read) << stored;
+    }
 }
 
 TEST_F(SettingsTest, ALongFaceNameKeepsItsFirst31Characters) {
@@ -170,6 +177,46 @@ TEST_F(SettingsTest, ASaveWritesWhatThisProgramChangedAndKeepsOthersNewerValues)
     SaveSettings(saver);
     LoadSettings(stored);
     EXPECT_EQ(stored.FloatSpeed, 70);
+}
+
+TEST_F(SettingsTest, TwoProgramsChangingTheSourceListKeepEachOthersChanges) {
+    const std::string harbour = "Harbour|http://h/p.jpg|??:??|Unknown|???|1|||0|";
+    const std::string bridge = "Bridge|http://b/p.jpg|??:??|Unknown|???|1|||0|";
+    platform::WriteProfileString(kSettingsSection, "CamList", harbour + bridge);
+    SaverSettings saver, sheet;
+    LoadSettings(saver);
+    LoadSettings(sheet);
+    // The sheet adds a source, renames the address of another and removes one.
+    const std::string added = "Quay|http://q/p.jpg|??:??|Unknown|???|1|||0|";
+    sheet.CamList = "Harbour|http://h/new.jpg|??:??|Unknown|???|1|||0|" + added;
+    ASSERT_EQ(SaveSettings(sheet), 1);
+    // The saver, still holding the list it read at its start, stores two fetches' results.
+    saver.CamList = "Harbour|http://h/p.jpg|1:02:03 PM - 1/2/26|Success|JPG|1|||0|"
+                    "Bridge|http://b/p.jpg|1:02:04 PM - 1/2/26|Error|???|1|||0|";
+    ASSERT_EQ(SaveSettings(saver), 1);
+    const std::string merged = "Harbour|http://h/new.jpg|1:02:03 PM - 1/2/26|Success|JPG|1|||0|" + added;
+    EXPECT_EQ(saver.CamList, merged);  // the saver now sees the sheet's source too
+    SaverSettings stored;
+    LoadSettings(stored);
+    EXPECT_EQ(stored.CamList, merged);
+    // And the sheet's next save keeps the saver's results.
+    sheet.CamList += "Pier|http://p/p.jpg|??:??|Unknown|???|0|||0|";
+    ASSERT_EQ(SaveSettings(sheet), 1);
+    LoadSettings(stored);
+    EXPECT_EQ(stored.CamList, merged + "Pier|http://p/p.jpg|??:??|Unknown|???|0|||0|");
+}
+
+TEST_F(SettingsTest, ASaveThatCannotBeWrittenSaysSoAndKeepsTheStoredValues) {
+    SaverSettings settings;
+    LoadSettings(settings);
+    ASSERT_EQ(SaveSettings(settings), 1);
+    // A folder where the temporary file must go makes the write fail, even for root.
+    std::filesystem::create_directory(root_.userRegistry().string() + ".tmp");
+    settings.FloatSpeed = 12;
+    EXPECT_EQ(SaveSettings(settings), 0);
+    SaverSettings stored;
+    LoadSettings(stored);
+    EXPECT_EQ(stored.FloatSpeed, 100);
 }
 
 TEST_F(SettingsTest, BarListsAndStoredDoubles) {

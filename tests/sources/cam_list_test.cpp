@@ -33,6 +33,11 @@ TEST(CamListTest, ANewSourceReadsNineFieldsWithNineSeparators) {
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0].URL, "http://x/y.jpg");
     EXPECT_EQ(cut[0].Type, "");
+    // A separator that got into an address shifts the fields; the lone name it leaves after the
+    // last record is no source.
+    const auto damaged = ParseCamList("Harbour|http://host/a|b.jpg|??:??|Unknown|???|1|||0|");
+    ASSERT_EQ(damaged.size(), 1u);
+    EXPECT_EQ(StorableCamUrl("http://host/a|b.jpg"), "http://host/a%7Cb.jpg");
 }
 
 TEST(CamListTest, FieldSelectorsFollowTheirOwnNumbering) {

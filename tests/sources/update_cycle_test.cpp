@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cam_list.h"
+#include "clock.h"
 #include "connectivity.h"
 #include "demo_pictures.h"
 #include "entity_tags.h"
@@ -54,7 +55,7 @@ TEST(StorePictureTest, PicturesAreReplacedWholeAndOnlyInsideTheFolder) {
     ASSERT_TRUE(StorePicture(folder, "Harbour", "JPG", reinterpret_cast<const BYTE*>(second.data()), second.size()));
     std::ifstream in(folder + "/Harbour.JPG");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), second);
-    EXPECT_FALSE(std::filesystem::exists(folder + "/Harbour.JPG.part"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Harbour.JPG.tmp"));
     for (const char* name : {"../evil", "a/b", "a\\b", "..", ".", ""}) {
         EXPECT_FALSE(IsSafePictureName(name)) << name;
         EXPECT_FALSE(StorePicture(folder, name, "JPG", reinterpret_cast<const BYTE*>(first.data()), first.size())) << name;
@@ -65,7 +66,7 @@ TEST(StorePictureTest, PicturesAreReplacedWholeAndOnlyInsideTheFolder) {
     // A link planted where the temporary file goes is never written through.
     const auto target = root.path() / "victim";
     std::ofstream(target) << "keep me";
-    std::filesystem::create_symlink(target, folder + "/Bridge.JPG.part");
+    std::filesystem::create_symlink(target, folder + "/Bridge.JPG.tmp");
     ASSERT_TRUE(StorePicture(folder, "Bridge", "JPG", reinterpret_cast<const BYTE*>(first.data()), first.size()));
     std::ifstream victim(target);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "keep me");
@@ -258,6 +259,11 @@ TEST_F(UpdateCycleTest, UpdatesThatCannotStartOrStoreEndAsFailed) {
     EXPECT_EQ(GetCamField(settings_, "Bad", kCamLastResult), "Failed");
     EXPECT_FALSE(state_.FetchBusy);
     EXPECT_EQ(server_.requestCount(), requests);
+    // Such a failure counts as an update: the source waits its interval like any other.
+    EXPECT_NE(GetCamField(settings_, "Bad", kCamLastUpdate), kNeverUpdated);
+    const std::string listed = settings_.CamList;
+    cycle_->CheckDue("Bad", platform::Clock::instance().calendarNow(), false);
+    EXPECT_EQ(settings_.CamList, listed);
 
     // A picture that cannot be written: the update still ends, and the next one can start.
     useList(record("Harbour", ""));
