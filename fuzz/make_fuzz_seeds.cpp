@@ -99,6 +99,10 @@ int main(int argc, char** argv) {
 
     WriteFile(root / "png/colour.png", PngFile(Colours(24, 16)));
     WriteFile(root / "png/alpha.png", PngFile(Colours(8, 8), std::vector<std::uint8_t>(64, 128)));
+    // The signature and header of a picture, then a text chunk claiming 2 GiB (or 1 GiB) and one byte of it.
+    const std::string header = PngFile(Colours(8, 8)).substr(0, 33);
+    WriteFile(root / "png/text-claims-2gib.png", header + std::string("\x7f\xff\xff\xff", 4) + "tEXtx");
+    WriteFile(root / "png/itxt-claims-1gib.png", header + std::string("\x40\x00\x00\x00", 4) + "iTXtx");
     WriteFile(root / "webp/colour.webp", WebpFile(Colours(24, 16)));
     WriteFile(root / "webp/alpha.webp", WebpFile(Colours(8, 8), std::vector<std::uint8_t>(64, 128)));
     WriteFile(root / "http_response/not_modified.txt", "HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\n\r\n");

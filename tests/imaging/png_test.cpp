@@ -1,4 +1,9 @@
 // PNG pictures: their pixels in place, transparency on the picture background, and files that lie.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <zlib.h>
+
 #include "imaging_fixture.h"
 
 using picture_writers::Rgb;
@@ -32,4 +37,113 @@ TEST_F(PngTest, FilesThatLieAreRefusedOrKeepWhatWasRead) {
     EXPECT_EQ(claimed->GetWidth(), 0);
     // Not a PNG at all.
     EXPECT_EQ(load(file("page.png", "<html>offline</html>"))->GetWidth(), 0);
+}
+
+namespace {
+
+// A chunk as a PNG holds it: length, name, data, checksum.
+std::string Chunk(const std::string& name, const std::string& data) {
+    std::string chunk;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char((data.size() >> shift) & 0xFF);
+    const std::string named = name + data;
+    const uLong sum = crc32(0, reinterpret_cast<const Bytef*>(named.data()), uInt(named.size()));
+    chunk += named;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char((sum >> shift) & 0xFF);
+    return chunk;
+}
+
+// Pixels that hardly compress, so that half the file holds the upper rows.
+picture_writers::TruePicture Noise(int width, int height) {
+    picture_writers::TruePicture picture{width, height, {}};
+    std::uint32_t state = 12345;
+    for (int i = 0; i < width * height; ++i) {
+        state = state * 1664525u + 1013904223u;
+        picture.pixels.push_back({std::uint8_t(state >> 24), std::uint8_t(state >> 16), std::uint8_t(state >> 8)});
+    }
+    return picture;
+}
+
+}  // namespace
+
+TEST_F(PngTest, ChunksTheSaverDoesNotUseAreSkippedAndMissingRowsShowTheBackground) {
+    imaging::SetPictureBackground(platform::RGB(0, 0, 200));
+    const std::string whole = picture_writers::PngFile(Noise(256, 256));
+    constexpr size_t kAfterHeader = 8 + 25;
+    // Three megabytes of text before the pixels: passed over, the picture reads.
+    const std::string withText = whole.substr(0, kAfterHeader) + Chunk("iTXt", std::string(3 << 20, 'x')) +
+                                 Chunk("zTXt", std::string(100, 'z')) + whole.substr(kAfterHeader);
+    auto texted = load(file("texted.png", withText));
+    EXPECT_EQ(texted->GetWidth(), 256);
+    EXPECT_EQ(rgbAt(*texted, 255, 255), rgbAt(*load(file("plain.png", whole)), 255, 255));
+    // A text chunk that claims 2 GiB of a 42-byte file: refused at once.
+    EXPECT_EQ(load(file("claims.png", whole.substr(0, kAfterHeader) + std::string("\x7f\xff\xff\xff", 4) + "tEXtx"))->GetWidth(), 0);
+    // Cut short in its pixels: the rows never reached show the background.
+    auto cut = load(file("cut.png", whole.substr(0, whole.size() / 2)));
+    ASSERT_EQ(cut->GetWidth(), 256);
+    EXPECT_EQ(rgbAt(*cut, 0, 0), rgbAt(*texted, 0, 0));
+    EXPECT_EQ(rgbAt(*cut, 0, 255), (Rgb{0, 0, 200}));
+}
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+}  // namespace
+
+// Files made by ImageMagick, read as ImageMagick reads them: 8- and 16-bit samples, with and
+// without a gamma chunk, interlaced or not, every kind of transparency flattened onto the
+// background in the picture's own values (as browsers show it).
+TEST_F(PngTest, PicturesMadeByImageMagickReadAsImageMagickReadsThem) {
+    ASSERT_EQ(std::system("convert -version >/dev/null 2>&1"), 0) << "ImageMagick's convert is needed";
+    const std::string folder = root_.path().string();
+    const std::string scene = "-size 61x47 -seed 7 plasma:fractal \\( -size 61x47 gradient:white-black -rotate 90 "
+                              "-resize 61x47! \\) -alpha off -compose CopyOpacity -composite";
+    const std::string withoutGamma = " -define png:exclude-chunk=gAMA,cHRM,sRGB,iCCP,bKGD";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"rgba8.png", scene + " -depth 8"},
+        {"rgba16.png", scene + " -depth 16"},
+        {"rgba16-interlaced.png", scene + " -depth 16 -interlace PNG"},
+        {"grey16.png", "-size 61x47 gradient:gray10-gray90 -colorspace Gray -depth 16" + withoutGamma},
+        {"grey16-interlaced.png", "-size 61x47 gradient:gray10-gray90 -colorspace Gray -depth 16 -interlace PNG" + withoutGamma},
+        {"grey-alpha8.png", scene + " -colorspace Gray -depth 8 -define png:color-type=4 -interlace PNG"},
+        {"palette.png", "-size 61x47 -seed 3 plasma:fractal -channel A -fx \"i<30?0.0:1.0\" +channel -colors 40 PNG8:"},
+        {"half-white.png", "-size 61x47 xc:\"rgba(255,255,255,0.5)\" -depth 8"},
+    };
+    const platform::COLORREF background = platform::RGB(40, 90, 160);
+    imaging::SetPictureBackground(background);
+    for (const auto& [name, options] : files) {
+        SCOPED_TRACE(name);
+        const std::string path = folder + "/" + name;
+        std::string target = options;
+        if (target.size() >= 5 && target.substr(target.size() - 5) == "PNG8:") target += path;
+        else target += " " + path;
+        ASSERT_EQ(std::system(("convert " + target).c_str()), 0);
+        const std::string raw = folder + "/" + name + ".rgb";
+        ASSERT_EQ(std::system(("convert " + path + " -set colorspace sRGB -background \"rgb(40,90,160)\" -flatten -depth 8 rgb:" + raw).c_str()), 0);
+        const std::string expected = ReadAll(raw);
+        auto image = load(path);
+        ASSERT_EQ(image->GetWidth(), 61);
+        ASSERT_EQ(image->GetHeight(), 47);
+        ASSERT_EQ(expected.size(), size_t(61 * 47 * 3));
+        int worst = 0, firstX = -1, firstY = -1;
+        for (int y = 0; y < 47; ++y)
+            for (int x = 0; x < 61; ++x) {
+                const Rgb got = rgbAt(*image, x, y);
+                const auto* want = reinterpret_cast<const std::uint8_t*>(expected.data()) + (y * 61 + x) * 3;
+                const int off = std::max({std::abs(got.r - want[0]), std::abs(got.g - want[1]), std::abs(got.b - want[2])});
+                if (off > 1 && firstX < 0) {
+                    firstX = x;
+                    firstY = y;
+                }
+                worst = std::max(worst, off);
+            }
+        EXPECT_LE(worst, 1) << "first at " << firstX << "," << firstY << ": read " << int(rgbAt(*image, firstX, firstY).r) << " "
+                            << int(rgbAt(*image, firstX, firstY).g) << " " << int(rgbAt(*image, firstX, firstY).b)
+                            << ", ImageMagick " << int(std::uint8_t(expected[size_t(firstY * 61 + firstX) * 3])) << " "
+                            << int(std::uint8_t(expected[size_t(firstY * 61 + firstX) * 3 + 1])) << " "
+                            << int(std::uint8_t(expected[size_t(firstY * 61 + firstX) * 3 + 2]));
+    }
 }

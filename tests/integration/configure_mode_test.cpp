@@ -4,9 +4,11 @@
 #include <map>
 #include <set>
 #include <fstream>
+#include <functional>
 #include <vector>
 #include <thread>
 
+#include "picture_server.h"
 #include "profile.h"
 #include "saver_process.h"
 #include "windows.h"
@@ -68,6 +70,60 @@ TEST(ConfigureModeTest, AScriptAddsASourceThroughTheDialogAndOkStoresIt) {
 TEST(ConfigureModeTest, ScriptActionsDueAtOnceStillFollowTheEffectsOfTheOnesBefore) {
     // As on a busy machine, where the program runs late and every action is due when it looks.
     ExpectAScriptToAddASource({300, 300, 300, 300, 300, 300});
+}
+
+namespace {
+
+// Waits up to the limit for the stored source list to satisfy the condition.
+bool StoredListBecomes(const std::function<bool(const std::string&)>& condition, int limitMs) {
+    for (int waited = 0; waited < limitMs; waited += 100) {
+        if (condition(ReadString("CamList"))) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return condition(ReadString("CamList"));
+}
+
+std::string LastUpdateOf(const std::string& list, const std::string& name) {
+    const size_t at = list.find(name + "|");
+    if (at == std::string::npos) return {};
+    std::vector<std::string> fields;
+    std::string rest = list.substr(at);
+    for (int i = 0; i < 3; ++i) {
+        fields.push_back(rest.substr(0, rest.find('|')));
+        rest = rest.substr(rest.find('|') + 1);
+    }
+    return fields[2];
+}
+
+}  // namespace
+
+TEST(ConfigureModeTest, ASourceAddedInTheSheetWhileTheSaverRunsSurvivesTheSaversNextResults) {
+    TempRoot root;
+    picture_server::PictureServer server;
+    StoreString("CamList", "Harbour|" + server.url("/cam.jpg") + "|??:??|Unknown|???|1|||0|");
+    StoreSetting("EditMinutes", 0);
+    StoreSetting("EditSeconds", 5);
+    auto saver = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless", "KELVANE_ONLINE=1"}});
+    ASSERT_TRUE(StoredListBecomes([](const std::string& list) { return list.find("|Success|") != std::string::npos; }, 60000))
+        << "the saver stored no result";
+
+    auto sheet = StartSaver(root, {{},
+                                   "at 300 press 1009\nat 300 set 1000 Quay\nat 300 set 1001 http://127.0.0.1:9/q.jpg\n"
+                                   "at 300 answer OK\nat 300 press IDOK\n",
+                                   {"KELVANE_DISPLAY=headless", "KELVANE_ONLINE=0"}});
+    ASSERT_EQ(sheet->wait(30000), 0);
+    const std::string added = ReadString("CamList");
+    ASSERT_NE(added.find("Quay|http://127.0.0.1:9/q.jpg|"), std::string::npos) << added;
+
+    // The saver, which read the list before the sheet changed it, stores its next results.
+    const std::string before = LastUpdateOf(added, "Harbour");
+    EXPECT_TRUE(StoredListBecomes([&](const std::string& list) { return LastUpdateOf(list, "Harbour") != before; }, 60000))
+        << "the saver stored no later result";
+    saver->kill(SIGTERM);
+    saver->wait(30000);
+    const std::string after = ReadString("CamList");
+    EXPECT_NE(after.find("Quay|http://127.0.0.1:9/q.jpg|"), std::string::npos) << after;
+    EXPECT_NE(after.find("Harbour|" + server.url("/cam.jpg") + "|"), std::string::npos) << after;
 }
 
 TEST(ConfigureModeTest, AScriptNamingAControlThatDoesNotExistEndsWithStatusThree) {
