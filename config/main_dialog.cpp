@@ -132,6 +132,11 @@ void CMainDialog::SettingsFromSheet(saver::SaverSettings& settings) {
 }
 
 void CMainDialog::InitialisePages() {
+    if (const auto setAside = TakeSetAsideRegistryFile()) {
+        const std::string text = "Some of your settings could not be read. Those that could are kept; the others are back "
+                                 "to their defaults.\nThe settings file as it was is kept in " + setAside->string() + ".";
+        MessageBox(nullptr, text.c_str(), kSheetMessageTitle, MB_ICONEXCLAMATION);
+    }
     for (SheetPage* page : pages_) page->Initialise();
     apply_->setEnabled(false);
     statusTimer_->start();

@@ -313,7 +313,52 @@ bool RegHive::operator==(const RegHive& other) const {
     return true;
 }
 
-std::optional<RegHive> ParseRegFile(std::string_view text, std::string_view rootName) {
+namespace {
+
+// UTF-16 text (as the registry editor writes its export files) as UTF-8; unpaired surrogates
+// become U+FFFD.
+std::string Utf8FromUtf16(std::string_view text, bool bigEndian) {
+    std::string out;
+    const auto unit = [&](size_t at) {
+        const auto first = std::uint8_t(text[at]), second = std::uint8_t(text[at + 1]);
+        return bigEndian ? std::uint32_t(first << 8 | second) : std::uint32_t(second << 8 | first);
+    };
+    for (size_t at = 0; at + 1 < text.size(); at += 2) {
+        std::uint32_t code = unit(at);
+        if (code >= 0xD800 && code < 0xDC00 && at + 3 < text.size() && unit(at + 2) >= 0xDC00 && unit(at + 2) < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+            at += 2;
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            out += char(code);
+        } else if (code < 0x800) {
+            out += char(0xC0 | code >> 6);
+            out += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += char(0xE0 | code >> 12);
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        } else {
+            out += char(0xF0 | code >> 18);
+            out += char(0x80 | ((code >> 12) & 0x3F));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Strict: any line that cannot be read makes the text no registry file. Lenient (as a registry
+// import reads): such a line is passed over and the reading counted as damaged.
+std::optional<RegHive> ParseLines(std::string_view text, std::string_view rootName, bool lenient, bool& damaged) {
+    damaged = false;
+    std::string converted;
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+        converted = Utf8FromUtf16(text.substr(2), text[0] == '\xFE');
+        text = converted;
+    }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     const std::vector<std::string> lines = LogicalLines(text);
     RegHive hive;
@@ -323,13 +368,29 @@ std::optional<RegHive> ParseRegFile(std::string_view text, std::string_view root
     for (const std::string& raw : lines) {
         const std::string_view line = Trim(raw);
         if (line.empty() || line.front() == ';') continue;
+        // A line that cannot be read; in a key of unknown name, the values after it belong nowhere.
+        const auto unreadable = [&](bool keyLost) {
+            damaged = true;
+            if (keyLost) {
+                current = nullptr;
+                inOtherRoot = true;
+            }
+            return lenient;
+        };
         if (!headerSeen) {
             if (line != kHeader5 && line != kHeader4) return std::nullopt;
             headerSeen = true;
             continue;
         }
+        if (line.find('\0') != std::string_view::npos) {
+            if (unreadable(line.front() == '[')) continue;
+            return std::nullopt;
+        }
         if (line.front() == '[') {
-            if (line.back() != ']') return std::nullopt;
+            if (line.back() != ']') {
+                if (unreadable(true)) continue;
+                return std::nullopt;
+            }
             std::string_view path = line.substr(1, line.size() - 2);
             const bool deletion = !path.empty() && path.front() == '-';
             if (deletion) path.remove_prefix(1);
@@ -350,7 +411,10 @@ std::optional<RegHive> ParseRegFile(std::string_view text, std::string_view root
                 inOtherRoot = true;  // values after a deletion line belong nowhere
                 continue;
             }
-            if (normal.empty()) return std::nullopt;
+            if (normal.empty()) {
+                if (unreadable(true)) continue;
+                return std::nullopt;
+            }
             current = &hive.createKey(normal);
             continue;
         }
@@ -361,23 +425,46 @@ std::optional<RegHive> ParseRegFile(std::string_view text, std::string_view root
             pos = 1;
         } else {
             auto quoted = ReadQuoted(line, pos);
-            if (!quoted) return std::nullopt;
+            if (!quoted) {
+                if (unreadable(false)) continue;
+                return std::nullopt;
+            }
             name = std::move(*quoted);
         }
         const std::string_view afterName = Trim(line.substr(pos));
-        if (afterName.empty() || afterName.front() != '=') return std::nullopt;
+        if ((afterName.empty() || afterName.front() != '=') || (!current && !inOtherRoot)) {  // or a value before any key
+            if (unreadable(false)) continue;
+            return std::nullopt;
+        }
         const std::string_view data = Trim(afterName.substr(1));
-        if (!current && !inOtherRoot) return std::nullopt;  // a value before any key
         if (data == "-") {
             if (current) current->values.erase(name);
             continue;
         }
         auto value = ParseData(data);
-        if (!value) return std::nullopt;
+        if (!value) {
+            if (unreadable(false)) continue;
+            return std::nullopt;
+        }
         if (current) current->values[name] = std::move(*value);
     }
     if (!headerSeen) return std::nullopt;
     return hive;
+}
+
+}  // namespace
+
+std::optional<RegHive> ParseRegFile(std::string_view text, std::string_view rootName) {
+    bool damaged = false;
+    return ParseLines(text, rootName, false, damaged);
+}
+
+std::optional<RegFileReading> ReadRegFileLeniently(std::string_view text, std::string_view rootName) {
+    RegFileReading reading;
+    auto hive = ParseLines(text, rootName, true, reading.damaged);
+    if (!hive) return std::nullopt;
+    reading.hive = std::move(*hive);
+    return reading;
 }
 
 std::string FormatRegFile(const RegHive& hive, std::string_view rootName) {

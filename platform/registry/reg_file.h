@@ -44,9 +44,19 @@ public:
     bool operator==(const RegHive&) const;
 };
 
-// Parses the file text; the root name (e.g. "HKEY_CURRENT_USER") is stripped from key paths.
-// Keys under another root are kept out. Returns nothing when the text is not a registry file.
+// Parses the file text (UTF-8, or UTF-16 with its byte-order mark); the root name (e.g.
+// "HKEY_CURRENT_USER") is stripped from key paths. Keys under another root are kept out. Returns
+// nothing when the text is not a registry file or any line of it cannot be read.
 std::optional<RegHive> ParseRegFile(std::string_view text, std::string_view rootName);
+
+// The same as a registry import reads a file: a line that cannot be read (cut short, holding a
+// NUL, of no known form) is passed over and the file counted as damaged. Nothing only for a text
+// that is no registry file at all (no header line).
+struct RegFileReading {
+    RegHive hive;
+    bool damaged = false;
+};
+std::optional<RegFileReading> ReadRegFileLeniently(std::string_view text, std::string_view rootName);
 
 // Writes the hive as file text under the given root name.
 std::string FormatRegFile(const RegHive& hive, std::string_view rootName);

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,9 @@ struct OpenKey {
     HKEY root;
     std::string path;
 };
+
+std::mutex gSetAsideMutex;
+std::optional<fs::path> gSetAside;  // the last settings file this program set aside, until asked
 
 std::mutex gHandlesMutex;
 std::set<OpenKey*> gOpenKeys;
@@ -110,18 +114,18 @@ public:
         }
         auto text = ReadWholeFile(file_);
         if (!text) return {};
-        auto hive = ParseRegFile(*text, rootName_);
-        if (!hive) {
+        auto reading = ReadRegFileLeniently(*text, rootName_);
+        if (!reading || reading->damaged) {
             FileLock lock(file_);
-            return readLocked();  // moves the broken file aside
+            return readLocked();  // sets the damaged file aside
         }
         std::lock_guard lock(cacheMutex_);
-        cache_ = *hive;
+        cache_ = reading->hive;
         cacheValid_ = true;
         cacheInode_ = info.st_ino;
         cacheSize_ = info.st_size;
         cacheTime_ = info.st_mtim;
-        return *hive;
+        return reading->hive;
     }
 
     // Runs change on the current contents under the lock; writes when it returns true.
@@ -142,25 +146,40 @@ private:
     RegHive readLocked() {
         auto text = ReadWholeFile(file_);
         if (!text) return {};
-        auto hive = ParseRegFile(*text, rootName_);
-        if (hive) return *hive;
-        moveAside();
-        return {};
+        auto reading = ReadRegFileLeniently(*text, rootName_);
+        if (!reading) {
+            setAside(*text, "unreadable", /*keepFile=*/false);
+            return {};
+        }
+        // What reads is kept, as a registry import keeps it; the file as it was is set aside and
+        // written again whole, so the next reader finds it sound.
+        if (reading->damaged && setAside(*text, "damaged", /*keepFile=*/true)) writeLocked(reading->hive);
+        return std::move(reading->hive);
     }
 
-    void moveAside() {
+    // Keeps the file's text beside it under a new name: moved there, or copied when the values
+    // that read stay in the file.
+    bool setAside(const std::string& text, const char* why, bool keepFile) {
         char stamp[32];
         const std::time_t now = std::time(nullptr);
         std::tm parts{};
         localtime_r(&now, &parts);
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &parts);
-        fs::path target = file_.string() + ".unreadable-" + stamp;
-        for (int n = 1; fs::exists(target); ++n)
-            target = file_.string() + ".unreadable-" + stamp + "-" + std::to_string(n);
+        const std::string base = file_.string() + "." + why + "-" + stamp;
+        fs::path target = base;
+        for (int n = 1; fs::exists(fs::symlink_status(target)); ++n) target = base + "-" + std::to_string(n);
         std::error_code error;
-        fs::rename(file_, target, error);
-        std::fprintf(stderr, "kelvane: the settings file %s could not be read; it was moved to %s\n",
-                     file_.c_str(), target.c_str());
+        const bool kept = keepFile ? ReplaceFileWhole(target, text, 0600) : (fs::rename(file_, target, error), !error);
+        if (!kept) return false;
+        if (keepFile)
+            std::fprintf(stderr, "kelvane: some lines of the settings file %s could not be read; the values that could are kept, "
+                                 "and the file as it was is in %s\n", file_.c_str(), target.c_str());
+        else
+            std::fprintf(stderr, "kelvane: the settings file %s could not be read; it was moved to %s\n", file_.c_str(),
+                         target.c_str());
+        std::lock_guard lock(gSetAsideMutex);
+        gSetAside = target;
+        return true;
     }
 
     bool writeLocked(const RegHive& hive) {
@@ -249,6 +268,11 @@ LONG RegWriteBatch::Commit() {
         if (written != ERROR_SUCCESS) status = written;
     }
     return status;
+}
+
+std::optional<fs::path> TakeSetAsideRegistryFile() {
+    std::lock_guard lock(gSetAsideMutex);
+    return std::exchange(gSetAside, std::nullopt);
 }
 
 fs::path RegistryFilePath(HKEY root) {

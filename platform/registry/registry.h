@@ -80,6 +80,11 @@ public:
     RegWriteBatch& operator=(const RegWriteBatch&) = delete;
 };
 
+// A registry file with lines that cannot be read keeps the values that can, and a copy of it as
+// it was is set aside (one that is no registry file at all is moved aside whole). The path of
+// the last file this program set aside, once: so that a person can be told.
+std::optional<std::filesystem::path> TakeSetAsideRegistryFile();
+
 // The file behind a root, for tests and diagnostics.
 std::filesystem::path RegistryFilePath(HKEY root);
 

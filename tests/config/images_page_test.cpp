@@ -295,3 +295,14 @@ TEST_F(SheetTest, AnOkThatCannotSaveSaysSoAndKeepsTheSheetWithWhatWasTyped) {
     EXPECT_FALSE(sheet_->dialog().isVisible());
     EXPECT_EQ(sources::ParseCamList(Stored("CamList")).size(), 1u);
 }
+
+TEST_F(SheetTest, ASettingsFileWithALineThatCannotBeReadIsSetAsideAndThePersonTold) {
+    std::filesystem::create_directories(root_.userRegistry().parent_path());
+    std::ofstream(root_.userRegistry()) << "Windows Registry Editor Version 5.00\n\n"
+                                           "[HKEY_CURRENT_USER\\Software\\Tarvex\\Ostrel Screen Saver\\Kelvane Screen Saver]\n"
+                                           "\"FloatSpeed\"=dword:00000028\n\"PersonalMessage\"=\"Hello wor";
+    open("");
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].find("Some of your settings could not be read"), std::string::npos) << boxes_[0];
+    EXPECT_EQ(app_.settings.FloatSpeed, 40);
+}

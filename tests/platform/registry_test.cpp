@@ -101,6 +101,64 @@ TEST(RegistryTest, AnUnreadableFileIsMovedAsideNotOverwritten) {
     EXPECT_EQ(RegReadDword(key.get(), "Fresh"), 7u);
 }
 
+TEST(RegistryTest, ADamagedFileKeepsEveryValueThatReadsAndACopyOfItIsSetAside) {
+    const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Test]\n";
+    const std::vector<std::pair<std::string, std::string>> damages = {
+        {"cut", head + "\"First\"=dword:00000001\n\"Second\"=\"cut sho"},
+        {"nul", head + "\"First\"=dword:00000001\n\"Bad\"=\"a" + std::string(1, '\0') + "b\"\n\"Second\"=\"kept\"\n"},
+        {"odd", head + "\"First\"=dword:00000001\nnot a value line\n[HKEY_CURRENT_USER\\Software\\Test\n\"Lost\"=dword:2\n"},
+    };
+    for (const auto& [name, text] : damages) {
+        SCOPED_TRACE(name);
+        TempRoot root;
+        std::filesystem::create_directories(root.userRegistry().parent_path());
+        std::ofstream(root.userRegistry(), std::ios::binary) << text;
+        RegKey key;
+        ASSERT_EQ(RegOpenKey(HKEY_CURRENT_USER, "Software\\Test", key.out()), ERROR_SUCCESS);
+        EXPECT_EQ(RegReadDword(key.get(), "First"), 1u);
+        if (name == "nul") EXPECT_EQ(RegReadString(key.get(), "Second"), "kept");
+        EXPECT_FALSE(RegReadDword(key.get(), "Lost"));
+        const auto aside = TakeSetAsideRegistryFile();
+        ASSERT_TRUE(aside);
+        std::ifstream in(*aside, std::ios::binary);
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), text);
+        EXPECT_FALSE(TakeSetAsideRegistryFile());  // told once
+        // The file itself now reads whole.
+        EXPECT_TRUE(ParseRegFile(root.readUserRegistry(), "HKEY_CURRENT_USER"));
+    }
+}
+
+TEST(RegistryTest, AFileInUtf16WithItsByteOrderMarkReads) {
+    TempRoot root;
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+                             "\"Name\"=\"Caf\xC3\xA9 \xF0\x9F\x93\xB7\"\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (size_t at = 0; at < text.size();) {
+        const auto byte = std::uint8_t(text[at]);
+        std::uint32_t code = byte;
+        int extra = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
+        if (extra) code = byte & (0x3F >> extra);
+        for (int i = 1; i <= extra; ++i) code = code << 6 | (std::uint8_t(text[at + size_t(i)]) & 0x3F);
+        at += size_t(extra) + 1;
+        const auto put = [&](std::uint32_t unit) {
+            utf16 += char(unit & 0xFF);
+            utf16 += char(unit >> 8);
+        };
+        if (code >= 0x10000) {
+            put(0xD800 + ((code - 0x10000) >> 10));
+            put(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            put(code);
+        }
+    }
+    std::filesystem::create_directories(root.userRegistry().parent_path());
+    std::ofstream(root.userRegistry(), std::ios::binary) << utf16;
+    RegKey key;
+    ASSERT_EQ(RegOpenKey(HKEY_CURRENT_USER, "Software\\Test", key.out()), ERROR_SUCCESS);
+    EXPECT_EQ(RegReadString(key.get(), "Name"), "Caf\xC3\xA9 \xF0\x9F\x93\xB7");
+    EXPECT_FALSE(TakeSetAsideRegistryFile());
+}
+
 TEST(RegistryTest, WritesNeverFollowALinkPlantedAtTheirTemporaryFile) {
     TempRoot root;
     const std::filesystem::path victim = root.path() / "victim.txt";
