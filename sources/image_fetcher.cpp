@@ -247,13 +247,22 @@ void CImageFetcher::RunFetch() {
                 result = kFetchNotAnImage;
                 return;
             }
-            // Every picture of a stream is a new one, whatever dates the answer carries.
+            // Every picture of a stream is a new one, whatever dates the answer carries. Otherwise
+            // the entity tag decides before the date: a picture replaced within the same second,
+            // or copied with its file's date kept, has a new tag and the old date.
+            char tag[256];
+            length = sizeof tag;
+            const bool tagged = !stream && HttpQueryInfo(request, HTTP_QUERY_ETAG, tag, &length, nullptr) && tag[0];
+            if (tagged && state_.FetchEntityTag == tag) {
+                result = kFetchNoChange;
+                return;
+            }
             char modified[256];
             length = sizeof modified;
             if (!stream && HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, modified, &length, nullptr) && modified[0]) {
                 DebugTrace(" New = %s \n", modified);
                 DebugTrace(" Old = %s \n", state_.FetchImageDate.c_str());
-                if (state_.FetchImageDate == modified) {
+                if (!tagged && state_.FetchImageDate == modified) {
                     result = kFetchNoChange;
                     return;
                 }
@@ -261,10 +270,7 @@ void CImageFetcher::RunFetch() {
             } else {
                 DebugTrace("***** EMPTY ******");
             }
-            char tag[256];
-            length = sizeof tag;
-            if (!stream && HttpQueryInfo(request, HTTP_QUERY_ETAG, tag, &length, nullptr) && tag[0])
-                state_.FetchEntityTag = tag;
+            if (tagged) state_.FetchEntityTag = tag;
             // The body: sized from Content-Length, refused above the limit before any allocation.
             char lengthText[32];
             length = sizeof lengthText;

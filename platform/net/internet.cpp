@@ -261,8 +261,10 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request->headerList);
     }
     // The body ends at its Content-Length even when the server keeps the connection open; a
-    // shorter one fails. A body the server compressed unasked comes decoded.
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    // shorter one fails. Pictures gain nothing from compression, and a server compressing on the
+    // fly changes their tags and never answers "not modified": asked for as they are. A body the
+    // server compresses unasked still comes decoded.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");

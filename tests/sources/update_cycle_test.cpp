@@ -298,3 +298,23 @@ TEST_F(UpdateCycleTest, ThePicturesTagIsKeptByAddressAndAsksOnlyForAChange) {
     EXPECT_EQ(server_.lastRequest().headers["if-none-match"], "\"v1\"");
     EXPECT_EQ(GetCamField(settings_, "Harbour", kCamLastResult), "NoChange");
 }
+
+TEST_F(UpdateCycleTest, APictureReplacedWithItsDateKeptIsANewPictureByItsTag) {
+    // The server answers the conditional request with the whole new picture, a new tag and the old date.
+    useList(record("Harbour", "?lm=Mon,%2001%20Jun%202026&etag=v&retag=1&cond=1"));
+    const std::string url = GetCamField(settings_, "Harbour", kCamUrl);
+    cycle_->StartCamUpdate("Harbour", false);
+    waitForCompletion();
+    EXPECT_EQ(StoredEntityTag(url), "\"v-1\"");
+    std::filesystem::remove(root_.path() / "data" / "images" / "Harbour.JPG");
+    state_.FetchEntityTag.clear();
+    now_ += 60;
+    cycle_->StartCamUpdate("Harbour", false);
+    waitForCompletion();
+    EXPECT_EQ(server_.lastRequest().headers["if-none-match"], "\"v-1\"");
+    EXPECT_EQ(GetCamField(settings_, "Harbour", kCamLastResult), "Success");
+    EXPECT_EQ(StoredEntityTag(url), "\"v-2\"");
+    EXPECT_TRUE(std::filesystem::exists(root_.path() / "data" / "images" / "Harbour.JPG"));
+    // Asked for as it is, so that a server compressing on the fly keeps its tags and answers 304.
+    EXPECT_EQ(server_.lastRequest().headers["accept-encoding"], "identity");
+}

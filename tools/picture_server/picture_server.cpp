@@ -257,10 +257,16 @@ void PictureServer::serve(int client) {
         return Respond(client, 403, "Forbidden", "", "<html>403</html>");
     // A server that honours conditional requests: an unchanged picture is "304 Not Modified",
     // headers only.
-    const std::string entityTag = options.count("etag") ? "\"" + options["etag"] + "\"" : "";
+    std::string entityTag = options.count("etag") ? "\"" + options["etag"] + "\"" : "";
+    if (options.count("retag")) {
+        std::lock_guard lock(mutex_);
+        entityTag = "\"" + options["etag"] + "-" + std::to_string(++retagged_[request.target]) + "\"";
+    }
+    // As HTTP has it, a tag asked about decides, and only without one the date.
+    const bool askedByTag = request.headers.count("if-none-match") != 0;
     if (options.count("cond") &&
-        ((!entityTag.empty() && request.headers["if-none-match"] == entityTag) ||
-         (options.count("lm") && request.headers["if-modified-since"] == options["lm"])))
+        (askedByTag ? !entityTag.empty() && request.headers["if-none-match"] == entityTag
+                    : options.count("lm") && request.headers["if-modified-since"] == options["lm"]))
         return Respond(client, 304, "Not Modified", entityTag.empty() ? "" : "ETag: " + entityTag + "\r\n", "");
     const int status = options.count("status") ? std::atoi(options["status"].c_str()) : 200;
     if (options.count("status") && !options.count("body"))

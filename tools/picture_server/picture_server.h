@@ -9,6 +9,8 @@
 //   lm=TEXT              Last-Modified (none by default)
 //   etag=TEXT            ETag "TEXT" (none by default)
 //   cond=1               honour If-None-Match and If-Modified-Since: 304 without a body
+//   retag=1              a new ETag ("TEXT-N", N counting this address's requests) at every
+//                        request, the date kept: a picture replaced by another with its file's date
 //   len=true|none|more|less|huge   Content-Length honest, absent, too large, too small, absurd
 //   close=N              close the connection after N body bytes
 //   stall=N              send N body bytes, then nothing, holding the connection open
@@ -69,6 +71,7 @@ private:
     std::thread acceptor_;
     mutable std::mutex mutex_;
     ReceivedRequest last_;
+    std::map<std::string, int> retagged_;  // requests so far by address, for retag=1
     struct Worker {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> finished;
