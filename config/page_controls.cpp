@@ -1,5 +1,6 @@
 #include "page_controls.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QHBoxLayout>
@@ -58,7 +59,9 @@ QPushButton* PushButton(const char* text, const char* id) {
     return button;
 }
 
-RadioChoice::RadioChoice(std::vector<QRadioButton*> buttons) : buttons_(std::move(buttons)) {
+RadioChoice::RadioChoice(std::vector<QRadioButton*> buttons)
+    : buttons_(std::move(buttons)), group_(new QButtonGroup(buttons_.front())) {
+    for (QRadioButton* button : buttons_) group_->addButton(button);
     for (size_t i = 0; i < buttons_.size(); ++i)
         QObject::connect(buttons_[i], &QRadioButton::toggled, buttons_[i], [this, i](bool on) {
             if (on) value_ = int(i);
@@ -81,11 +84,10 @@ int RadioChoice::value() const { return value_; }
 
 void RadioChoice::setValue(int value) {
     value_ = value;
-    for (size_t i = 0; i < buttons_.size(); ++i) {
-        buttons_[i]->setAutoExclusive(false);
-        buttons_[i]->setChecked(int(i) == value);
-        buttons_[i]->setAutoExclusive(true);
-    }
+    // Checked or none: a value no button stands for leaves them all unchecked.
+    group_->setExclusive(false);
+    for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->setChecked(int(i) == value);
+    group_->setExclusive(true);
     keepOneTabStop();
 }
 

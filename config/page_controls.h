@@ -15,6 +15,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QButtonGroup;
 class QRadioButton;
 class QSpinBox;
 
@@ -31,7 +32,8 @@ QCheckBox* CheckBox(const char* text, const char* id);
 QRadioButton* RadioButton(const char* text, const char* id);
 QPushButton* PushButton(const char* text, const char* id);
 
-// Radio buttons that stand for the values 0, 1, 2... in their order.
+// Radio buttons that stand for the values 0, 1, 2... in their order: one group of their own,
+// wherever each sits (a button in a row beside an edit is no group apart).
 class RadioChoice {
 public:
     explicit RadioChoice(std::vector<QRadioButton*> buttons);
@@ -46,6 +48,7 @@ private:
     void keepOneTabStop();
 
     std::vector<QRadioButton*> buttons_;
+    QButtonGroup* group_;  // owned by the first button
     int value_ = 0;
 };
 

@@ -36,26 +36,45 @@ bool Checked(QWidget* widget) { return qobject_cast<QAbstractButton*>(widget)->i
 
 }  // namespace
 
-TEST_F(SheetTest, TabEntersEachRadioGroupOnItsCheckedButton) {
+TEST_F(SheetTest, TabEntersEachRadioGroupOnItsCheckedButtonOnEveryPage) {
     openPage("Image Options", [](saver::SaverSettings& stored) {
         stored.Change = 1;              // After, the middle one
         stored.ImageStretchOption = 1;  // Use Original Size, the middle one
+        stored.WallMode = 1;            // so the wallpaper's size and display can be chosen
     });
     QApplication::setActiveWindow(dialog());  // as the window manager does for a new window
-    std::set<std::string> checked, reached;
-    for (const QRadioButton* button : dialog()->findChildren<QRadioButton*>())
-        if (button->isVisible() && button->isChecked()) checked.insert(button->objectName().toStdString());
-    ASSERT_EQ(checked.size(), 4u);
-    dialog()->findChild<QTabBar*>()->setFocus();
-    for (int press = 0; press < 40; ++press) {
-        QWidget* focused = QApplication::focusWidget();
-        ASSERT_TRUE(focused);
-        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
-        QApplication::sendEvent(focused, &tab);
-        if (qobject_cast<QRadioButton*>(QApplication::focusWidget()))
-            reached.insert(QApplication::focusWidget()->objectName().toStdString());
+    for (const char* title : {"Images", "Image Options", "Marquee", "Transitions", "Wallpaper", "Audio", "Misc.", "About"}) {
+        SCOPED_TRACE(title);
+        ASSERT_EQ(ShowTab(dialog(), title), "");
+        std::set<std::string> checked, reached;
+        for (const QRadioButton* button : dialog()->findChildren<QRadioButton*>())
+            if (button->isVisible() && button->isEnabled() && button->isChecked())
+                checked.insert(button->objectName().toStdString());
+        dialog()->findChild<QTabBar*>()->setFocus();
+        for (int press = 0; press < 60; ++press) {
+            QWidget* focused = QApplication::focusWidget();
+            ASSERT_TRUE(focused);
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QApplication::sendEvent(focused, &tab);
+            if (qobject_cast<QRadioButton*>(QApplication::focusWidget()))
+                reached.insert(QApplication::focusWidget()->objectName().toStdString());
+        }
+        EXPECT_EQ(reached, checked);
     }
-    EXPECT_EQ(reached, checked);
+}
+
+TEST_F(SheetTest, TheChangeChoiceIsOneGroupThoughAfterSitsInARowOfItsOwn) {
+    openPage("Image Options", [](saver::SaverSettings& stored) { stored.Change = 1; });
+    for (const char* id : {"1035", "1036", "1036"}) ASSERT_EQ(PressControl(dialog(), id), "");
+    EXPECT_TRUE(qobject_cast<QRadioButton*>(control("1036"))->isChecked());
+    EXPECT_FALSE(qobject_cast<QRadioButton*>(control("1035"))->isChecked());
+    sheet_->OnOk();
+    EXPECT_EQ(StoredSettings().Change, 1);
+    openPage("Image Options", [](saver::SaverSettings& stored) { stored.Change = 1; });
+    ASSERT_EQ(PressControl(dialog(), "1035"), "");
+    EXPECT_FALSE(qobject_cast<QRadioButton*>(control("1036"))->isChecked());
+    sheet_->OnOk();
+    EXPECT_EQ(StoredSettings().Change, 0);
 }
 
 TEST_F(SheetTest, ImageOptionsKeepASpeedForEachMovementAndLimitTheCustomSize) {
