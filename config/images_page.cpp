@@ -396,7 +396,9 @@ void CFilesPropPage::OnFetchDone(UINT message, std::uintptr_t bytes, std::intptr
     CamRows& rows = list_->rows();
     const std::string name = state.FetchCamName;
     const char* extension = sources::StoredPictureType(message);
-    if (result == sources::kFetchSuccess) {
+    if (result == sources::kFetchSuccess && rows.Find(name) < 0) {
+        fetcher_.ReleaseBuffer();  // removed while its picture came: nothing of it is kept
+    } else if (result == sources::kFetchSuccess) {
         const bool stored =
             sources::StorePicture(sources::ImagesDirectory(app_.settings), name, extension, fetcher_.Buffer(), bytes);
         fetcher_.ReleaseBuffer();

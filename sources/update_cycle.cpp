@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 #include "cam_list.h"
@@ -142,6 +143,13 @@ std::optional<std::string> UpdateCycle::OnFetchDone(unsigned message, std::uintp
         SetCamField(settings_, name, kCamLastResult, ResultWord(int(result), UpdateOwner::SaverWindow));
     }
     SetCamField(settings_, name, kCamLastUpdate, FormatLastUpdate(now));
+    if (stored && GetCamField(settings_, name, kCamName).empty()) {
+        // The sheet removed the source while its picture came: the list as saved has no row for
+        // it, so the picture goes too.
+        std::error_code error;
+        std::filesystem::remove(PicturePath(settings_, name, extension), error);
+        stored.reset();
+    }
     state_.FetchBusy = 0;
     state_.FetchCamName.clear();
     state_.FetchCamUrl.clear();

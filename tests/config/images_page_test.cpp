@@ -156,6 +156,16 @@ TEST_F(SheetTest, RemovingASourceAddedAndFetchedHereTakesItsPictureWithIt) {
     EXPECT_FALSE(std::filesystem::exists(picture));
 }
 
+TEST_F(SheetTest, RemovingASourceWhileItsPictureComesKeepsNothingOfIt) {
+    open("Slow|" + server_.url("/slow.jpg?slow=100&piece=512") + "|??:??|Unknown|???|1|||0|", "Slow");
+    page().UpdateNow();
+    ASSERT_TRUE(app_.fetch.FetchBusy);
+    page().RemoveSelected();
+    waitForFetch();
+    EXPECT_FALSE(std::filesystem::exists(root_.path() / "data" / "images" / "Slow.JPG"));
+    EXPECT_EQ(page().list().rows().size(), 0);
+}
+
 TEST_F(SheetTest, ASourceWithoutItsPictureShowsTheCardButNoSize) {
     open("Gone|http://127.0.0.1:9/p.jpg|??:??|Refused|JPG|1|||0|", "Gone");
     EXPECT_TRUE(page().preview().preview().HasPicture());  // the card in its place

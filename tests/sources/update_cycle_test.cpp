@@ -299,6 +299,20 @@ TEST_F(UpdateCycleTest, ThePicturesTagIsKeptByAddressAndAsksOnlyForAChange) {
     EXPECT_EQ(GetCamField(settings_, "Harbour", kCamLastResult), "NoChange");
 }
 
+TEST_F(UpdateCycleTest, ASourceTheSheetRemovedWhileItsPictureCameLeavesNoPicture) {
+    useList(record("Harbour", "?slow=100&piece=512") + record("Bridge", ""));
+    saver::SaveSettings(settings_);
+    cycle_->StartCamUpdate("Harbour", false);
+    // The sheet, meanwhile, removes the source and saves.
+    saver::SaverSettings sheet;
+    saver::LoadSettings(sheet);
+    sheet.CamList = record("Bridge", "");
+    saver::SaveSettings(sheet);
+    waitForCompletion();
+    EXPECT_FALSE(std::filesystem::exists(root_.path() / "data" / "images" / "Harbour.JPG"));
+    EXPECT_EQ(settings_.CamList, record("Bridge", ""));
+}
+
 TEST_F(UpdateCycleTest, APictureReplacedWithItsDateKeptIsANewPictureByItsTag) {
     // The server answers the conditional request with the whole new picture, a new tag and the old date.
     useList(record("Harbour", "?lm=Mon,%2001%20Jun%202026&etag=v&retag=1&cond=1"));
