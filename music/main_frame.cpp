@@ -27,8 +27,7 @@ constexpr UINT kOpenMs = 10000;
 // saver that ended without closing it (killed, crashed) leaves no music behind.
 constexpr std::uintptr_t kSaverWatchTimer = 3;
 constexpr UINT kSaverWatchMs = 1000;
-constexpr auto kQuickEnd = std::chrono::milliseconds(300);
-constexpr int kQuickEndsBeforeRest = 5;
+constexpr double kQuickEndSeconds = 0.3;
 
 bool CdMode() { return GetProfileInt(saver::kSettingsSection, "NotUseCD", 1) != 1; }
 bool Resume() { return GetProfileInt(saver::kSettingsSection, "Resume", 0) == 1; }
@@ -120,7 +119,7 @@ void CMainFrame::OnPlayerNews() {
     const MediaPlayer::News news = player_->TakeNews();
     if (news.opened) OnOpened();
     if (news.openFailed) OnOpenFailed();
-    for (int stops = news.stopped; stops > 0 && hasPlayer(); --stops) OnStopped();
+    for (int stops = news.stopped; stops > 0 && hasPlayer(); --stops) OnStopped(stops <= news.failed);
 }
 
 void CMainFrame::Open(const std::string& path, Opening opening) {
@@ -140,7 +139,10 @@ void CMainFrame::OnOpened() {
             player_->SetPosition(Resume() ? storedPosition : 0.0);
     }
     if (!paused_) player_->Play();  // a pause asked for while it opened holds
-    lastStart_ = std::chrono::steady_clock::now();
+    // What there is to play of it, from where it starts; unknown (a stream, a CD) counts as long.
+    const double length = player_->Duration().value_or(0.0);
+    const double start = player_->Position().value_or(0.0);
+    shortItem_ = length > 0 && length - start < kQuickEndSeconds;
 }
 
 void CMainFrame::OnOpenFailed() {
@@ -196,10 +198,12 @@ void CMainFrame::SavePlaybackPosition() {
     saver::WriteStoredDouble("CurrentDuration", player_->Duration().value_or(0.0));
 }
 
-void CMainFrame::OnStopped() {
+void CMainFrame::OnStopped(bool failed) {
     if (!hasPlayer()) return;
     paused_ = 0;
-    quickEnds_ = std::chrono::steady_clock::now() - lastStart_ < kQuickEnd ? quickEnds_ + 1 : 0;
+    // Judged by what there was to play, not by the time it took: on a busy machine a blip takes
+    // longer to open and end than a long item that ends on time.
+    quickEnds_ = failed || shortItem_ ? quickEnds_ + 1 : 0;
     if (quickEnds_ >= kQuickEndsBeforeRest) return;
     if (CdMode()) return Open(kCdAudio, Opening{false, 0, false});
     // An item that cannot be played is skipped once; a list of nothing playable stops here.

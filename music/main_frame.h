@@ -2,7 +2,6 @@
 // audio CD) round and round, and keeps the saver's settings informed of what plays and where.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 
@@ -35,10 +34,13 @@ public:
     void StartPlayback();
     void AdvanceToNextFile();
     void SavePlaybackPosition();
-    // The player stopped: the next file of the list, or the CD from its start.
-    void OnStopped();
+    // The player stopped (broke off with an error when failed): the next file of the list, or
+    // the CD from its start.
+    void OnStopped(bool failed = false);
 
     bool hasPlayer() const { return player_ && player_->valid(); }
+    // Playback rests after items that ended at once, one after the other, until started again.
+    bool resting() const { return quickEnds_ >= kQuickEndsBeforeRest; }
     const std::string& currentFile() const { return currentFile_; }
     MediaPlayer* player() { return hasPlayer() ? player_.get() : nullptr; }
 
@@ -70,7 +72,8 @@ private:
     bool sawSaver_ = false;
     // Items that end at once, one after the other (no sound device, nothing audible in them)
     // would have the list go round without rest: after a few, playback rests instead.
-    std::chrono::steady_clock::time_point lastStart_;
+    static constexpr int kQuickEndsBeforeRest = 5;
+    bool shortItem_ = false;  // the item playing has almost nothing to play
     int quickEnds_ = 0;
 };
 

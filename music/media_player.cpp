@@ -146,6 +146,7 @@ MediaPlayer::News MediaPlayer::TakeNews() {
         }
         loaded_ = false;
         ++news.stopped;
+        if (ended->reason == MPV_END_FILE_REASON_ERROR) ++news.failed;
     }
     return news;
 }

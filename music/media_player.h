@@ -44,6 +44,7 @@ public:
         bool opened = false;      // the file asked for is open, paused at its start
         bool openFailed = false;  // it cannot be played
         int stopped = 0;          // times playback of an open item stopped (ended, failed, or Stop)
+        int failed = 0;           // of those, the times it broke off with an error
     };
     News TakeNews();
 

@@ -182,7 +182,7 @@ TEST_F(MelodrinTest, ItemsThatEndAtOnceDoNotKeepTheListGoingRound) {
     WriteWav(blip, 0.01);
     setList({blip}, blip);
     start();
-    pumpUntil([] { return false; }, 1);
+    ASSERT_TRUE(pumpUntil([&] { return frame_->resting(); }, 60));
     int playingSeen = 0;
     pumpUntil([&] {
         playingSeen += frame_->player()->State() == music::kPlaying;
