@@ -144,12 +144,8 @@ BOOL CBmpImageImpl::ReadFile(const std::string& name) {
         return FALSE;
     header.biCompression = runLengths ? BI_RGB : header.biCompression;  // stored expanded
 
-    std::vector<BYTE> block;
-    try {
-        block.assign(40 + maskBytes + 4 * size_t(colours) + imageBytes, 0);
-    } catch (const std::bad_alloc&) {
-        return FALSE;
-    }
+    DibBlock block = DibBlock::Zeroed(40 + maskBytes + 4 * size_t(colours) + imageBytes);
+    if (!block) return FALSE;
     BYTE* table = block.data() + 40;
     if (bitFields) {
         BYTE masks[12];

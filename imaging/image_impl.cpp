@@ -1,6 +1,7 @@
 #include "image_impl.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "message_box.h"
@@ -19,18 +20,60 @@ constexpr size_t kHeaderAndTable = 40 + 256 * 4;
 
 }  // namespace
 
+void DibBlock::Free::operator()(BYTE* bytes) const { std::free(bytes); }
+
+DibBlock DibBlock::Zeroed(size_t size) {
+    DibBlock block;
+    block.bytes_.reset(static_cast<BYTE*>(std::calloc(size, 1)));
+    block.size_ = block.bytes_ ? size : 0;
+    return block;
+}
+
+DibBlock DibBlock::Uninitialised(size_t size) {
+    DibBlock block;
+    block.bytes_.reset(static_cast<BYTE*>(std::malloc(size)));
+    block.size_ = block.bytes_ ? size : 0;
+    return block;
+}
+
+bool DibBlock::Shrink(size_t size) {
+    if (size > size_ || size == 0) return false;
+    BYTE* smaller = static_cast<BYTE*>(std::realloc(bytes_.get(), size));
+    if (!smaller) return false;  // the larger block stays whole
+    (void)bytes_.release();
+    bytes_.reset(smaller);
+    size_ = size;
+    return true;
+}
+
 void CImageImpl::FreeDib() {
-    block_.clear();
-    block_.shrink_to_fit();
+    block_ = DibBlock();
     dib = nullptr;
     bits = nullptr;
     palette.reset();
 }
 
-void CImageImpl::AdoptDib(std::vector<BYTE> block, size_t bitsOffset) {
+void CImageImpl::AdoptDib(DibBlock block, size_t bitsOffset) {
     block_ = std::move(block);
     dib = reinterpret_cast<BITMAPINFO*>(block_.data());
     bits = block_.data() + bitsOffset;
+}
+
+void CImageImpl::AdoptTrueColourRows(DibBlock block, int rowsWidth, int rowsHeight) {
+    BITMAPINFOHEADER header;
+    header.biWidth = rowsWidth;
+    header.biHeight = rowsHeight;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = DWORD(DibRowBytes(rowsWidth, 24) * size_t(rowsHeight));
+    std::memcpy(block.data(), &header, sizeof header);
+    FreeDib();
+    AdoptDib(std::move(block), sizeof header);
+    width = rowsWidth;
+    height = rowsHeight;
+    depth = 24;
+    colorType = kColorTypeColor;
+    effWidth = int(DibRowBytes(rowsWidth, 24));
 }
 
 int CImageImpl::Create(int newWidth, int newHeight, int newDepth, int newColorType) {
@@ -51,12 +94,8 @@ int CImageImpl::Create(int newWidth, int newHeight, int newDepth, int newColorTy
     // Rows as DIBs pad them: a shorter block would let the last row run past its end.
     const int rowBytes = int(DibRowBytes(newWidth, newDepth));
     const size_t bitBytes = size_t(rowBytes) * size_t(newHeight);
-    std::vector<BYTE> block;
-    try {
-        block.assign(kHeaderAndTable + bitBytes, 0);
-    } catch (const std::bad_alloc&) {
-        return refuse();
-    }
+    DibBlock block = DibBlock::Zeroed(kHeaderAndTable + bitBytes);
+    if (!block) return refuse();
     BITMAPINFOHEADER header;
     header.biWidth = newWidth;
     header.biHeight = newHeight;

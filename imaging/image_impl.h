@@ -33,6 +33,28 @@ inline bool SizePlausible(std::uint64_t width, std::uint64_t height, std::uint64
     return width * height <= bytes * pixelsPerByte;
 }
 
+// The memory of a DIB, from the C heap: a fresh zeroed block costs nothing until written, and a
+// large one can give back its unused end without a copy.
+class DibBlock {
+public:
+    DibBlock() = default;
+    // Nothing (an empty block) when the memory cannot be had.
+    static DibBlock Zeroed(size_t size);
+    static DibBlock Uninitialised(size_t size);
+    BYTE* data() const { return bytes_.get(); }
+    size_t size() const { return size_; }
+    explicit operator bool() const { return bytes_ != nullptr; }
+    // Keeps the first `size` bytes, giving the rest back.
+    bool Shrink(size_t size);
+
+private:
+    struct Free {
+        void operator()(BYTE* bytes) const;
+    };
+    std::unique_ptr<BYTE, Free> bytes_;
+    size_t size_ = 0;
+};
+
 class CImageImpl {
 public:
     CImageImpl() = default;
@@ -73,11 +95,13 @@ public:
 
 protected:
     // Takes over a complete DIB block (header, colour table or masks, bits) as the store.
-    void AdoptDib(std::vector<BYTE> block, size_t bitsOffset);
+    void AdoptDib(DibBlock block, size_t bitsOffset);
+    // Takes over a block of 24-bit bottom-up rows behind room for the header, which it writes.
+    void AdoptTrueColourRows(DibBlock block, int rowsWidth, int rowsHeight);
     void FreeDib();
 
 private:
-    std::vector<BYTE> block_;
+    DibBlock block_;
 };
 
 // Rewrites the colour table as palette indices 0 .. n-1 (usage 1), as every DIB with a palette

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 
 #include "headless_display.h"
@@ -36,6 +39,28 @@ protected:
         platform::BYTE r = 0, g = 0, b = 0;
         image.GetRGB(x, image.GetHeight() - 1 - yFromTop, &r, &g, &b);
         return {r, g, b};
+    }
+
+    // The largest difference in any channel between the picture read and ImageMagick's reading
+    // of the reference file flattened onto the background (its values as stored: a grey file is
+    // not taken for linear light); -1 when ImageMagick cannot read it or the sizes differ.
+    int DifferenceFromImageMagick(const imaging::CImageFile& image, const std::string& reference, const char* background) {
+        const std::string raw = reference + ".rgb";
+        const std::string command = "convert " + reference + " -set colorspace sRGB -background \"" + background +
+                                    "\" -flatten -depth 8 rgb:" + raw;
+        if (std::system(command.c_str()) != 0) return -1;
+        std::ifstream in(raw, std::ios::binary);
+        const std::string expected((std::istreambuf_iterator<char>(in)), {});
+        const int width = image.GetWidth(), height = image.GetHeight();
+        if (expected.size() != size_t(width) * size_t(height) * 3) return -1;
+        int worst = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const picture_writers::Rgb got = rgbAt(image, x, y);
+                const auto* want = reinterpret_cast<const std::uint8_t*>(expected.data()) + (size_t(y) * size_t(width) + size_t(x)) * 3;
+                worst = std::max({worst, std::abs(got.r - want[0]), std::abs(got.g - want[1]), std::abs(got.b - want[2])});
+            }
+        return worst;
     }
 
     testing_support::TempRoot root_;

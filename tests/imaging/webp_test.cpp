@@ -46,3 +46,23 @@ TEST_F(WebpTest, FilesThatLieAreRefused) {
     for (int i = 0; i < 4; ++i) huge[21 + i] = char((sides >> (8 * i)) & 0xFF);
     EXPECT_EQ(load(file("huge.webp", huge))->GetWidth(), 0);
 }
+
+// Made by ImageMagick and cwebp (lossless, so the reading must match ImageMagick's of the source
+// exactly but for rounding), at an odd width whose rows need padding, with and without alpha.
+TEST_F(WebpTest, PicturesMadeByCwebpReadAsImageMagickReadsTheirSource) {
+    const std::string folder = root_.path().string();
+    ASSERT_EQ(std::system(("convert -size 61x47 -seed 7 plasma:fractal \\( -size 61x47 gradient:white-black \\) -alpha off "
+                           "-compose CopyOpacity -composite -depth 8 " + folder + "/alpha.png").c_str()), 0);
+    ASSERT_EQ(std::system(("convert -size 61x47 -seed 9 plasma:fractal -depth 8 " + folder + "/opaque.png").c_str()), 0);
+    imaging::SetPictureBackground(platform::RGB(40, 90, 160));
+    for (const char* name : {"alpha", "opaque"}) {
+        SCOPED_TRACE(name);
+        const std::string source = folder + "/" + name + ".png", webp = folder + "/" + name + ".webp";
+        ASSERT_EQ(std::system(("cwebp -quiet -lossless -exact " + source + " -o " + webp).c_str()), 0);
+        auto image = load(webp);
+        ASSERT_EQ(image->GetWidth(), 61);
+        ASSERT_EQ(image->GetHeight(), 47);
+        const int difference = DifferenceFromImageMagick(*image, source, "rgb(40,90,160)");
+        EXPECT_TRUE(difference >= 0 && difference <= 1) << difference;
+    }
+}
