@@ -13,6 +13,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using sources::StreamPart;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
+    // A body judged by its start: once decided, more bytes never change the judgement.
+    const sources::StreamOpening opening = sources::StreamOpeningOf(input);
+    if (opening.kind == sources::StreamOpening::Kind::Stream && opening.boundary.find_first_of("\r\n") != std::string::npos)
+        std::abort();
+    if (opening.kind != sources::StreamOpening::Kind::Undecided && size > 1 &&
+        sources::StreamOpeningOf(input.substr(0, size - 1)).kind != sources::StreamOpening::Kind::Undecided &&
+        sources::StreamOpeningOf(input.substr(0, size - 1)).kind != opening.kind)
+        std::abort();
     const std::size_t lineEnd = input.find('\n');
     if (lineEnd == std::string_view::npos) return 0;
     const auto boundary = sources::StreamBoundary(input.substr(0, lineEnd));

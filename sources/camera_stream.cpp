@@ -88,6 +88,28 @@ std::optional<std::string> StreamBoundary(std::string_view contentType) {
     return boundary;
 }
 
+StreamOpening StreamOpeningOf(std::string_view received) {
+    StreamOpening opening;
+    if (received.size() < 2) return opening;
+    if (received.substr(0, 2) != "--") {
+        opening.kind = StreamOpening::Kind::Other;
+        return opening;
+    }
+    const std::size_t lineEnd = received.find('\n');
+    if (lineEnd == std::string_view::npos) {
+        if (received.size() > kMaxBoundary + 2 + kMaxDelimiterPadding + 1) opening.kind = StreamOpening::Kind::Other;
+        return opening;
+    }
+    std::string_view line = received.substr(2, lineEnd - 2);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string_view boundary = Trimmed(line);
+    const bool printable = std::all_of(boundary.begin(), boundary.end(), [](char c) { return c >= 0x20 && c != 0x7F; });
+    opening.kind = boundary.empty() || boundary.size() > kMaxBoundary || !printable ? StreamOpening::Kind::Other
+                                                                                    : StreamOpening::Kind::Stream;
+    if (opening.kind == StreamOpening::Kind::Stream) opening.boundary = std::string(boundary);
+    return opening;
+}
+
 StreamPartReader::StreamPartReader(std::string boundary) : boundary_(std::move(boundary)) {}
 
 std::optional<StreamPartReader::Delimiter> StreamPartReader::FindDelimiter(std::string_view received,

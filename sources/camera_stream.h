@@ -14,6 +14,16 @@ namespace sources {
 // it names none usable); nothing for any other type.
 std::optional<std::string> StreamBoundary(std::string_view contentType);
 
+// A body sent without a telling type (application/octet-stream, as some stream servers label
+// their streams), judged by its first line: a stream opens with a delimiter line, which names its
+// boundary. Undecided until that line has come.
+struct StreamOpening {
+    enum class Kind { Undecided, Stream, Other };
+    Kind kind = Kind::Undecided;
+    std::string boundary;
+};
+StreamOpening StreamOpeningOf(std::string_view received);
+
 // Where the first part stands in the bytes received so far.
 struct StreamPart {
     enum class State { NeedMore, Complete, Malformed };

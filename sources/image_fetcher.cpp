@@ -233,6 +233,7 @@ void CImageFetcher::RunFetch() {
             // A camera's stream sends picture after picture: its first whole one is the source's.
             const std::optional<std::string> boundary = StreamBoundary(type);
             std::optional<StreamPartReader> stream;
+            bool judgedByBody = false;  // a body labelled only as bytes: a stream or a picture by its start
             if (boundary) {
                 if (boundary->empty()) {
                     result = kFetchError;
@@ -243,6 +244,7 @@ void CImageFetcher::RunFetch() {
             else if (std::strstr(type, "gif")) kind = FetchedKind::Gif;
             else if (std::strstr(type, "png")) kind = FetchedKind::Png;
             else if (std::strstr(type, "webp")) kind = FetchedKind::Webp;
+            else if (std::strstr(type, "octet-stream")) judgedByBody = true;
             else {
                 result = kFetchNotAnImage;
                 return;
@@ -315,6 +317,11 @@ void CImageFetcher::RunFetch() {
                 std::memcpy(buffer_.data() + bytes, block, read);
                 bytes += read;
                 Post(saver::MSG_FETCH_PROGRESS, bytes, std::intptr_t(announced ? *announced : 0));
+                if (judgedByBody && read > 0) {
+                    const StreamOpening opening = StreamOpeningOf({reinterpret_cast<const char*>(buffer_.data()), bytes});
+                    judgedByBody = opening.kind == StreamOpening::Kind::Undecided;
+                    if (opening.kind == StreamOpening::Kind::Stream) stream.emplace(opening.boundary);
+                }
                 if (stream && read > 0) {
                     const StreamPart part = stream->Examine({reinterpret_cast<const char*>(buffer_.data()), bytes});
                     if (part.state == StreamPart::State::Malformed) {

@@ -359,7 +359,8 @@ TEST_F(ImageFetcherTest, ACameraStreamGivesItsFirstWholePictureAndIsLeft) {
     // The server streams a new picture every 100 ms for as long as the connection stays open:
     // the fetch ends with the first one, with or without part lengths, whatever the boundary.
     const std::string firstFrame = picture_server::DemoJpeg("/stream.jpg", 0);
-    for (const char* options : {"", "&len=none", "&boundary=--myboundary", "&lm=Tue,%2001%20Jan%202002"}) {
+    for (const char* options : {"", "&len=none", "&boundary=--myboundary", "&lm=Tue,%2001%20Jan%202002",
+                                "&type=application/octet-stream"}) {
         const Outcome stream = fetch(server_.url(std::string("/video?stream=100") + options), "", "Tue, 01 Jan 2002");
         EXPECT_EQ(stream.result, kFetchSuccess) << options;
         EXPECT_EQ(stream.message, saver::MSG_FETCH_DONE_JPG) << options;
@@ -371,4 +372,7 @@ TEST_F(ImageFetcherTest, ACameraStreamGivesItsFirstWholePictureAndIsLeft) {
     EXPECT_EQ(fetch(server_.url("/video?stream=100&frames=0")).result, kFetchError);
     SetInternetTimeouts({});
     EXPECT_EQ(fetch(server_.url("/video?type=multipart/x-mixed-replace")).result, kFetchError);
+    // Labelled only as bytes, a picture or a page is judged by its body too.
+    EXPECT_EQ(fetch(server_.url("/cam.jpg?type=application/octet-stream")).result, kFetchSuccess);
+    EXPECT_EQ(fetch(server_.url("/cam.jpg?type=application/octet-stream&body=html")).result, kFetchNotAnImage);
 }

@@ -111,8 +111,9 @@ void ServeStream(int client, const std::string& path, std::map<std::string, std:
     const std::string boundary = options.count("boundary") ? options["boundary"] : "kelvaneframe";
     // A boundary announced with its dashes is sent as it stands, as many cameras do.
     const std::string delimiter = boundary.rfind("--", 0) == 0 ? boundary : "--" + boundary;
-    std::string head = "HTTP/1.0 200 OK\r\nServer: kelvane-picture-server\r\n"
-                       "Content-Type: multipart/x-mixed-replace; boundary=" + boundary + "\r\n";
+    // type=... labels the stream otherwise (FFmpeg's streams say application/octet-stream).
+    const std::string type = options.count("type") ? options["type"] : "multipart/x-mixed-replace; boundary=" + boundary;
+    std::string head = "HTTP/1.0 200 OK\r\nServer: kelvane-picture-server\r\nContent-Type: " + type + "\r\n";
     if (options.count("lm")) head += "Last-Modified: " + options["lm"] + "\r\n";
     head += "\r\n";
     if (!SendAll(client, head.data(), head.size())) return;

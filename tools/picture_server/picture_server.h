@@ -25,7 +25,7 @@
 //   stream=MS            a camera's stream (multipart/x-mixed-replace): a new picture every MS
 //                        until the peer closes; frames=N stops after N pictures and holds the
 //                        connection open; boundary=TEXT (sent as it stands when it starts with
-//                        "--"); len=none leaves the parts' lengths out
+//                        "--"); len=none leaves the parts' lengths out; type=TEXT labels it
 // Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in),
 // /demo/N.mjpg a stream of them, one a second.
 #pragma once
