@@ -2,8 +2,11 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "message_box.h"
 #include "page_controls.h"
@@ -33,13 +36,22 @@ QGroupBox* FactsBox(const char* title, std::initializer_list<std::pair<const cha
 CAboutBox::CAboutBox(SheetServices services, std::function<int(const std::string&)> opener)
     : SheetPage("About", std::move(services)), opener_(std::move(opener)) {
     auto* layout = new QGridLayout(this);
+    auto* icon = new QLabel;
+    icon->setObjectName("icon");
+    icon->setPixmap(ApplicationIcon().pixmap(48, 48));
     auto* title = new QLabel(QString("Kelvane Screen Saver %1").arg(platform::SuiteVersion()));
     QFont bold = title->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);
     title->setFont(bold);
-    layout->addWidget(title, 0, 0, 1, 2);
-    layout->addWidget(new QLabel("Vessory software, a division of Tarvex"), 1, 0, 1, 2);
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(icon);
+    auto* names = new QVBoxLayout;
+    names->addWidget(title);
+    names->addWidget(new QLabel("Vessory software, a division of Tarvex"));
+    heading->addLayout(names);
+    heading->addStretch();
+    layout->addLayout(heading, 0, 0, 2, 2);
     layout->addWidget(FactsBox("This Copy", {{"Version:", platform::SuiteVersion()},
                                              {"Licence:", "Proprietary: all rights reserved"},
                                              {"Home Page:", "www.vessory.example"}}),

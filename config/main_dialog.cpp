@@ -66,6 +66,7 @@ CMainDialog::CMainDialog(saver::SaverApp& app, SheetOptions options) : app_(app)
     dialog_.reset(dialog);
     dialog->onOk = [this] { OnOk(); };
     dialog_->setWindowTitle(QString::fromStdString(saver::LoadResourceString(saver::IDS_DESCRIPTION)));
+    dialog_->setWindowIcon(ApplicationIcon());  // the caption's, and the taskbar's
     const SheetServices services{[this](const std::string& text) { SetCaption(text); },
                                  [this] { apply_->setEnabled(true); }};
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,12 @@ QCheckBox* CheckBox(const char* text, const char* id) {
     auto* box = new QCheckBox(text);
     box->setObjectName(id);
     return box;
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (int size : {32, 64, 256}) icon.addFile(QString(":/icons/kelvane-saver-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 QRadioButton* RadioButton(const char* text, const char* id) {

@@ -11,6 +11,7 @@
 #include "win_types.h"
 
 class QAbstractButton;
+class QIcon;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -25,6 +26,9 @@ namespace config {
 constexpr const char* kSheetMessageTitle = "Kelvane Screen Saver";
 // "Please enter an integer between A and B.", the refusal of a number outside its range.
 void ShowRangeMessage(int minimum, int maximum);
+
+// The program's own icon (drawn at every size the sheet shows it).
+QIcon ApplicationIcon();
 
 QLabel* IntroText(const char* text);
 QLabel* Label(const char* text, const char* id = nullptr);

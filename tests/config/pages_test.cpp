@@ -312,6 +312,12 @@ TEST_F(SheetTest, BothAboutButtonsOpenTheSameAddressAndFailInTheirOwnWords) {
     EXPECT_TRUE(shown.contains(QString("Kelvane Screen Saver %1").arg(platform::SuiteVersion()))) << shown.toStdString();
     for (const char* placeholder : {"P.O. Box", "City, State", "your-company", "1.10"})
         EXPECT_FALSE(shown.contains(placeholder)) << placeholder;
+    // The program's own icon on the page and in the caption, drawn, not Qt's blank default.
+    const QImage icon = dialog()->findChild<QLabel*>("icon")->pixmap().toImage();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_GT(icon.width(), 16);
+    EXPECT_GT(qAlpha(icon.pixel(icon.width() / 2, icon.height() / 2)), 0);
+    EXPECT_FALSE(dialog()->windowIcon().pixmap(64, 64).isNull());
 }
 
 TEST_F(SheetTest, ASheetGivenNoBrowserOpenerUsesTheDesktopsOwn) {
