@@ -453,13 +453,14 @@ void SaverWnd::LayOut() {
 }
 
 void SaverWnd::OnSize() {
-    if (!memory_ || !loaded_) return;  // still being created: creation lays it out
     if (view_.inProgress) {
-        // An effect is drawing on the old layout: it stops, and the new one follows after it.
+        // An effect is drawing on the old layout (the first picture's too): it stops, and the new
+        // layout follows after it.
         view_.abort = true;
         PostMessage(hwnd_, WM_SIZE, 0, 0);
         return;
     }
+    if (!memory_ || !loaded_) return;  // still being created: creation lays it out
     LayOut();
     if (!preview_ && marqueeShown_) area_.bottom -= marquee_.height();
     if (!LoadPicture(app_.settings.CurrentFile)) ReplacePicture(nullptr);

@@ -54,9 +54,13 @@ std::uint32_t WhiteValue(int depth) { return depth == 8 ? 255u : DeviceValue(RGB
 
 }  // namespace
 
+RECT DeviceContext::bounds() const {
+    return surface ? IntersectRects(clip, RECT{0, 0, surface->width(), surface->height()}) : RECT{};
+}
+
 RECT DeviceContext::toSurface(const RECT& area) const {
     return IntersectRects(RECT{area.left + origin.x, area.top + origin.y, area.right + origin.x, area.bottom + origin.y},
-                          clip);
+                          bounds());
 }
 
 std::uint32_t DeviceContext::deviceValue(COLORREF color) const { return DeviceValue(color & 0xFFFFFF, depth()); }
@@ -288,8 +292,9 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int xSo
     const int dx = xSource + source->origin.x - (x + target->origin.x);
     const int dy = ySource + source->origin.y - (y + target->origin.y);
     RECT onTarget = target->toSurface(RECT{x, y, x + width, y + height});
-    onTarget = IntersectRects(onTarget, RECT{source->clip.left - dx, source->clip.top - dy, source->clip.right - dx,
-                                             source->clip.bottom - dy});
+    const RECT sourceBounds = source->bounds();
+    onTarget = IntersectRects(onTarget, RECT{sourceBounds.left - dx, sourceBounds.top - dy, sourceBounds.right - dx,
+                                             sourceBounds.bottom - dy});
     if (IsRectEmpty(onTarget)) return TRUE;
     Surface& to = *target->surface;
     const Surface& from = *source->surface;

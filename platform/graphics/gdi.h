@@ -114,7 +114,7 @@ public:
     HWND surfaceOwner = nullptr;
     std::shared_ptr<Surface> surface;
     POINT origin;  // the drawing origin on the surface
-    RECT clip;     // surface coordinates
+    RECT clip;     // surface coordinates, as the context was made (see bounds())
     RECT touched;  // what was drawn, surface coordinates
 
     HBRUSH brush = nullptr;
@@ -130,6 +130,9 @@ public:
     POINT position;  // the current position of MoveTo, LineTo and TA_UPDATECP
 
     int depth() const { return surface ? surface->depth() : 1; }
+    // Where the context may draw now: its clip within the surface as it is now. A window's surface
+    // can change size under a context held open (a host window resized during an effect).
+    RECT bounds() const;
     // A rectangle in logical coordinates, on the surface and clipped.
     RECT toSurface(const RECT& area) const;
     // The device value of a colour: on 8 bits through the palette realised into this context.

@@ -246,7 +246,7 @@ BOOL TextOut(HDC dc, int x, int y, const char* text, int length) {
     const RECT cell{left, top, left + width, top + metrics.tmHeight};
     if (dc->backMode == OPAQUE) dc->fill(cell, dc->backColor);
     RECT touched{};
-    font.draw(*dc->surface, dc->clip, left + dc->origin.x, top + dc->origin.y, utf8, dc->textColor, touched);
+    font.draw(*dc->surface, dc->bounds(), left + dc->origin.x, top + dc->origin.y, utf8, dc->textColor, touched);
     dc->markTouched(touched);
     if (updatePosition) {
         if ((dc->textAlign & TA_CENTER) == TA_LEFT) dc->position.x += width;

@@ -289,6 +289,37 @@ TEST_F(X11DisplayTest, AHackFollowsItsWindowsNewSize) {
     EXPECT_EQ(ReadSetting("MaxWidth"), 500);  // the host's size is never stored
 }
 
+TEST_F(X11DisplayTest, AHackWhoseWindowChangesSizeDuringEffectsDrawsOnlyInsideIt) {
+    TempRoot root;
+    StoreTwoOneColourSources(root, 300, 200);
+    StoreSetting("BackColor", 0x00C0C000);  // teal
+    StoreSetting("ShowTicker", 1);
+    StoreSetting("EnableTransitionEffect", 1);
+    StoreSetting("AutoTransitionEffect", 1);
+    StoreSetting("CurrentTransitionEffect", 5);  // Cave In, the longest, and then the others
+    StoreSetting("Change", 1);
+    StoreSetting("ChangeTime", 1);
+    ChildProcess host(HelperPath("x_host_window"), {"400", "300"}, environment());
+    const std::string id = host.readLine(10000);
+    ASSERT_FALSE(id.empty());
+    auto saver = StartSaver(root, {{"-window-id", id}, "", environment()});
+    ASSERT_TRUE(waitForColour(41, 31, 0x00C0C0, 15000)) << "the hack never drew into the window";
+    // The host grows, shrinks and changes again while pictures are being revealed and erased
+    // (under the sanitizers a drawing past the window's pixels ends the hack at once).
+    const std::pair<int, int> sizes[] = {{900, 640}, {320, 200}, {640, 480}, {200, 150}, {700, 300}, {400, 300}};
+    for (int round = 0; round < 4; ++round)
+        for (const auto& [width, height] : sizes) {
+            XResizeWindow(display_, Window(std::stoul(id)), unsigned(width), unsigned(height));
+            XFlush(display_);
+            std::this_thread::sleep_for(std::chrono::milliseconds(350));
+            ASSERT_EQ(saver->wait(0), -1) << "the hack ended while its window changed size";
+        }
+    XResizeWindow(display_, Window(std::stoul(id)), 640, 480);
+    XFlush(display_);
+    EXPECT_TRUE(waitForColour(40 + 639, 30 + 300, 0x00C0C0, 10000)) << "the last size stayed undrawn";
+    ExpectAnOrderlyEndBySigterm(*saver, root);
+}
+
 TEST_F(X11DisplayTest, AHackEndsWithItsWindowAndRefusesABadWindowId) {
     TempRoot root;
     StoreSetting("BackColor", 0x000000C0);
