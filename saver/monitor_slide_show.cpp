@@ -39,12 +39,20 @@ MonitorSlideShow::MonitorSlideShow(HWND saver, const SaverSettings& settings, co
 MonitorSlideShow::~MonitorSlideShow() {
     if (window_) DestroyWindow(window_);
     if (replaced_) SelectObject(memory_.get(), replaced_);
+    ForgetPalette();
+}
+
+void MonitorSlideShow::ForgetPalette() {
+    // The memory context keeps the palette of the picture it last drew; it must not outlive it.
+    if (picture_ && picture_->GetPalette())
+        SelectPalette(memory_.get(), static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
 }
 
 void MonitorSlideShow::Load() {
     std::string path = sources::CamImagePath(settings_, *source_);
     if (!sources::FileExists(path)) path = sources::FallbackImagePath(settings_);
     const int type = imaging::PreviewImageType(path);
+    ForgetPalette();
     picture_ = type < 0 ? nullptr : std::make_unique<imaging::CImageFile>(path, type);
     if (replaced_) SelectObject(memory_.get(), std::exchange(replaced_, nullptr));
     scaled_.reset();
@@ -62,6 +70,11 @@ void MonitorSlideShow::Load() {
     scaled_.reset(CreateCompatibleBitmap(screen, shown_.width, shown_.height));
     if (!scaled_) return;
     replaced_ = SelectObject(memory_.get(), scaled_.get());
+    // A picture with a palette (a GIF) is drawn through its own colours, as on the primary.
+    if (HPALETTE palette = picture_->GetPalette()) {
+        SelectPalette(memory_.get(), palette, FALSE);
+        RealizePalette(memory_.get());
+    }
     imaging::ScalePicture(*picture_, memory_.get(), scaled_.get(), shown_.width, shown_.height, quality,
                           background_.get());
 }

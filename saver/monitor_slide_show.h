@@ -36,6 +36,7 @@ private:
                                  platform::LPARAM lParam);
     // The source's picture (the fallback card when it has none), scaled to its shown size.
     void Load();
+    void ForgetPalette();
     void DrawAll();
     void Move();
     void Next();

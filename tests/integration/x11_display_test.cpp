@@ -26,16 +26,22 @@ using testing_support::TempRoot;
 namespace {
 
 // Two sources of one colour each, their pictures as if fetched: "Harbour" green (0x1EC81E), the
-// current one, and "Bridge" blue (0x1E1EC8).
-void StoreTwoOneColourSources(const TempRoot& root, int width, int height) {
+// current one, and "Bridge" blue (0x1E1EC8); 24-bit BMPs, or GIFs with a palette.
+enum class PictureKind { Bmp, Gif };
+void StoreTwoOneColourSources(const TempRoot& root, int width, int height, PictureKind kind = PictureKind::Bmp) {
     std::filesystem::create_directories(root.path() / "data" / "images");
     std::string list;
+    const char* type = kind == PictureKind::Gif ? "GIF" : "BMP";
     for (const auto& [name, colour] : {std::pair{"Harbour", picture_writers::Rgb{30, 200, 30}},
                                        std::pair{"Bridge", picture_writers::Rgb{30, 30, 200}}}) {
-        picture_writers::TruePicture picture{width, height, std::vector<picture_writers::Rgb>(std::size_t(width * height), colour)};
-        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string(name) + ".BMP"),
-                                   picture_writers::BmpFile(picture));
-        list += std::string(name) + "|http://127.0.0.1:9/p.bmp|??:??|Unknown|BMP|1|||0|";
+        const std::string bytes =
+            kind == PictureKind::Gif
+                ? picture_writers::GifFile(picture_writers::IndexedPicture{
+                      width, height, std::vector<std::uint8_t>(std::size_t(width * height), 1), {{0, 0, 0}, colour}})
+                : picture_writers::BmpFile(picture_writers::TruePicture{
+                      width, height, std::vector<picture_writers::Rgb>(std::size_t(width * height), colour)});
+        picture_writers::WriteFile(root.path() / "data" / "images" / (std::string(name) + "." + type), bytes);
+        list += std::string(name) + "|http://127.0.0.1:9/p|??:??|Unknown|" + type + "|1|||0|";
     }
     StoreString("CamList", list);
     StoreString("CurrentCam", "Harbour");
@@ -402,8 +408,9 @@ protected:
 
 TEST_F(X11TwoMonitorTest, EachMonitorShowsItsOwnSourceAndAClickOnTheOtherEndsTheSaver) {
     TempRoot root;
-    // The primary shows the current source, the other monitor the next.
-    StoreTwoOneColourSources(root, 64, 48);
+    // The primary shows the current source, the other monitor the next: pictures with a palette,
+    // which reach each monitor's drawing with their own colours.
+    StoreTwoOneColourSources(root, 64, 48, PictureKind::Gif);
     StoreSetting("BackColor", 0x000000C0);  // red 0xC0
     StoreSetting("Movement", 2);
     StoreSetting("ImageStretchOption", 1);  // their own size, in the middle
