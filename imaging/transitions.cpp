@@ -80,12 +80,15 @@ int NextEffect(int effect, int autoTransition) {
 bool PumpAndWait(HWND window, DWORD ms, bool& abort) {
     const DWORD start = GetTickCount();
     while (TickDifference(start, GetTickCount()) < ms) {
+        // Every window of the thread: a key on another monitor's window reaches the saver now,
+        // not when the effect has ended.
         MSG message;
-        if (!PeekMessage(&message, window, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-            WaitForMessageOrNextTick(window);  // sleeps until the tick moves or a message comes
+        if (!PeekMessage(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+            WaitForMessageOrNextTick(nullptr);  // sleeps until the tick moves or a message comes
             continue;
         }
-        if (message.message == WM_QUIT || message.message == WM_DESTROY || message.message == WM_CLOSE) {
+        const bool ownEnd = message.hwnd == window && (message.message == WM_DESTROY || message.message == WM_CLOSE);
+        if (message.message == WM_QUIT || ownEnd) {
             if (message.message == WM_QUIT) PostQuitMessage(int(message.wParam));
             else PostMessage(message.hwnd, message.message, message.wParam, message.lParam);
             abort = true;

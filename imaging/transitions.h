@@ -36,8 +36,9 @@ void RevealPicture(TransitionView& view, HDC target, int effect);
 // strip 0: the previous picture's rectangle; otherwise the client area, its bottom raised by strip
 // when strip > 1.
 int ErasePicture(TransitionView& view, int effect, int strip);
-// Dispatches the window's messages until the tick count has moved on by ms; a close, destroy or
-// quit message is put back and sets the abort flag. Returns the flag.
+// Dispatches the messages of the thread's windows until the tick count has moved on by ms; the
+// window's close or destroy message, or a quit message, is put back and sets the abort flag.
+// Returns the flag.
 bool PumpAndWait(HWND window, platform::DWORD ms, bool& abort);
 
 // 1 + (6 x rand) / 32767: 1 to 6, and 7 only for 32767.

@@ -442,6 +442,54 @@ TEST_F(X11TwoMonitorTest, AskedToTheOtherMonitorsShowOnlyTheBackground) {
     EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
 }
 
+namespace {
+
+// The topmost mapped window that covers the point of the root window.
+Window TopWindowAt(Display* display, int x, int y) {
+    Window root = 0, parent = 0, *children = nullptr, found = 0;
+    unsigned count = 0;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {  // bottom first
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+            x >= attributes.x && x < attributes.x + attributes.width && y >= attributes.y && y < attributes.y + attributes.height)
+            found = children[i];
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+}  // namespace
+
+TEST_F(X11TwoMonitorTest, AKeyOnTheOtherMonitorsWindowEndsTheSaverDuringAnEffect) {
+    TempRoot root;
+    StoreTwoOneColourSources(root, 640, 480);
+    StoreSetting("BackColor", 0x000000C0);
+    StoreSetting("ShowTicker", 0);
+    StoreSetting("Movement", 2);
+    StoreSetting("ImageStretchOption", 1);  // the primary's picture at 1104,60 to 1744,540
+    StoreSetting("EnableTransitionEffect", 1);
+    StoreSetting("AutoTransitionEffect", 0);
+    StoreSetting("CurrentTransitionEffect", 5);  // Cave In: from the middle out, for seconds
+    auto saver = StartSaver(root, {{"/s"}, "", environment()});
+    // The first picture has begun to show in the middle; its rim is still to come.
+    ASSERT_TRUE(xvfb_->waitForColour(1024 + 400, 300, 0x1EC81E, 20000)) << "the reveal never began";
+    Display* display = xvfb_->display();
+    const Window other = TopWindowAt(display, 512, 384);
+    ASSERT_NE(other, Window(0));
+    XSetInputFocus(display, other, RevertToParent, CurrentTime);
+    xvfb_->pressKey(XK_space);
+    // The saver ends before the effect would have: the rim never shows.
+    bool rimShown = false;
+    int status = -1;
+    for (int waited = 0; waited < 20000 && (status = saver->wait(0)) == -1; waited += 5) {
+        rimShown = rimShown || xvfb_->pixelAt(1024 + 82, 62) == 0x1EC81Eu;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(rimShown) << "the key waited for the effect to end";
+}
+
 TEST_F(X11TwoMonitorTest, AMonitorResizedRemovedOrAddedWhileItRunsIsCoveredAgain) {
     TempRoot root;
     StoreSetting("BackColor", 0x000000C0);
