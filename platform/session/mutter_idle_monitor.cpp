@@ -4,9 +4,11 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 
 #include "trace.h"
 
@@ -30,12 +32,16 @@ QDBusMessage Call(const char* method, const QList<QVariant>& arguments = {}) {
 class MutterWatchListener : public QObject {
     Q_OBJECT
 public:
-    explicit MutterWatchListener(MutterIdleMonitor& monitor) : monitor_(monitor) {}
+    explicit MutterWatchListener(MutterIdleMonitor& monitor)
+        : monitor_(monitor), owner_(kService, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForRegistration) {
+        connect(&owner_, &QDBusServiceWatcher::serviceRegistered, this, [this] { monitor_.monitorReturned(); });
+    }
 public slots:
     void fired(uint id) { monitor_.watchFired(id); }
 
 private:
     MutterIdleMonitor& monitor_;
+    QDBusServiceWatcher owner_;
 };
 
 std::unique_ptr<MutterIdleMonitor> MutterIdleMonitor::Open() {
@@ -48,9 +54,12 @@ std::unique_ptr<MutterIdleMonitor> MutterIdleMonitor::Open() {
 }
 
 MutterIdleMonitor::MutterIdleMonitor()
-    : listener_(std::make_unique<MutterWatchListener>(*this)), rest_(std::make_unique<QTimer>()) {
+    : listener_(std::make_unique<MutterWatchListener>(*this)), rest_(std::make_unique<QTimer>()),
+      retry_(std::make_unique<QTimer>()) {
     rest_->setSingleShot(true);
     QObject::connect(rest_.get(), &QTimer::timeout, [this] { fire(); });
+    retry_->setSingleShot(true);
+    QObject::connect(retry_.get(), &QTimer::timeout, [this] { addWatch(); });
 }
 
 MutterIdleMonitor::~MutterIdleMonitor() { stop(); }
@@ -72,16 +81,39 @@ void MutterIdleMonitor::watch(std::chrono::milliseconds delay, std::function<voi
     delay_ = delay;
     idle_ = std::move(idle);
     watchStart_ = std::chrono::steady_clock::now();
-    const QDBusReply<uint> id = Call("AddIdleWatch", {QVariant::fromValue(qulonglong(delay.count()))});
+    retryAfter_ = std::chrono::seconds(1);
+    addWatch();
+}
+
+void MutterIdleMonitor::addWatch() {
+    if (!idle_ || watchId_) return;
+    const QDBusReply<uint> id = Call("AddIdleWatch", {QVariant::fromValue(qulonglong(delay_.count()))});
     if (!id.isValid()) {
-        DebugTrace("idle: GNOME's idle monitor refused a watch: %s", id.error().message().toStdString().c_str());
+        DebugTrace("idle: GNOME's idle monitor refused a watch (%s); asking again in %lld s",
+                   id.error().message().toStdString().c_str(),
+                   static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(retryAfter_).count()));
+        retry_->start(int(retryAfter_.count()));
+        retryAfter_ = std::min<std::chrono::milliseconds>(retryAfter_ * 2, std::chrono::minutes(1));
         return;
     }
     watchId_ = id.value();
 }
 
+void MutterIdleMonitor::monitorReturned() {
+    // The shell's watches went with it: the one asked for is asked for again, counted from now.
+    if (!idle_) return;
+    DebugTrace("idle: GNOME's idle monitor is back on the bus; watching again");
+    rest_->stop();
+    retry_->stop();
+    watchId_ = 0;
+    watchStart_ = std::chrono::steady_clock::now();
+    retryAfter_ = std::chrono::seconds(1);
+    addWatch();
+}
+
 void MutterIdleMonitor::stop() {
     rest_->stop();
+    retry_->stop();
     if (watchId_) Call("RemoveWatch", {QVariant::fromValue(uint(watchId_))});
     watchId_ = 0;
     idle_ = nullptr;

@@ -28,13 +28,19 @@ public:
     bool suspended() const override;
 
     void watchFired(std::uint32_t id);  // the bus's signal
+    void monitorReturned();             // Mutter's name is on the bus again (GNOME Shell restarted)
 
 private:
     MutterIdleMonitor();
     void fire();
+    // Asks Mutter for the watch; when it does not answer (a shell stopped or slow), asks again
+    // later, ever less often, and at once when its name comes back on the bus.
+    void addWatch();
 
     std::unique_ptr<MutterWatchListener> listener_;
-    std::unique_ptr<QTimer> rest_;  // the part of the delay a watch fired early still has to wait
+    std::unique_ptr<QTimer> rest_;   // the part of the delay a watch fired early still has to wait
+    std::unique_ptr<QTimer> retry_;  // the next attempt at a watch Mutter did not take
+    std::chrono::milliseconds retryAfter_{0};
     std::uint32_t watchId_ = 0;
     std::chrono::milliseconds delay_{0};
     std::chrono::steady_clock::time_point watchStart_;

@@ -209,6 +209,30 @@ TEST_F(IdleActivationTest, OnGnomeUnderWaylandTheWatcherFollowsMuttersIdleMonito
     EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
 }
 
+TEST_F(IdleActivationTest, OnGnomeAWatchMutterDidNotAnswerIsAskedAgainAndAShellThatReturnsIsWatchedAgain) {
+    if (!platform::FindProgram("dbus-daemon") || !testing_support::WestonServer::Installed())
+        GTEST_SKIP() << "dbus-daemon or weston is not installed (Debian packages dbus-daemon, weston)";
+    testing_support::WestonServer weston({1, 800, 600, 1});
+    ASSERT_TRUE(weston.running());
+    auto gnome = std::make_unique<ChildProcess>(testing_support::HelperPath("mutter_stand_in"),
+                                                std::vector<std::string>{"--stall-first"}, std::vector<std::string>{sessionBus()});
+    ASSERT_EQ(gnome->readLine(20000), "ready");
+    auto session = WaylandSession(weston);
+    session.push_back(sessionBus());
+    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1000"}, session);
+    EXPECT_EQ(gnome->readLine(20000), "AddIdleWatch 1000000");  // never answered
+    EXPECT_EQ(gnome->readLine(30000), "AddIdleWatch 1000000") << "the watch was not asked for again";
+    // The shell stops and comes back: its watches are gone, and the watcher asks anew.
+    gnome->kill(SIGTERM);
+    gnome->wait(10000);
+    gnome = std::make_unique<ChildProcess>(testing_support::HelperPath("mutter_stand_in"), std::vector<std::string>{},
+                                           std::vector<std::string>{sessionBus()});
+    ASSERT_EQ(gnome->readLine(20000), "ready");
+    EXPECT_EQ(gnome->readLine(30000), "AddIdleWatch 1000000") << "the watcher did not watch the returned shell";
+    watcher.kill(SIGTERM);
+    EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
+}
+
 TEST_F(IdleActivationTest, OnSwayTheWatcherFollowsTheCompositorsIdleNotices) {
     if (!testing_support::SwayServer::Installed())
         GTEST_SKIP() << "sway, grim or wtype is not installed (Debian packages sway, grim, wtype)";

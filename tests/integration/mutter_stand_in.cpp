@@ -1,6 +1,7 @@
 // Stands in for GNOME on a private session bus: Mutter's idle monitor, whose idle watches fire
 // after their interval as for a user who stays away (it prints each watch it is asked for), and
-// the session manager, inhibited while the file named on the command line exists.
+// the session manager, inhibited while the file named on the command line exists. With
+// "--stall-first" it never answers the first watch asked for, as a shell stopped or too busy.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -18,6 +20,7 @@ constexpr const char* kMonitorInterface = "org.gnome.Mutter.IdleMonitor";
 
 class IdleMonitor : public QDBusVirtualObject {
 public:
+    explicit IdleMonitor(bool stallFirst) : stallNext_(stallFirst) {}
     QString introspect(const QString&) const override { return {}; }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -27,6 +30,7 @@ public:
             const qulonglong interval = message.arguments().value(0).toULongLong();
             std::printf("AddIdleWatch %llu\n", interval);
             std::fflush(stdout);
+            if (std::exchange(stallNext_, false)) return true;  // no answer ever comes
             auto timer = std::make_unique<QTimer>();
             timer->setSingleShot(true);
             QObject::connect(timer.get(), &QTimer::timeout, [id] {
@@ -49,6 +53,7 @@ public:
     }
 
 private:
+    bool stallNext_;
     uint nextId_ = 1;
     std::map<uint, std::unique_ptr<QTimer>> watches_;
 };
@@ -74,8 +79,9 @@ private:
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    IdleMonitor monitor;
-    SessionManager manager(argc > 1 ? argv[1] : "");
+    const QStringList arguments = application.arguments();
+    IdleMonitor monitor(arguments.contains("--stall-first"));
+    SessionManager manager(arguments.size() > 1 && arguments[1] != "--stall-first" ? arguments[1] : "");
     bus.registerVirtualObject(kMonitorPath, &monitor);
     bus.registerVirtualObject("/org/gnome/SessionManager", &manager);
     if (!bus.registerService("org.gnome.Mutter.IdleMonitor") || !bus.registerService("org.gnome.SessionManager")) {
