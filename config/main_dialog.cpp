@@ -1,8 +1,10 @@
 #include "main_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -145,6 +147,7 @@ void CMainDialog::InitialisePages() {
 
 bool CMainDialog::DoModal() {
     InitialisePages();
+    CentreOnPrimaryScreen();
     const bool ok = dialog_->exec() == QDialog::Accepted;
     statusTimer_->stop();
     return ok;
@@ -197,6 +200,16 @@ void CMainDialog::OnPreview() {
 void CMainDialog::OnStatusTimer() {
     if (app_.fetch.FetchBusy) return;  // the fetch's own texts stay
     SetCaption(IsOnline() ? kOnlineCaption : kOfflineCaption);
+}
+
+void CMainDialog::CentreOnPrimaryScreen() {
+    // Without a parent, Qt would centre the sheet on the monitor under the pointer.
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (!primary) return;
+    dialog_->adjustSize();
+    QRect frame(QPoint(0, 0), dialog_->size());
+    frame.moveCenter(primary->availableGeometry().center());
+    dialog_->move(frame.topLeft());
 }
 
 void CMainDialog::SetCaption(const std::string& text) { dialog_->setWindowTitle(QString::fromStdString(text)); }

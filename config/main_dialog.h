@@ -53,6 +53,7 @@ public:
     CFilesPropPage& imagesPage() { return *imagesPage_; }
 
 private:
+    void CentreOnPrimaryScreen();
     bool ApplyChanges();
     void SetCaption(const std::string& text);
 

@@ -490,6 +490,31 @@ TEST_F(X11TwoMonitorTest, AKeyOnTheOtherMonitorsWindowEndsTheSaverDuringAnEffect
     EXPECT_FALSE(rimShown) << "the key waited for the effect to end";
 }
 
+TEST_F(X11TwoMonitorTest, TheSheetOpensOnThePrimaryMonitor) {
+    TempRoot root;
+    auto sheet = StartSaver(root, {{}, "at 60000 press IDCANCEL\n", environment()});
+    Display* display = xvfb_->display();
+    XWindowAttributes shown{};
+    for (int waited = 0; waited < 20000 && shown.width < 200; waited += 50) {
+        Window rootWindow = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(display, DefaultRootWindow(display), &rootWindow, &parent, &children, &count);
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+                attributes.width >= 200)
+                shown = attributes;
+        }
+        if (children) XFree(children);
+        if (shown.width < 200) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_GE(shown.width, 200) << "the sheet never showed";
+    const int centreX = shown.x + shown.width / 2, centreY = shown.y + shown.height / 2;
+    EXPECT_TRUE(centreX >= 1024 && centreX < 1824 && centreY < 600) << centreX << "," << centreY;  // the primary, RIGHT
+    sheet->kill(SIGTERM);
+    sheet->wait(10000);
+}
+
 TEST_F(X11TwoMonitorTest, AMonitorResizedRemovedOrAddedWhileItRunsIsCoveredAgain) {
     TempRoot root;
     StoreSetting("BackColor", 0x000000C0);
