@@ -320,8 +320,15 @@ int SaverWnd::NextPicture() {
     return 1;
 }
 
+bool SaverWnd::ShowsPlaceholder() const {
+    const SaverSettings& s = app_.settings;
+    return s.CurrentFile == sources::FallbackImagePath(s) && !sources::GetCamField(s, s.CurrentCam, sources::kCamUrl).empty();
+}
+
 int SaverWnd::ReloadCurrentPicture() {
     view_.abort = false;
+    // The card stood in for this picture, which has come: it goes at once.
+    const int eraseEffect = ShowsPlaceholder() ? 0 : effect_;
     if (marqueeShown_) {
         ClearMarqueeStrip();
         StepMarquee(true, false);
@@ -330,7 +337,7 @@ int SaverWnd::ReloadCurrentPicture() {
     SaverSettings& s = app_.settings;
     s.CurrentFile = sources::CamImagePath(s, s.CurrentCam);
     if (LoadPicture(s.CurrentFile)) {
-        imaging::ErasePicture(View(), effect_, 0);
+        imaging::ErasePicture(View(), eraseEffect, 0);
     } else {
         s.CurrentFile = sources::FallbackImagePath(s);
         LoadPicture(s.CurrentFile);
@@ -433,7 +440,7 @@ BOOL SaverWnd::OnEraseBkgnd(HDC dc) {
     if (app_.settings.CurrentFile.empty()) ShowStatusText(dc, kNoImageText);
     {
         WindowDC window(hwnd_);
-        DrawPicture(window, firstPaint_);
+        DrawPicture(window, firstPaint_ && !ShowsPlaceholder());
     }
     firstPaint_ = false;
     drawnByErase_ = true;

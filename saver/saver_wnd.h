@@ -56,6 +56,9 @@ public:
     int LoadPicture(const std::string& path);
     void DrawPicture(HDC dc, bool withEffect);
     int ReloadCurrentPicture();
+    // The fallback card stands in for the current source's own picture, not fetched yet: it is
+    // shown and taken away without an effect, so that the real picture comes at once.
+    bool ShowsPlaceholder() const;
     void MoveStep();
     // A text dump of the window's state, for the harness's state action.
     std::string StateText() const;

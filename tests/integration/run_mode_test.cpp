@@ -216,3 +216,25 @@ TEST(RunModeTest, PngAndWebpSourcesAreShownWithTheBackgroundThroughTheirTranspar
         EXPECT_EQ(background, 540) << type;
     }
 }
+
+TEST(RunModeTest, TheCardStandingInForAPictureNotFetchedYetShowsAtOnce) {
+    // A source never fetched: the card shows whole at once instead of being revealed over seconds
+    // (and taken away just as slowly) while its picture comes.
+    TempRoot root;
+    StoreString("CamList", "Harbour|http://127.0.0.1:9/h.jpg|??:??|Unknown|???|1|||0|");
+    StoreString("CurrentCam", "Harbour");
+    StoreSetting("BackColor", 0x00FF00FF);  // magenta
+    StoreSetting("ImageStretchOption", 0);  // stretched to fit
+    StoreSetting("ShowTicker", 0);
+    StoreSetting("Movement", 2);
+    StoreSetting("EnableTransitionEffect", 1);
+    StoreSetting("AutoTransitionEffect", 0);
+    StoreSetting("CurrentTransitionEffect", 5);  // "Cave In": from the middle out over 3.77 s
+    const auto shot = root.path() / "shot.png";
+    auto saver = StartSaver(root, {{"/s"}, "at 500 screenshot " + shot.string() + "\nat 600 quit\n", kHeadless});
+    ASSERT_EQ(saver->wait(60000), 0);
+    platform::Surface screen;
+    ASSERT_TRUE(platform::ReadPng(shot, screen));
+    // The 4:3 card fills the height: its corners are drawn already.
+    for (auto [x, y] : {std::pair{320, 200}, {100, 5}, {540, 394}}) EXPECT_NE(screen.pixel(x, y), 0xFF00FFu) << x << "," << y;
+}
