@@ -57,7 +57,7 @@ std::optional<std::chrono::seconds> DesktopIdleDelay() {
 }
 
 IdleWatcher::IdleWatcher(std::unique_ptr<platform::IdleMonitor> monitor,
-                         std::unique_ptr<platform::ScreenSaverInhibitions> inhibitions, std::chrono::milliseconds delay,
+                         std::unique_ptr<platform::SessionInhibitions> inhibitions, std::chrono::milliseconds delay,
                          SaverStarter startSaver)
     : monitor_(std::move(monitor)), inhibitions_(std::move(inhibitions)), delay_(delay), startSaver_(std::move(startSaver)) {
     // The end of the last inhibition counts as activity: the delay starts again from there.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "idle_monitor.h"
-#include "screen_saver_inhibitions.h"
+#include "session_inhibitions.h"
 
 namespace idle {
 
@@ -37,7 +37,7 @@ public:
     using SaverStarter = std::function<void(std::function<void()> ended)>;
 
     IdleWatcher(std::unique_ptr<platform::IdleMonitor> monitor,
-                std::unique_ptr<platform::ScreenSaverInhibitions> inhibitions, std::chrono::milliseconds delay,
+                std::unique_ptr<platform::SessionInhibitions> inhibitions, std::chrono::milliseconds delay,
                 SaverStarter startSaver);
     void start();
     bool saverRunning() const { return saverRunning_; }
@@ -47,7 +47,7 @@ private:
     void becameIdle();
 
     std::unique_ptr<platform::IdleMonitor> monitor_;
-    std::unique_ptr<platform::ScreenSaverInhibitions> inhibitions_;
+    std::unique_ptr<platform::SessionInhibitions> inhibitions_;
     std::chrono::milliseconds delay_;
     SaverStarter startSaver_;
     bool saverRunning_ = false;

@@ -12,11 +12,26 @@
 
 #include "idle_watcher.h"
 #include "idle_watcher_control.h"
+#include "powerdevil_inhibitions.h"
+#include "screen_saver_inhibitions.h"
+#include "trace.h"
 #include "user_folders.h"
 
 namespace idle {
 
 namespace {
+
+// Where programs ask that the screen stay awake: the watcher answers for
+// org.freedesktop.ScreenSaver itself where nobody else does; under Plasma, whose own programs
+// answer for it, its power manager says.
+std::unique_ptr<platform::SessionInhibitions> SessionInhibitions() {
+    if (auto offered = platform::ScreenSaverInhibitions::Offer()) return offered;
+    if (auto followed = platform::PowerDevilInhibitions::Open()) {
+        platform::DebugTrace("idle: following the inhibitions of Plasma's power manager");
+        return followed;
+    }
+    return nullptr;
+}
 
 namespace fs = std::filesystem;
 
@@ -83,7 +98,7 @@ int RunIdleWatcher(int& argc, char** argv, std::optional<std::chrono::seconds> d
         std::fprintf(stderr, "kelvane-saver: the saver could not be started: %s\n", saver.errorString().toLocal8Bit().data());
         ended();
     });
-    IdleWatcher watcher(std::move(monitor), platform::ScreenSaverInhibitions::Offer(), wait,
+    IdleWatcher watcher(std::move(monitor), SessionInhibitions(), wait,
                         [&](std::function<void()> whenEnded) {
                             saverEnded = std::move(whenEnded);
                             saver.start(QCoreApplication::applicationFilePath(), {"/s"});

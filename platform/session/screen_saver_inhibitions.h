@@ -9,19 +9,20 @@
 #include <map>
 #include <memory>
 
+#include "session_inhibitions.h"
+
 class QDBusServiceWatcher;
 
 namespace platform {
 
-class ScreenSaverInhibitions {
+class ScreenSaverInhibitions : public SessionInhibitions {
 public:
     // Nothing where there is no session bus or another program answers for the name already.
     static std::unique_ptr<ScreenSaverInhibitions> Offer();
-    ~ScreenSaverInhibitions();
+    ~ScreenSaverInhibitions() override;
 
-    bool inhibited() const { return !holders_.empty(); }
-    // Called when the last inhibition ends.
-    void whenReleased(std::function<void()> released) { released_ = std::move(released); }
+    bool inhibited() const override { return !holders_.empty(); }
+    void whenReleased(std::function<void()> released) override { released_ = std::move(released); }
 
     // The bus's calls (Inhibit, UnInhibit, GetActive, SimulateUserActivity); false for others.
     class BusObject;

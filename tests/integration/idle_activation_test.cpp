@@ -181,6 +181,21 @@ TEST_F(IdleActivationTest, AnInhibitionOnTheSessionBusKeepsTheSaverAwayUntilItsH
     watcher->wait(15000);
 }
 
+TEST_F(IdleActivationTest, WhereAnotherProgramOwnsTheScreenSaverNameThePowerManagersInhibitionsAreFollowed) {
+    if (!platform::FindProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
+    const std::filesystem::path keptOnWhile = root_.path() / "a film plays";
+    std::ofstream(keptOnWhile) << "\n";
+    ChildProcess plasma(testing_support::HelperPath("plasma_stand_in"), {keptOnWhile.string()}, {sessionBus()});
+    ASSERT_EQ(plasma.readLine(20000), "ready");
+    auto watcher = startWatcher("--idle=1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));  // four times the idle time
+    EXPECT_NE(xvfb_.pixelAt(2, 2), 0x00C000u) << "the saver came up while the power manager kept the screen on";
+    std::filesystem::remove(keptOnWhile);
+    EXPECT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the saver never came up once the film ended";
+    watcher->kill(SIGTERM);
+    watcher->wait(15000);
+}
+
 TEST_F(IdleActivationTest, OnGnomeUnderWaylandTheWatcherFollowsMuttersIdleMonitorAndTheSessionsInhibitions) {
     if (!platform::FindProgram("dbus-daemon") || !testing_support::WestonServer::Installed())
         GTEST_SKIP() << "dbus-daemon or weston is not installed (Debian packages dbus-daemon, weston)";
