@@ -219,6 +219,7 @@ int LoadSettings(SaverSettings& settings) {
 int ClampedFontHeight(int height, int screenHeight) {
     // The marquee's line takes at most a quarter of the screen, so the picture keeps its room (a
     // hand-edited height of thousands of pixels left no picture and cost hundreds of megabytes).
+    if (screenHeight <= 0) return height;  // no screen to judge by (a program without a display)
     const int limit = std::max(kSmallestFontLimit, screenHeight / 4);
     return std::clamp(height, -limit, limit);
 }

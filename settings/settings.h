@@ -111,7 +111,7 @@ struct SaverSettings {
 int LoadSettings(SaverSettings& settings);
 // The marquee's font height (either sign, as stored) as a screen of that height can show it.
 int ClampedFontHeight(int height, int screenHeight);
-constexpr int kSmallestFontLimit = 24;  // the limit on a screen too small to judge by
+constexpr int kSmallestFontLimit = 24;  // the limit on a very small screen
 
 // Writes the values this program changed since it last loaded or saved the record, and fills in
 // those the store does not hold yet; a value another program wrote meanwhile (Melodrin's current
