@@ -1,10 +1,6 @@
 #include "bitmap_file.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "dib.h"
 #include "fresh_file.h"

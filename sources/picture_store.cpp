@@ -1,10 +1,7 @@
 #include "picture_store.h"
 
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 #include "fresh_file.h"
 #include "saver_messages.h"

@@ -162,17 +162,27 @@ TEST(RunModeTest, APictureIsWipedInOntoItsRectangleAndTheMarqueeRunsBelow) {
     for (int y = shown; y < 240; ++y) ASSERT_EQ(screen.pixel(left + 160, top + y), background) << "row " << y;
 }
 
-TEST(RunModeTest, OnA4kScreenTheFirstPictureIsWholeWithinItsRevealTime) {
-    // Cave In over a 3840x2160 screen takes as long as over 640x480 (241 ticks, 3.77 s), and the
-    // new window, showing nothing yet, is not erased step by step first.
-    TempRoot root;
-    StoreSetting("BackColor", 0x00FF00FF);  // magenta
-    StoreSetting("ImageStretchOption", 0);  // stretched to fit
+namespace {
+
+// A still picture stretched to fit on magenta, no marquee, revealed by "Cave In" (from the middle
+// out, 241 ticks or 3.77 s at any size).
+void StoreStillPictureRevealedByCaveIn() {
+    StoreSetting("BackColor", 0x00FF00FF);
+    StoreSetting("ImageStretchOption", 0);
     StoreSetting("Movement", 2);
     StoreSetting("ShowTicker", 0);
     StoreSetting("EnableTransitionEffect", 1);
     StoreSetting("AutoTransitionEffect", 0);
-    StoreSetting("CurrentTransitionEffect", 5);  // "Cave In"
+    StoreSetting("CurrentTransitionEffect", 5);
+}
+
+}  // namespace
+
+TEST(RunModeTest, OnA4kScreenTheFirstPictureIsWholeWithinItsRevealTime) {
+    // Cave In over a 3840x2160 screen takes as long as over 640x480 (241 ticks, 3.77 s), and the
+    // new window, showing nothing yet, is not erased step by step first.
+    TempRoot root;
+    StoreStillPictureRevealedByCaveIn();
     const auto shot = root.path() / "shot.png";
     auto saver = StartSaver(root, {{"/s"}, "at 4100 screenshot " + shot.string() + "\nat 4200 quit\n",
                                    {"KELVANE_DISPLAY=headless:3840x2160", "KELVANE_CLOCK=virtual"}});
@@ -223,13 +233,7 @@ TEST(RunModeTest, TheCardStandingInForAPictureNotFetchedYetShowsAtOnce) {
     TempRoot root;
     StoreString("CamList", "Harbour|http://127.0.0.1:9/h.jpg|??:??|Unknown|???|1|||0|");
     StoreString("CurrentCam", "Harbour");
-    StoreSetting("BackColor", 0x00FF00FF);  // magenta
-    StoreSetting("ImageStretchOption", 0);  // stretched to fit
-    StoreSetting("ShowTicker", 0);
-    StoreSetting("Movement", 2);
-    StoreSetting("EnableTransitionEffect", 1);
-    StoreSetting("AutoTransitionEffect", 0);
-    StoreSetting("CurrentTransitionEffect", 5);  // "Cave In": from the middle out over 3.77 s
+    StoreStillPictureRevealedByCaveIn();
     const auto shot = root.path() / "shot.png";
     auto saver = StartSaver(root, {{"/s"}, "at 500 screenshot " + shot.string() + "\nat 600 quit\n", kHeadless});
     ASSERT_EQ(saver->wait(60000), 0);

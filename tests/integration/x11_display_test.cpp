@@ -444,18 +444,26 @@ TEST_F(X11TwoMonitorTest, AskedToTheOtherMonitorsShowOnlyTheBackground) {
 
 namespace {
 
-// The topmost mapped window that covers the point of the root window.
-Window TopWindowAt(Display* display, int x, int y) {
-    Window root = 0, parent = 0, *children = nullptr, found = 0;
+// The mapped top-level windows with where they are, bottom first.
+std::vector<std::pair<Window, XWindowAttributes>> ViewableWindows(Display* display) {
+    Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
     XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-    for (unsigned i = 0; i < count; ++i) {  // bottom first
+    std::vector<std::pair<Window, XWindowAttributes>> viewable;
+    for (unsigned i = 0; i < count; ++i) {
         XWindowAttributes attributes;
-        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-            x >= attributes.x && x < attributes.x + attributes.width && y >= attributes.y && y < attributes.y + attributes.height)
-            found = children[i];
+        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
+            viewable.emplace_back(children[i], attributes);
     }
     if (children) XFree(children);
+    return viewable;
+}
+
+// The topmost mapped window that covers the point of the root window.
+Window TopWindowAt(Display* display, int x, int y) {
+    Window found = 0;
+    for (const auto& [window, at] : ViewableWindows(display))
+        if (x >= at.x && x < at.x + at.width && y >= at.y && y < at.y + at.height) found = window;
     return found;
 }
 
@@ -496,16 +504,8 @@ TEST_F(X11TwoMonitorTest, TheSheetOpensOnThePrimaryMonitor) {
     Display* display = xvfb_->display();
     XWindowAttributes shown{};
     for (int waited = 0; waited < 20000 && shown.width < 200; waited += 50) {
-        Window rootWindow = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        XQueryTree(display, DefaultRootWindow(display), &rootWindow, &parent, &children, &count);
-        for (unsigned i = 0; i < count; ++i) {
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-                attributes.width >= 200)
-                shown = attributes;
-        }
-        if (children) XFree(children);
+        for (const auto& [window, at] : ViewableWindows(display))
+            if (at.width >= 200) shown = at;
         if (shown.width < 200) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_GE(shown.width, 200) << "the sheet never showed";
