@@ -7,11 +7,6 @@
 namespace platform {
 namespace {
 
-// A screen's area in device pixels on its desktop.
-QRect DeviceArea(const ScreenReport& screen) {
-    return QRect(screen.geometry.topLeft(), (QSizeF(screen.geometry.size()) * screen.ratio).toSize());
-}
-
 RECT ToRect(const QRect& area) { return RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()}; }
 
 bool Contains(const RECT& rect, QPoint point) {
@@ -22,12 +17,14 @@ bool Contains(const RECT& rect, QPoint point) {
 
 MonitorLayout::MonitorLayout(const std::vector<ScreenReport>& screens, const std::vector<QRect>& heads)
     : screens_(screens) {
+    for (const ScreenReport& screen : screens_)
+        if (screen.cornerInLayoutUnits) cornerScale_ = std::max(cornerScale_, screen.ratio);
     for (int i = 0; i < int(screens_.size()) && primary_ < 0; ++i)
         if (screens_[i].primary) primary_ = i;
     if (primary_ < 0 && !screens_.empty()) primary_ = 0;
     if (primary_ < 0) return;
     const ScreenReport& primary = screens_[size_t(primary_)];
-    const QPoint homeOffset = -primary.geometry.topLeft();
+    const QPoint homeOffset = -deviceCorner(primary);
     const int home = primary.desktop;
     const auto onHome = [&](const ScreenReport& screen) { return screen.desktop == home; };
 
@@ -38,20 +35,20 @@ MonitorLayout::MonitorLayout(const std::vector<ScreenReport>& screens, const std
         const auto first = std::find_if(placed_.begin(), placed_.end(), [](const Monitor& m) { return Contains(m.ours, {0, 0}); });
         if (first != placed_.end()) std::rotate(placed_.begin(), first, first + 1);
     } else {
-        placed_.push_back({ToRect(DeviceArea(primary).translated(homeOffset)), primary_, homeOffset});
+        placed_.push_back({ToRect(deviceArea(primary).translated(homeOffset)), primary_, homeOffset});
         // When a RandR monitor is deleted, Qt may keep its screen for a while with the whole
         // desktop's size, over the monitors that remain: that is no monitor of its own.
         const auto standsInForAGoneMonitor = [&](int i) {
-            const QRect area = DeviceArea(screens_[size_t(i)]);
+            const QRect area = deviceArea(screens_[size_t(i)]);
             for (int other = 0; other < int(screens_.size()); ++other)
-                if (other != i && onHome(screens_[size_t(other)]) && area != DeviceArea(screens_[size_t(other)]) &&
-                    area.contains(DeviceArea(screens_[size_t(other)])))
+                if (other != i && onHome(screens_[size_t(other)]) && area != deviceArea(screens_[size_t(other)]) &&
+                    area.contains(deviceArea(screens_[size_t(other)])))
                     return true;
             return false;
         };
         for (int i = 0; i < int(screens_.size()); ++i)
             if (i != primary_ && onHome(screens_[size_t(i)]) && !standsInForAGoneMonitor(i))
-                placed_.push_back({ToRect(DeviceArea(screens_[size_t(i)]).translated(homeOffset)), i, homeOffset});
+                placed_.push_back({ToRect(deviceArea(screens_[size_t(i)]).translated(homeOffset)), i, homeOffset});
     }
     // Every other desktop (another X screen) to the right of what is laid out so far, top-aligned.
     int right = 0;
@@ -63,11 +60,11 @@ MonitorLayout::MonitorLayout(const std::vector<ScreenReport>& screens, const std
     for (const int desktop : desktops) {
         QRect extent;
         for (const ScreenReport& screen : screens_)
-            if (screen.desktop == desktop) extent |= DeviceArea(screen);
+            if (screen.desktop == desktop) extent |= deviceArea(screen);
         const QPoint offset(right - extent.left(), -extent.top());
         for (int i = 0; i < int(screens_.size()); ++i)
             if (screens_[size_t(i)].desktop == desktop)
-                placed_.push_back({ToRect(DeviceArea(screens_[size_t(i)]).translated(offset)), i, offset});
+                placed_.push_back({ToRect(deviceArea(screens_[size_t(i)]).translated(offset)), i, offset});
         right += extent.width();
     }
     for (const Monitor& monitor : placed_) monitors_.push_back(monitor.ours);
@@ -79,15 +76,15 @@ MonitorLayout::Placement MonitorLayout::place(const RECT& rect) const {
     const auto holder = std::find_if(placed_.begin(), placed_.end(), [&](const Monitor& m) { return Contains(m.ours, centre); });
     const Monitor& monitor = holder != placed_.end() ? *holder : placed_.front();
     const ScreenReport& screen = screens_[size_t(monitor.screen)];
-    // Qt keeps a screen's corner in device pixels and scales from there.
-    const QPointF corner = QPointF(QPoint(rect.left, rect.top) - monitor.offset - screen.geometry.topLeft()) / screen.ratio +
+    // Qt scales a screen's windows from its corner.
+    const QPointF corner = QPointF(QPoint(rect.left, rect.top) - monitor.offset - deviceCorner(screen)) / screen.ratio +
                            QPointF(screen.geometry.topLeft());
     return {monitor.screen, QRectF(corner, QSizeF(rect.width(), rect.height()) / screen.ratio).toAlignedRect()};
 }
 
 int MonitorLayout::screenAtDevicePoint(QPoint device) const {
     for (int i = 0; i < int(screens_.size()); ++i)
-        if (screens_[size_t(i)].desktop == screens_[size_t(primary_)].desktop && DeviceArea(screens_[size_t(i)]).contains(device))
+        if (screens_[size_t(i)].desktop == screens_[size_t(primary_)].desktop && deviceArea(screens_[size_t(i)]).contains(device))
             return i;
     return primary_;
 }
@@ -99,16 +96,25 @@ POINT MonitorLayout::fromQt(QPoint point) const {
         if (screens_[size_t(i)].desktop == screens_[size_t(primary_)].desktop && screens_[size_t(i)].geometry.contains(point))
             index = i;
     const ScreenReport& screen = screens_[size_t(index)];
-    const QPoint device = (QPointF(point - screen.geometry.topLeft()) * screen.ratio).toPoint() + screen.geometry.topLeft();
-    const QPoint ours = device - screens_[size_t(primary_)].geometry.topLeft();
+    const QPoint device = (QPointF(point - screen.geometry.topLeft()) * screen.ratio).toPoint() + deviceCorner(screen);
+    const QPoint ours = device - deviceCorner(screens_[size_t(primary_)]);
     return POINT{ours.x(), ours.y()};
 }
 
 QPoint MonitorLayout::toQt(POINT point) const {
     if (placed_.empty()) return QPoint(point.x, point.y);
-    const QPoint device = QPoint(point.x, point.y) + screens_[size_t(primary_)].geometry.topLeft();
+    const QPoint device = QPoint(point.x, point.y) + deviceCorner(screens_[size_t(primary_)]);
     const ScreenReport& screen = screens_[size_t(screenAtDevicePoint(device))];
-    return (QPointF(device - screen.geometry.topLeft()) / screen.ratio).toPoint() + screen.geometry.topLeft();
+    return (QPointF(device - deviceCorner(screen)) / screen.ratio).toPoint() + screen.geometry.topLeft();
+}
+
+QPoint MonitorLayout::deviceCorner(const ScreenReport& screen) const {
+    if (!screen.cornerInLayoutUnits) return screen.geometry.topLeft();
+    return (QPointF(screen.geometry.topLeft()) * cornerScale_).toPoint();
+}
+
+QRect MonitorLayout::deviceArea(const ScreenReport& screen) const {
+    return QRect(deviceCorner(screen), (QSizeF(screen.geometry.size()) * screen.ratio).toSize());
 }
 
 }  // namespace platform

@@ -1,6 +1,9 @@
 // Where the monitors are, in our coordinates: device pixels from the primary monitor's top-left
-// corner. Qt gives each screen's corner in device pixels and its size in scaled units (device
-// pixels divided by the screen's own ratio); several X screens each have a desktop of their own,
+// corner. Qt gives each screen's size in scaled units (device pixels divided by the screen's own
+// ratio) and, on X, its corner in device pixels; on Wayland the corner is in the compositor's
+// layout units, where monitors at different ratios abut although their device sizes would overlap:
+// there the corners are multiplied by the highest ratio, which keeps every monitor apart and in
+// its place among the others. Several X screens each have a desktop of their own,
 // which we lay to the right of the primary's; Xinerama heads stand in for a screen that Qt sees
 // as one.
 #pragma once
@@ -16,10 +19,11 @@ namespace platform {
 
 // A screen as Qt reports it.
 struct ScreenReport {
-    QRect geometry;      // the corner in device pixels, the size in scaled units
+    QRect geometry;      // the corner in device pixels (X) or layout units (Wayland), the size in scaled units
     double ratio = 1.0;  // device pixels per scaled unit
     int desktop = 0;     // which X screen (virtual desktop) it is on
     bool primary = false;
+    bool cornerInLayoutUnits = false;  // Wayland's
 };
 
 class MonitorLayout {
@@ -50,11 +54,15 @@ private:
     };
     // The report whose area holds the device point on the primary's desktop, else the primary's.
     int screenAtDevicePoint(QPoint device) const;
+    // A screen's corner and area in device pixels on its desktop.
+    QPoint deviceCorner(const ScreenReport& screen) const;
+    QRect deviceArea(const ScreenReport& screen) const;
 
     std::vector<ScreenReport> screens_;
     std::vector<Monitor> placed_;
     std::vector<RECT> monitors_;
     int primary_ = -1;
+    double cornerScale_ = 1.0;  // device pixels per layout unit, for corners given in those
 };
 
 }  // namespace platform

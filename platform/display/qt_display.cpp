@@ -47,6 +47,7 @@ QPoint PrimaryOrigin() {
 std::vector<ScreenReport> ScreenReports() {
     std::vector<ScreenReport> reports;
     const QScreen* primary = QGuiApplication::primaryScreen();
+    const bool onWayland = QGuiApplication::platformName().startsWith("wayland");
     // Each X screen is a desktop of its own: the primary's is 0.
     std::vector<const QScreen*> desktops{primary};
     for (const QScreen* screen : QGuiApplication::screens()) {
@@ -55,7 +56,8 @@ std::vector<ScreenReport> ScreenReports() {
         const bool withPrimary = primary && siblings.contains(const_cast<QScreen*>(primary));
         auto known = std::find(desktops.begin(), desktops.end(), withPrimary ? primary : first);
         if (known == desktops.end()) known = desktops.insert(desktops.end(), first);
-        reports.push_back({screen->geometry(), screen->devicePixelRatio(), int(known - desktops.begin()), screen == primary});
+        reports.push_back({screen->geometry(), screen->devicePixelRatio(), int(known - desktops.begin()), screen == primary,
+                           onWayland});
     }
     return reports;
 }

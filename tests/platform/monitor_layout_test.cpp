@@ -16,7 +16,7 @@ std::vector<std::array<int, 4>> Rects(const std::vector<RECT>& rects) {
 
 }  // namespace
 
-TEST(MonitorLayoutTest, ScaledScreensKeepTheirCornersInDevicePixels) {
+TEST(MonitorLayoutTest, ScaledScreensKeepTheirCornersApart) {
     // What Qt reports for a 1024x768 monitor and an 800x600 primary on its right at a scale of 2:
     // the corners stay in device pixels, the sizes are halved.
     const MonitorLayout scaled({{QRect(1024, 0, 400, 300), 2.0, 0, true}, {QRect(0, 0, 512, 384), 2.0, 0, false}}, {});
@@ -33,6 +33,17 @@ TEST(MonitorLayoutTest, ScaledScreensKeepTheirCornersInDevicePixels) {
     EXPECT_EQ(Rects(mixed.monitors()), (std::vector<std::array<int, 4>>{{0, 0, 1920, 1080}, {1920, 0, 4480, 1440}}));
     EXPECT_EQ(mixed.place(RECT{1920, 0, 4480, 1440}).geometry, QRect(1920, 0, 1280, 720));
     EXPECT_EQ(mixed.fromQt(QPoint(1920 + 640, 360)).x, 1920 + 1280);
+
+    // Wayland gives corners in layout units: a 2560x1440 primary at 2 with a 1920x1080 monitor at
+    // 1 on its right (at 1280 in those units) would overlap it in device pixels.
+    const MonitorLayout wayland(
+        {{QRect(0, 0, 1280, 720), 2.0, 0, true, true}, {QRect(1280, 0, 1920, 1080), 1.0, 0, false, true}}, {});
+    EXPECT_EQ(Rects(wayland.monitors()), (std::vector<std::array<int, 4>>{{0, 0, 2560, 1440}, {2560, 0, 4480, 1080}}));
+    const auto right = wayland.place(RECT{2560, 0, 4480, 1080});
+    EXPECT_EQ(right.screen, 1) << "the right monitor's window goes to its own screen";
+    EXPECT_EQ(right.geometry, QRect(1280, 0, 1920, 1080));
+    EXPECT_EQ(wayland.place(RECT{0, 0, 2560, 1440}).geometry, QRect(0, 0, 1280, 720));
+    EXPECT_EQ(wayland.toQt(platform::POINT{2560 + 100, 50}), QPoint(1380, 50));
 }
 
 TEST(MonitorLayoutTest, OtherXScreensFollowAndXineramaHeadsStandInForOneScreen) {
