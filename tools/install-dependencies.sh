@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-wayland libgl-dev libx11-dev libxtst-dev libxss-dev libxinerama-dev libxcb-shm0-dev
+  qt6-base-dev qt6-wayland libgl-dev libx11-dev libxtst-dev libxss-dev libxinerama-dev libxrandr-dev libxcb-shm0-dev
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   libcurl4-openssl-dev zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libwebp-dev libmpv-dev

@@ -75,6 +75,7 @@ MonitorLayout QtDisplay::layout() const {
 void QtDisplay::refreshXineramaHeads() {
     xineramaHeads_.clear();
     if (QGuiApplication::platformName() != "xcb") return;
+    x11_->refreshOutputsAfterResize();
     for (const auto& head : x11_->xineramaHeads()) xineramaHeads_.emplace_back(head[0], head[1], head[2], head[3]);
 }
 

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 #include <mutex>
 
 namespace platform {
@@ -13,7 +14,7 @@ int IgnoreError(::Display*, XErrorEvent*) { return 0; }
 
 }  // namespace
 
-X11Probe::X11Probe() : display_(XOpenDisplay(nullptr)) {}
+X11Probe::X11Probe() : display_(XOpenDisplay(nullptr)) { refreshOutputsAfterResize(); }
 
 X11Probe::~X11Probe() {
     if (display_) XCloseDisplay(static_cast<::Display*>(display_));
@@ -43,6 +44,23 @@ std::vector<std::array<int, 4>> X11Probe::xineramaHeads() {
         heads.push_back({screens[i].x_org, screens[i].y_org, screens[i].width, screens[i].height});
     if (screens) XFree(screens);
     return heads;
+}
+
+void X11Probe::refreshOutputsAfterResize() {
+    auto* display = static_cast<::Display*>(display_);
+    if (!display) return;
+    ::Window root = 0;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border, &depth)) return;
+    const std::array<unsigned, 2> size{width, height};
+    if (size == rootSize_) return;
+    const bool first = rootSize_ == std::array<unsigned, 2>{};
+    rootSize_ = size;
+    int eventBase = 0, errorBase = 0;
+    if (first || !XRRQueryExtension(display, &eventBase, &errorBase)) return;
+    // Unlike its "Current" variant, this request makes the server poll its outputs.
+    if (XRRScreenResources* resources = XRRGetScreenResources(display, root)) XRRFreeScreenResources(resources);
 }
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// Looks at foreign (host) X11 windows through Xlib (Qt reports their size as 0x0), and at the
-// Xinerama heads Qt does not report.
+// Looks at foreign (host) X11 windows through Xlib (Qt reports their size as 0x0), at the
+// Xinerama heads Qt does not report, and at the root window's size.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +22,14 @@ public:
     std::optional<RECT> clientRect(std::uint64_t windowId);
     // The Xinerama heads of the default screen (x, y, width, height), when Xinerama is active.
     std::vector<std::array<int, 4>> xineramaHeads();
+    // Where the root window changed size since the last look, has the server look at its outputs
+    // again: some (Xephyr resized) change the screen's size without telling of the monitor that
+    // changed until a client asks, and only then does Qt hear of it.
+    void refreshOutputsAfterResize();
 
 private:
     void* display_;  // ::Display*, kept out of this header so X11's macros stay out of the rest
+    std::array<unsigned, 2> rootSize_{};
 };
 
 }  // namespace platform

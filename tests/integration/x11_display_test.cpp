@@ -577,6 +577,57 @@ TEST(X11SeveralScreensTest, EveryXScreenAndEveryXineramaHeadIsCoveredAndAClickOn
     run(heads, 0, {1597, 597});
 }
 
+TEST(X11ResizedScreenTest, AScreenResizedInPlaceIsFollowedGrownAndShrunk) {
+    // A resizeable Xephyr changes its one monitor's size with its window, telling clients of the
+    // screen's new size but not of the monitor's until one asks.
+    const testing_support::XvfbServer host(1200, 900, 24);
+    ASSERT_TRUE(host.running());
+    const testing_support::XvfbServer resizeable("Xephyr", {"-screen", "800x600", "-resizeable", "-nolisten", "tcp"}, 24,
+                                                 {"DISPLAY=" + host.name()});
+    ASSERT_TRUE(resizeable.running());
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(host.display(), DefaultRootWindow(host.display()), &root, &parent, &children, &count);
+    ASSERT_EQ(count, 1u) << "Xephyr's window is the host's one window";
+    const Window xephyr = children[0];
+    XFree(children);
+    const auto resize = [&](int width, int height) {
+        XResizeWindow(host.display(), xephyr, width, height);
+        XSync(host.display(), False);
+    };
+    // The saver's windows as wide as the screen at most (the root's children that are mapped).
+    const auto widest = [&] {
+        Display* display = resizeable.display();
+        Window top = 0, up = 0, *windows = nullptr;
+        unsigned n = 0;
+        int widest = 0;
+        XQueryTree(display, DefaultRootWindow(display), &top, &up, &windows, &n);
+        for (unsigned i = 0; i < n; ++i) {
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display, windows[i], &attributes) && attributes.map_state == IsViewable)
+                widest = std::max(widest, attributes.width);
+        }
+        if (windows) XFree(windows);
+        return widest;
+    };
+
+    TempRoot saverRoot;
+    StoreSetting("BackColor", 0x000000C0);
+    auto saver = StartSaver(saverRoot, {{"/s"}, "", {"DISPLAY=" + resizeable.name(), "KELVANE_DISPLAY="}});
+    ASSERT_TRUE(resizeable.waitForColour(2, 2, 0xC00000, 15000));
+    resize(1024, 768);
+    EXPECT_TRUE(resizeable.waitForColour(1021, 765, 0xC00000, 10000)) << "the grown screen's new strip is not covered";
+    resize(640, 480);
+    bool within = false;
+    for (int waited = 0; waited < 10000 && !within; waited += 50) {
+        within = widest() == 640;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(within) << "the saver's window stays wider than the shrunk screen: " << widest();
+    saver->kill(SIGTERM);
+    EXPECT_EQ(saver->wait(10000), 128 + SIGTERM);
+}
+
 TEST_F(X11DisplayTest, OnA192DpiDesktopTheMarqueeIsTwiceAsTall) {
     // The desktop's own setting, as `xrdb` leaves it; Qt reads it as a program starts.
     const auto marqueeHeight = [&](const char* name) {
