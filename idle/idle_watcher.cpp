@@ -1,6 +1,7 @@
 #include "idle_watcher.h"
 
 #include <charconv>
+#include <utility>
 
 #include "mutter_idle_monitor.h"
 #include "session_platform.h"
@@ -11,6 +12,7 @@
 namespace idle {
 
 using platform::DebugTrace;
+using CountFrom = platform::IdleMonitor::CountFrom;
 
 IdleRequest ParseIdleRequest(const std::vector<std::string>& arguments) {
     IdleRequest request;
@@ -63,17 +65,17 @@ IdleWatcher::IdleWatcher(std::unique_ptr<platform::IdleMonitor> monitor,
     // The end of the last inhibition counts as activity: the delay starts again from there.
     if (!inhibitions_) return;
     inhibitions_->whenReleased([this] {
-        if (!saverRunning_) watch();
+        if (!saverRunning_) watch(CountFrom::Now);
     });
 }
 
 void IdleWatcher::start() {
     DebugTrace("idle: watching %s, the saver starts after %lld s", monitor_->name().c_str(),
                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(delay_).count()));
-    watch();
+    watch(CountFrom::LastInput);
 }
 
-void IdleWatcher::watch() { monitor_->watch(delay_, [this] { becameIdle(); }); }
+void IdleWatcher::watch(CountFrom from) { monitor_->watch(delay_, from, [this] { becameIdle(); }); }
 
 void IdleWatcher::becameIdle() {
     if (inhibitions_ && inhibitions_->inhibited()) {
@@ -81,16 +83,18 @@ void IdleWatcher::becameIdle() {
         return;  // watching again when the last inhibition ends
     }
     if (monitor_->suspended()) {
-        DebugTrace("idle: idle, but the desktop keeps the screen awake");
-        watch();  // look again after the delay
+        // Nothing tells when that ends: look again after the delay.
+        if (!std::exchange(saidSuspended_, true)) DebugTrace("idle: idle, but the desktop keeps the screen awake");
+        watch(CountFrom::Now);
         return;
     }
+    saidSuspended_ = false;
     DebugTrace("idle: starting the saver");
     saverRunning_ = true;
     startSaver_([this] {
         saverRunning_ = false;
         DebugTrace("idle: the saver ended");
-        watch();
+        watch(CountFrom::Now);
     });
 }
 

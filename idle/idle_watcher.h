@@ -43,7 +43,7 @@ public:
     bool saverRunning() const { return saverRunning_; }
 
 private:
-    void watch();
+    void watch(platform::IdleMonitor::CountFrom from);
     void becameIdle();
 
     std::unique_ptr<platform::IdleMonitor> monitor_;
@@ -51,6 +51,7 @@ private:
     std::chrono::milliseconds delay_;
     SaverStarter startSaver_;
     bool saverRunning_ = false;
+    bool saidSuspended_ = false;  // said once while the desktop keeps the screen awake
 };
 
 // The watcher as a program (`kelvane-saver --idle`): one a session; ends on SIGTERM, SIGINT or

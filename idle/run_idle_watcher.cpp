@@ -12,7 +12,7 @@
 
 #include "idle_watcher.h"
 #include "idle_watcher_control.h"
-#include "powerdevil_inhibitions.h"
+#include "followed_inhibitions.h"
 #include "screen_saver_inhibitions.h"
 #include "trace.h"
 #include "user_folders.h"
@@ -22,14 +22,12 @@ namespace idle {
 namespace {
 
 // Where programs ask that the screen stay awake: the watcher answers for
-// org.freedesktop.ScreenSaver itself where nobody else does; under Plasma, whose own programs
-// answer for it, its power manager says.
+// org.freedesktop.ScreenSaver itself where nobody else does; under Plasma and GNOME, whose own
+// programs answer for it, their power or session manager says.
 std::unique_ptr<platform::SessionInhibitions> SessionInhibitions() {
     if (auto offered = platform::ScreenSaverInhibitions::Offer()) return offered;
-    if (auto followed = platform::PowerDevilInhibitions::Open()) {
-        platform::DebugTrace("idle: following the inhibitions of Plasma's power manager");
-        return followed;
-    }
+    if (auto followed = platform::FollowedInhibitions::OpenPlasma()) return followed;
+    if (auto followed = platform::FollowedInhibitions::OpenGnome()) return followed;
     return nullptr;
 }
 

@@ -18,12 +18,18 @@ public:
     virtual std::string name() const = 0;
     // The idle delay the desktop itself is set to, where it has one.
     virtual std::optional<std::chrono::seconds> desktopDelay() const = 0;
-    // Calls `idle` once, when the user has been idle for the delay, counted from this call at the
-    // earliest. A new watch replaces the one before.
-    virtual void watch(std::chrono::milliseconds delay, std::function<void()> idle) = 0;
+    // Where a watch's count of idle time starts: at the user's last input, so that idle time
+    // already past counts (a watcher started while nobody is at the machine), or at the watch
+    // (after the saver ended, or an inhibition was released: both count as activity). Wayland's
+    // compositors always count from the watch.
+    enum class CountFrom { LastInput, Now };
+    // Calls `idle` once, when the user has been idle for the delay. A new watch replaces the one
+    // before.
+    virtual void watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) = 0;
     virtual void stop() = 0;
     // The desktop's own way of keeping the screen awake is in force (on X11 the server's saver
-    // switched off while it had a timeout, as `xdg-screensaver suspend` does).
+    // switched off while it had a timeout, as `xdg-screensaver suspend` does). No notice comes
+    // when it ends.
     virtual bool suspended() const { return false; }
 };
 

@@ -76,9 +76,10 @@ std::optional<std::chrono::seconds> MutterIdleMonitor::desktopDelay() const {
     return std::chrono::seconds(seconds);
 }
 
-void MutterIdleMonitor::watch(std::chrono::milliseconds delay, std::function<void()> idle) {
+void MutterIdleMonitor::watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) {
     stop();
     delay_ = delay;
+    countFrom_ = from;
     idle_ = std::move(idle);
     watchStart_ = std::chrono::steady_clock::now();
     retryAfter_ = std::chrono::seconds(1);
@@ -107,6 +108,7 @@ void MutterIdleMonitor::monitorReturned() {
     retry_->stop();
     watchId_ = 0;
     watchStart_ = std::chrono::steady_clock::now();
+    countFrom_ = CountFrom::Now;
     retryAfter_ = std::chrono::seconds(1);
     addWatch();
 }
@@ -121,7 +123,9 @@ void MutterIdleMonitor::stop() {
 
 void MutterIdleMonitor::watchFired(std::uint32_t id) {
     if (!watchId_ || id != watchId_) return;
-    // A user idle for long already when the watch began: the delay still counts from there.
+    // Mutter counts from the last input: a user idle for long already when the watch began sees it
+    // fire at once, and unless that counts, the delay is counted from the watch.
+    if (countFrom_ == CountFrom::LastInput) return fire();
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - watchStart_);
     if (since < delay_) rest_->start(int((delay_ - since).count()));
     else fire();
@@ -131,15 +135,6 @@ void MutterIdleMonitor::fire() {
     if (watchId_) Call("RemoveWatch", {QVariant::fromValue(uint(watchId_))});
     watchId_ = 0;
     if (auto idle = std::exchange(idle_, nullptr)) idle();
-}
-
-bool MutterIdleMonitor::suspended() const {
-    // The session manager keeps the inhibitions (flag 8: idle).
-    QDBusMessage call = QDBusMessage::createMethodCall("org.gnome.SessionManager", "/org/gnome/SessionManager",
-                                                       "org.gnome.SessionManager", "IsInhibited");
-    call.setArguments({QVariant::fromValue(uint(8))});
-    const QDBusReply<bool> inhibited = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
-    return inhibited.isValid() && inhibited.value();
 }
 
 }  // namespace platform

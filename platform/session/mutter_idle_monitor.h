@@ -1,6 +1,6 @@
 // The idle time of a GNOME session, from Mutter's idle monitor on the session bus (a GNOME
 // Wayland session has no other): a watch that fires after the delay. Whether something inhibits
-// idleness is the session manager's to say (IsInhibited, idle flag); the delay is GNOME's own
+// idleness is the session manager's to say (followed_inhibitions.h); the delay is GNOME's own
 // idle-delay setting.
 #pragma once
 
@@ -23,9 +23,8 @@ public:
 
     std::string name() const override { return "GNOME's idle monitor"; }
     std::optional<std::chrono::seconds> desktopDelay() const override;
-    void watch(std::chrono::milliseconds delay, std::function<void()> idle) override;
+    void watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) override;
     void stop() override;
-    bool suspended() const override;
 
     void watchFired(std::uint32_t id);  // the bus's signal
     void monitorReturned();             // Mutter's name is on the bus again (GNOME Shell restarted)
@@ -44,6 +43,7 @@ private:
     std::uint32_t watchId_ = 0;
     std::chrono::milliseconds delay_{0};
     std::chrono::steady_clock::time_point watchStart_;
+    CountFrom countFrom_ = CountFrom::Now;
     std::function<void()> idle_;
 };
 

@@ -105,7 +105,7 @@ std::optional<std::chrono::seconds> WaylandIdleMonitor::desktopDelay() const {
     return std::chrono::minutes(minutes);
 }
 
-void WaylandIdleMonitor::watch(std::chrono::milliseconds delay, std::function<void()> idle) {
+void WaylandIdleMonitor::watch(std::chrono::milliseconds delay, CountFrom, std::function<void()> idle) {
     globals_->dropWatch();
     idle_ = std::move(idle);
     // The compositor's count starts when the watch is made.

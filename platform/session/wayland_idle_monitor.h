@@ -22,7 +22,7 @@ public:
 
     std::string name() const override;
     std::optional<std::chrono::seconds> desktopDelay() const override;
-    void watch(std::chrono::milliseconds delay, std::function<void()> idle) override;
+    void watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) override;
     void stop() override;
 
     struct Globals;  // what the compositor offers, bound

@@ -51,8 +51,9 @@ std::optional<std::chrono::seconds> X11IdleMonitor::desktopDelay() const {
 
 bool X11IdleMonitor::suspended() const { return serverSaverWasSet_ && serverTimeout() == 0; }
 
-void X11IdleMonitor::watch(std::chrono::milliseconds delay, std::function<void()> idle) {
+void X11IdleMonitor::watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) {
     delay_ = delay;
+    countFrom_ = from;
     idle_ = std::move(idle);
     watchStart_ = std::chrono::steady_clock::now();
     wake_->start(0);  // the answer never comes before the watch is in place
@@ -69,7 +70,8 @@ void X11IdleMonitor::check() {
     XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), &info);
     const auto sinceWatch =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - watchStart_);
-    const std::chrono::milliseconds idleFor = std::min(std::chrono::milliseconds(info.idle), sinceWatch);
+    const std::chrono::milliseconds idleFor =
+        countFrom_ == CountFrom::LastInput ? std::chrono::milliseconds(info.idle) : std::min(std::chrono::milliseconds(info.idle), sinceWatch);
     if (idleFor >= delay_) {
         auto idle = std::move(idle_);
         idle_ = nullptr;

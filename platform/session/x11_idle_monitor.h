@@ -23,7 +23,7 @@ public:
 
     std::string name() const override { return "the X server's screen-saver extension"; }
     std::optional<std::chrono::seconds> desktopDelay() const override;
-    void watch(std::chrono::milliseconds delay, std::function<void()> idle) override;
+    void watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) override;
     void stop() override;
     bool suspended() const override;
 
@@ -39,6 +39,7 @@ private:
     std::unique_ptr<QTimer> wake_;
     std::chrono::milliseconds delay_{0};
     std::chrono::steady_clock::time_point watchStart_;
+    CountFrom countFrom_ = CountFrom::Now;
     std::function<void()> idle_;
     bool serverSaverWasSet_ = false;  // the server had a timeout when first looked at
 };

@@ -25,9 +25,10 @@ class ScriptedMonitor : public platform::IdleMonitor {
 public:
     std::string name() const override { return "the test"; }
     std::optional<std::chrono::seconds> desktopDelay() const override { return std::nullopt; }
-    void watch(std::chrono::milliseconds delay, std::function<void()> idle) override {
+    void watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) override {
         ++watches;
         watchedDelay = delay;
+        countedFrom = from;
         idle_ = std::move(idle);
     }
     void stop() override { idle_ = nullptr; }
@@ -36,6 +37,7 @@ public:
 
     int watches = 0;
     std::chrono::milliseconds watchedDelay{0};
+    CountFrom countedFrom = CountFrom::Now;
     bool suspendedNow = false;
 
 private:
@@ -56,6 +58,7 @@ TEST(IdleWatcherTest, StartsTheSaverWhenIdleUnlessSuspendedAndWatchesAgainWhenIt
     watcher.start();
     EXPECT_EQ(monitor.watches, 1);
     EXPECT_EQ(monitor.watchedDelay, 2s);
+    EXPECT_EQ(monitor.countedFrom, platform::IdleMonitor::CountFrom::LastInput) << "idle time before the start counts";
 
     monitor.suspendedNow = true;  // as `xdg-screensaver suspend` leaves the X server
     monitor.becomeIdle();
@@ -70,4 +73,5 @@ TEST(IdleWatcherTest, StartsTheSaverWhenIdleUnlessSuspendedAndWatchesAgainWhenIt
     endSaver();
     EXPECT_FALSE(watcher.saverRunning());
     EXPECT_EQ(monitor.watches, 3);
+    EXPECT_EQ(monitor.countedFrom, platform::IdleMonitor::CountFrom::Now) << "the saver's end counts as activity";
 }

@@ -208,18 +208,35 @@ TEST_F(IdleActivationTest, OnGnomeUnderWaylandTheWatcherFollowsMuttersIdleMonito
     auto session = WaylandSession(weston);
     session.push_back(sessionBus());
     ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"}, session);
-    // Inhibited by the session manager: the watch fires, nothing starts, and it watches again.
+    // Inhibited by the session manager: the watch fires, nothing starts, and nothing is asked
+    // again until the session manager says the inhibition ended.
     EXPECT_EQ(gnome.readLine(20000), "AddIdleWatch 1000");
-    EXPECT_EQ(gnome.readLine(20000), "AddIdleWatch 1000");
+    EXPECT_EQ(gnome.readLine(3000), "") << "the watcher keeps waking while inhibited";
     EXPECT_FALSE(SaverShown(weston.screenshot())) << "the saver came up while inhibited";
 
     std::filesystem::remove(inhibitedWhile);
+    EXPECT_EQ(gnome.readLine(20000), "AddIdleWatch 1000");
     ASSERT_TRUE(WaitUntilShown(weston, true)) << "the watcher never started the saver";
     weston.pressKey(XK_space);
     std::string asked;
     while ((asked = gnome.readLine(20000)) == "AddIdleWatch 1000" && SaverShown(weston.screenshot())) {
     }
     EXPECT_EQ(asked, "AddIdleWatch 1000") << "no watching again after the saver ended";
+    watcher.kill(SIGTERM);
+    EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
+}
+
+TEST_F(IdleActivationTest, OnGnomeAWatcherStartedWhileTheUserIsAwayAlreadyStartsTheSaverAtOnce) {
+    if (!platform::FindProgram("dbus-daemon") || !testing_support::WestonServer::Installed())
+        GTEST_SKIP() << "dbus-daemon or weston is not installed (Debian packages dbus-daemon, weston)";
+    testing_support::WestonServer weston({1, 800, 600, 1});
+    ASSERT_TRUE(weston.running());
+    ChildProcess gnome(testing_support::HelperPath("mutter_stand_in"), {"--away-already"}, {sessionBus()});
+    ASSERT_EQ(gnome.readLine(20000), "ready");
+    auto session = WaylandSession(weston);
+    session.push_back(sessionBus());
+    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=3600"}, session);  // an hour: only idle time past counts
+    EXPECT_TRUE(WaitUntilShown(weston, true)) << "the watcher waited the delay again";
     watcher.kill(SIGTERM);
     EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
 }

@@ -1,10 +1,13 @@
 // Stands in for GNOME on a private session bus: Mutter's idle monitor, whose idle watches fire
 // after their interval as for a user who stays away (it prints each watch it is asked for), and
-// the session manager, inhibited while the file named on the command line exists. With
-// "--stall-first" it never answers the first watch asked for, as a shell stopped or too busy.
+// the session manager, inhibited while the file named on the command line exists (it signals
+// when that changes); like GNOME Shell it owns org.freedesktop.ScreenSaver. With "--stall-first"
+// it never answers the first watch asked for, as a shell stopped or too busy; with
+// "--away-already" the first watch fires at once, as for a user away for long before it.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QFile>
 #include <QTimer>
@@ -20,7 +23,7 @@ constexpr const char* kMonitorInterface = "org.gnome.Mutter.IdleMonitor";
 
 class IdleMonitor : public QDBusVirtualObject {
 public:
-    explicit IdleMonitor(bool stallFirst) : stallNext_(stallFirst) {}
+    IdleMonitor(bool stallFirst, bool awayAlready) : stallNext_(stallFirst), awayAlready_(awayAlready) {}
     QString introspect(const QString&) const override { return {}; }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -38,7 +41,7 @@ public:
                 fired.setArguments({QVariant::fromValue(id)});
                 QDBusConnection::sessionBus().send(fired);
             });
-            timer->start(int(interval));
+            timer->start(std::exchange(awayAlready_, false) ? 0 : int(interval));
             watches_[id] = std::move(timer);
             connection.send(message.createReply(QVariant::fromValue(id)));
         } else if (member == "AddUserActiveWatch") {
@@ -54,13 +57,17 @@ public:
 
 private:
     bool stallNext_;
+    bool awayAlready_;
     uint nextId_ = 1;
     std::map<uint, std::unique_ptr<QTimer>> watches_;
 };
 
 class SessionManager : public QDBusVirtualObject {
 public:
-    explicit SessionManager(QString inhibitedWhile) : inhibitedWhile_(std::move(inhibitedWhile)) {}
+    explicit SessionManager(QString inhibitedWhile) : inhibitedWhile_(std::move(inhibitedWhile)) {
+        QObject::connect(&look_, &QTimer::timeout, [this] { lookAtTheFile(); });
+        look_.start(100);
+    }
     QString introspect(const QString&) const override { return {}; }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -71,7 +78,19 @@ public:
     }
 
 private:
+    void lookAtTheFile() {
+        const bool now = QFile::exists(inhibitedWhile_);
+        if (now == inhibited_) return;
+        inhibited_ = now;
+        QDBusMessage signal = QDBusMessage::createSignal("/org/gnome/SessionManager", "org.gnome.SessionManager",
+                                                         now ? "InhibitorAdded" : "InhibitorRemoved");
+        signal.setArguments({QVariant::fromValue(QDBusObjectPath("/org/gnome/SessionManager/Inhibitor1"))});
+        QDBusConnection::sessionBus().send(signal);
+    }
+
     QString inhibitedWhile_;
+    bool inhibited_ = QFile::exists(inhibitedWhile_);
+    QTimer look_;
 };
 
 }  // namespace
@@ -80,11 +99,12 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QStringList arguments = application.arguments();
-    IdleMonitor monitor(arguments.contains("--stall-first"));
-    SessionManager manager(arguments.size() > 1 && arguments[1] != "--stall-first" ? arguments[1] : "");
+    IdleMonitor monitor(arguments.contains("--stall-first"), arguments.contains("--away-already"));
+    SessionManager manager(arguments.size() > 1 && !arguments[1].startsWith("--") ? arguments[1] : "");
     bus.registerVirtualObject(kMonitorPath, &monitor);
     bus.registerVirtualObject("/org/gnome/SessionManager", &manager);
-    if (!bus.registerService("org.gnome.Mutter.IdleMonitor") || !bus.registerService("org.gnome.SessionManager")) {
+    if (!bus.registerService("org.gnome.Mutter.IdleMonitor") || !bus.registerService("org.gnome.SessionManager") ||
+        !bus.registerService("org.freedesktop.ScreenSaver")) {
         std::fprintf(stderr, "mutter_stand_in: the names are taken\n");
         return 1;
     }
