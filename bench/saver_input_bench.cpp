@@ -1,8 +1,14 @@
-// How fast a key ends the saver on a real X server: pressed through XTEST while a transition runs
-// (a 3840x2160 picture revealed with Cave In) and, as the reference in the same run, while none
-// does (transitions off). Prints the median and worst time from the key to the process gone.
+// How fast a key ends the saver: pressed while a transition runs (a 3840x2160 picture revealed
+// with Cave In) and, as the reference in the same run, while none does (transitions off). Prints
+// the median and worst time from the key to the process gone.
 //
-//   KELVANE_BENCH_X_DISPLAY=:N saver_input_bench [ROUNDS]     (an X server of any size; 10 rounds)
+//   KELVANE_BENCH_X_DISPLAY=:N saver_input_bench [ROUNDS]     (an X server of any size, XTEST keys;
+//                                                             10 rounds)
+//   KELVANE_BENCH_KEY_COMMAND=CMD saver_input_bench [ROUNDS]  (any session, the key typed by CMD;
+//                                                             KELVANE_BENCH_FOCUS_COMMAND runs
+//                                                             before it, outside the time)
+//
+// bench/sway_input_bench.sh runs it on Sway with two outputs, the focus on the second.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -12,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -33,9 +40,27 @@ void WriteSettings(const fs::path& root, bool transitions) {
         << "\"ImageStretchOption\"=dword:00000000\n\"Movement\"=dword:00000002\n";
 }
 
+// Presses Escape.
+using KeyPress = std::function<void()>;
+
+KeyPress XTestEscape(Display* display) {
+    return [display] {
+        const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
+        XTestFakeKeyEvent(display, escape, True, 0);
+        XTestFakeKeyEvent(display, escape, False, 0);
+        XFlush(display);
+    };
+}
+
+KeyPress CommandEscape(const char* command) {
+    return [command] {
+        if (std::system(command) != 0) std::fprintf(stderr, "saver_input_bench: '%s' failed\n", command);
+    };
+}
+
 // Starts the saver, waits until it draws (in an effect, when there are effects), presses Escape
 // and returns the milliseconds until the process is gone; negative when it never got that far.
-double KeyToEnd(Display* display, const fs::path& root, bool transitions) {
+double KeyToEnd(const KeyPress& press, const fs::path& root, bool transitions) {
     WriteSettings(root, transitions);
     int trace[2];
     if (pipe(trace) != 0) return -1;
@@ -48,6 +73,7 @@ double KeyToEnd(Display* display, const fs::path& root, bool transitions) {
         setenv("KELVANE_ONLINE", "0", 1);
         setenv("KELVANE_AUDIO", "null", 1);
         unsetenv("KELVANE_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
         execl(KELVANE_SAVER_PATH, KELVANE_SAVER_PATH, "/s", nullptr);
         _exit(127);
     }
@@ -59,11 +85,10 @@ double KeyToEnd(Display* display, const fs::path& root, bool transitions) {
     for (ssize_t count; seen.find(awaited) == std::string::npos && (count = read(trace[0], buffer, sizeof buffer)) > 0;)
         seen.append(buffer, size_t(count));
     std::this_thread::sleep_for(std::chrono::milliseconds(transitions ? 300 : 1000));
-    const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
+    if (const char* focus = std::getenv("KELVANE_BENCH_FOCUS_COMMAND"))
+        if (std::system(focus) != 0) std::fprintf(stderr, "saver_input_bench: '%s' failed\n", focus);
     const auto pressed = Clock::now();
-    XTestFakeKeyEvent(display, escape, True, 0);
-    XTestFakeKeyEvent(display, escape, False, 0);
-    XFlush(display);
+    press();
     // Drain the trace so the saver never blocks on it, and wait for the end.
     std::thread drain([&] { while (read(trace[0], buffer, sizeof buffer) > 0) {} });
     int status = 0;
@@ -85,19 +110,25 @@ void Report(const char* what, std::vector<double> times) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 10;
     const char* name = std::getenv("KELVANE_BENCH_X_DISPLAY");
-    if (!name) {
-        std::fprintf(stderr, "saver_input_bench: name the X server in KELVANE_BENCH_X_DISPLAY\n");
+    const char* keyCommand = std::getenv("KELVANE_BENCH_KEY_COMMAND");
+    if (!name && !keyCommand) {
+        std::fprintf(stderr, "saver_input_bench: name the X server in KELVANE_BENCH_X_DISPLAY, or the key's command in "
+                             "KELVANE_BENCH_KEY_COMMAND\n");
         return 2;
     }
-    setenv("DISPLAY", name, 1);
-    Display* display = XOpenDisplay(name);
-    if (!display) return 2;
+    Display* display = nullptr;
+    if (name) {
+        setenv("DISPLAY", name, 1);
+        display = XOpenDisplay(name);
+        if (!display) return 2;
+    }
+    const KeyPress press = keyCommand ? CommandEscape(keyCommand) : XTestEscape(display);
     char pattern[] = "/tmp/kelvane-input-bench-XXXXXX";
     const fs::path root = mkdtemp(pattern);
     std::vector<double> during, outside;
     for (int round = 0; round < rounds; ++round) {
-        const double quiet = KeyToEnd(display, root / ("q" + std::to_string(round)), false);
-        const double busy = KeyToEnd(display, root / ("b" + std::to_string(round)), true);
+        const double quiet = KeyToEnd(press, root / ("q" + std::to_string(round)), false);
+        const double busy = KeyToEnd(press, root / ("b" + std::to_string(round)), true);
         if (quiet < 0 || busy < 0) {
             std::fprintf(stderr, "saver_input_bench: the saver did not end by its key with status 0\n");
             return 1;
@@ -106,14 +137,19 @@ int main(int argc, char** argv) {
         during.push_back(busy);
     }
     fs::remove_all(root);
-    const Screen* screen = DefaultScreenOfDisplay(display);
-    std::printf("key (XTEST Escape) to the saver's process gone, %dx%d, %d rounds:\n", screen->width, screen->height, rounds);
+    if (display) {
+        const Screen* screen = DefaultScreenOfDisplay(display);
+        std::printf("key (XTEST Escape) to the saver's process gone, %dx%d, %d rounds:\n", screen->width, screen->height,
+                    rounds);
+    } else {
+        std::printf("key ('%s') to the saver's process gone, %d rounds:\n", keyCommand, rounds);
+    }
     Report("outside an effect:", outside);
     Report("during Cave In:", during);
     std::sort(during.begin(), during.end());
     std::sort(outside.begin(), outside.end());
     std::printf("  ratio of the medians: %.2f (target: about 1; at most 25 ms)\n",
                 during[during.size() / 2] / outside[outside.size() / 2]);
-    XCloseDisplay(display);
+    if (display) XCloseDisplay(display);
     return 0;
 }

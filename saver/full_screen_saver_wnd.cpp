@@ -34,6 +34,9 @@ bool FullScreenSaverWnd::Create() {
     // The primary monitor has the saver; every other one is covered too.
     covers_ = std::make_unique<MonitorCovers>(hwnd(), settings());
     covers_->Cover(settings().CurrentCam);
+    if (!app().hostedByDaemon)
+        endLock_ = std::make_unique<EndLock>(settings(), [this] { PostClose(); },
+                                             [this](const std::string& notice) { SetMarqueeNotice(notice); });
     return true;
 }
 
@@ -94,6 +97,8 @@ LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_CLOSE:
         if (onWindows95_ && !VerifyPassword()) return 0;
+        if (endLock_ && !endLock_->mayEnd()) return 0;  // the lock first; the covers stay
+        SetMarqueeNotice("");
         SendMessage(hwnd(), MSG_SET_WALLPAPER, wParam, 1);
         break;
     case MSG_VERIFY_PASSWORD:

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "end_lock.h"
 #include "monitor_covers.h"
 #include "saver_wnd.h"
 #include "system_services.h"
@@ -47,6 +48,7 @@ private:
     std::optional<DWORD> lastVerification_;
     std::optional<POINT> mouseReference_;
     std::unique_ptr<MonitorCovers> covers_;
+    std::unique_ptr<EndLock> endLock_;  // none as a daemon's hack: the daemon locks
 };
 
 }  // namespace saver

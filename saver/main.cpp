@@ -7,6 +7,7 @@
 
 #include "hack_target.h"
 #include "idle_watcher.h"
+#include "lock_guardian.h"
 #include "harness.h"
 #include "main_dialog.h"
 #include "program_info.h"
@@ -41,6 +42,7 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     if (platform::AnswerHelpOrVersion(argc, argv, "kelvane-saver", kUsage)) return 0;
     std::vector<std::string> arguments(argv, argv + argc);
+    if (arguments.size() > 1 && arguments[1] == platform::kLockGuardianSwitch) return platform::RunLockGuardian(argc, argv);
     if (const idle::IdleRequest idle = idle::ParseIdleRequest(arguments); idle.asked) {
         if (!idle.error.empty()) {
             std::fprintf(stderr, "kelvane-saver: %s\n", idle.error.c_str());
@@ -60,6 +62,7 @@ int main(int argc, char** argv) {
         platform::ProgramSession session(argc, argv, hack.host, preview);
         if (hack.host) arguments = {arguments[0], "/s"};  // the full saver, in the daemon's window
         saver::SaverApp app(config::MakeConfigurationSheet);
+        app.hostedByDaemon = hack.host.has_value();
         if (app.InitInstance(arguments)) status = platform::RunMessageLoop();
     }
     platform::EndBySignalIfAsked();

@@ -55,6 +55,8 @@ public:
     // The fetch bookkeeping of the whole program: at most one fetch runs at a time.
     sources::FetchState fetch;
     SaverMode mode() const { return mode_; }
+    // Run as a screen-saver daemon's hack: the daemon locks, not the saver.
+    bool hostedByDaemon = false;
 
 private:
     bool RunConfigure();

@@ -398,9 +398,16 @@ int SaverWnd::BuildMarqueeText() {
     moment.status = cycle_ ? cycle_->MarqueeStatus() : std::string();
     moment.getRightText = getRightText_;
     marqueeText_ = marquee::ComposeMarqueeText(app_.settings, moment);
+    if (!marqueeNotice_.empty()) marqueeText_ = marqueeNotice_ + (marqueeText_.empty() ? "" : "   ") + marqueeText_;
     if (marquee_.SetTextWidth(marqueeText_)) ClearMarqueeStrip();  // a shorter text leaves nothing behind
     composing_ = false;
     return 1;
+}
+
+void SaverWnd::SetMarqueeNotice(const std::string& notice) {
+    if (notice == marqueeNotice_) return;
+    marqueeNotice_ = notice;
+    if (loaded_) BuildMarqueeText();
 }
 
 void SaverWnd::StepMarquee(bool forceRedraw, bool recompose) {

@@ -74,6 +74,8 @@ public:
     // runs already.
     int BuildMarqueeText();
     void StepMarquee(bool forceRedraw, bool recompose);
+    // A notice the marquee leads with until replaced (an empty one ends it).
+    void SetMarqueeNotice(const std::string& notice);
     const std::string& marqueeText() const { return marqueeText_; }
     int marqueeX() const { return marquee_.x(); }
     int marqueeTextWidth() const { return marquee_.textWidth(); }
@@ -153,6 +155,7 @@ private:
     MarqueeStrip marquee_;
     bool marqueeStill_ = false;
     std::string marqueeText_, previousMarqueeText_;
+    std::string marqueeNotice_;
     bool composing_ = false;
     std::string getRightText_, previousGetRightText_;
     bool getRightQuerying_ = false;

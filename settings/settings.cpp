@@ -95,7 +95,7 @@ constexpr std::array<ByteValue, 4> kByteValues{{
     {"PitchAndFamily", &SaverSettings::PitchAndFamily, 34},
 }};
 
-constexpr std::array<TextValue, 10> kTextValues{{
+constexpr std::array<TextValue, 11> kTextValues{{
     {"TempImagesDirectory", &SaverSettings::TempImagesDirectory, true, false},
     {"CamList", &SaverSettings::CamList, true, true},
     {"CurrentCam", &SaverSettings::CurrentCam, true, true},
@@ -106,6 +106,7 @@ constexpr std::array<TextValue, 10> kTextValues{{
     {"Midi Current File", &SaverSettings::MidiCurrentFile, true, true},
     {"Midi Last Dir", &SaverSettings::MidiLastDir, true, true},
     {"PersonalMessage", &SaverSettings::PersonalMessage, false, true},  // read with its own default below
+    {"LockCommand", &SaverSettings::LockCommand, true, true},
 }};
 
 // A copy of the record's values without its own snapshot, so snapshots never chain.
@@ -201,6 +202,8 @@ int LoadSettings(SaverSettings& settings) {
         GetProfileString(kSettingsSection, "PersonalMessage", LoadResourceString(IDS_PERSONAL_MESSAGE));
     settings.MaxWidth = GetProfileInt(kSettingsSection, "MaxWidth", 640);
     settings.MaxHeight = GetProfileInt(kSettingsSection, "MaxHeight", 480);
+    const int lock = int(GetProfileInt(kSettingsSection, "LockScreen", kLockAsTheDesktop));
+    settings.LockScreen = lock == 0 || lock == 1 ? lock : kLockAsTheDesktop;
     // The snapshot holds what was read; what the load itself changes below is saved as a change.
     settings.stored.values = std::make_shared<const SaverSettings>(Unsnapshotted(settings));
 
@@ -244,6 +247,8 @@ int SaveSettings(SaverSettings& settings) {
         WriteProfileInt(kSettingsSection, "MaxWidth", int(settings.MaxWidth), modeFor(&SaverSettings::MaxWidth, settings));
         WriteProfileInt(kSettingsSection, "MaxHeight", int(settings.MaxHeight),
                         modeFor(&SaverSettings::MaxHeight, settings));
+        if (settings.LockScreen == 0 || settings.LockScreen == 1)  // stored once chosen
+            WriteProfileInt(kSettingsSection, "LockScreen", settings.LockScreen, modeFor(&SaverSettings::LockScreen, settings));
         for (const TextValue& value : kTextValues)
             if (value.write && value.field != &SaverSettings::CamList)
                 WriteProfileString(kSettingsSection, value.name, settings.*value.field, modeFor(value.field, settings));

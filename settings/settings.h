@@ -22,6 +22,7 @@ void UseSaverRegistryKey();
 std::string SettingsKeyPath();
 
 constexpr int kFaceNameLimit = 31;
+constexpr int kLockAsTheDesktop = -1;  // LockScreen not chosen: as the desktop's own lock-on-idle
 
 struct SaverSettings;
 
@@ -79,6 +80,10 @@ struct SaverSettings {
     int BackColorChange = 0;
     int LeaveTails = 0;
     int IgnoreMouse = 0;
+    // 1: the saver ends only once the session's screen locker holds the screen; 0: it just ends;
+    // kLockAsTheDesktop until chosen (stored only once chosen).
+    int LockScreen = -1;
+    std::string LockCommand;  // a locker of the user's own, used first (`swaylock -f`)
     std::string TempImagesDirectory;
     std::string CamList;
     std::string CurrentCam;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "private_bus.h"
 #include "programs.h"
 #include "saver_process.h"
 #include "sway_server.h"
@@ -58,12 +59,8 @@ protected:
 
     // A private session bus, where inhibitions are asked for.
     std::string sessionBus() {
-        if (!bus_) {
-            bus_ = std::make_unique<ChildProcess>(platform::FindProgram("dbus-daemon").value_or("dbus-daemon").string(),
-                                                  std::vector<std::string>{"--session", "--nofork", "--print-address=1"});
-            busAddress_ = "DBUS_SESSION_BUS_ADDRESS=" + bus_->readLine(20000);
-        }
-        return busAddress_;
+        if (!bus_) bus_ = std::make_unique<testing_support::PrivateBus>();
+        return bus_->asSessionBus();
     }
     // Whether a compositor's capture shows the saver (its background colour on a good part).
     static bool SaverShown(const QImage& shot) {
@@ -96,8 +93,7 @@ protected:
 
     TempRoot root_;
     testing_support::XvfbServer xvfb_{800, 600, 24};  // larger than the bundled picture
-    std::unique_ptr<ChildProcess> bus_;
-    std::string busAddress_;
+    std::unique_ptr<testing_support::PrivateBus> bus_;
 };
 
 }  // namespace

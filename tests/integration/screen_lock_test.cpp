@@ -1,0 +1,158 @@
+// Locking when the saver ends, with real lockers: on X (Xvfb) through a stand-in logind on a
+// private system bus and the real xss-lock running i3lock, or i3lock named as the locker; on Sway
+// with swaylock. The desktop is never seen unlocked: the saver ends only after the locker holds the
+// screen, stays (saying why) when no locker answers, and a guardian locks when it is killed.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "child_process.h"
+#include "private_bus.h"
+#include "programs.h"
+#include "saver_process.h"
+#include "sway_server.h"
+#include "xvfb_server.h"
+
+// After Qt's headers (sway_server.h): Xlib's macros would break them.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+using namespace integration;
+using testing_support::ChildProcess;
+using testing_support::PrivateBus;
+using testing_support::TempRoot;
+
+namespace {
+
+constexpr unsigned long kBackground = 0x00C000;
+
+class ScreenLockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StoreSetting("BackColor", 0x0000C000);
+        StoreSetting("LockScreen", 1);
+    }
+
+    // Whether another client holds the keyboard, as a locker does while it shows.
+    bool keyboardHeld() const {
+        Display* display = xvfb_.display();
+        const int result = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (result == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+        XSync(display, False);
+        return result == AlreadyGrabbed;
+    }
+    bool waitUntilKeyboardHeld(int timeoutMs) const {
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            if (keyboardHeld()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    std::vector<std::string> xSession(const PrivateBus& system) const {
+        return {"DISPLAY=" + xvfb_.name(), "KELVANE_DISPLAY=", "KELVANE_ONLINE=0", "KELVANE_AUDIO=null",
+                system.asSystemBus(), "XDG_SESSION_ID=c1"};
+    }
+    std::unique_ptr<ChildProcess> startSaver(const std::vector<std::string>& session, const std::string& script = "") {
+        auto saver = StartSaver(root_, {{"/s"}, script, session});
+        EXPECT_TRUE(xvfb_.waitForColour(2, 2, kBackground, 20000)) << "the saver did not come up";
+        return saver;
+    }
+
+    TempRoot root_;
+    testing_support::XvfbServer xvfb_{800, 600, 24};
+};
+
+bool LockersInstalled() {
+    return PrivateBus::Installed() && platform::FindProgram("xss-lock") && platform::FindProgram("i3lock");
+}
+
+}  // namespace
+
+TEST_F(ScreenLockTest, UnderXssLockAKeyEndsTheSaverOnlyOnceI3lockHoldsTheKeyboardAndAKillLocksToo) {
+    if (!LockersInstalled()) GTEST_SKIP() << "dbus-daemon, xss-lock or i3lock is not installed (Debian packages of those names)";
+    PrivateBus system;
+    ChildProcess logind(testing_support::HelperPath("logind_stand_in"), {}, {system.asSystemBus()});
+    ASSERT_EQ(logind.readLine(20000), "ready");
+    ChildProcess xssLock(platform::FindProgram("xss-lock")->string(), {"--", "i3lock", "-n", "-c", "ff00ff"},
+                         {"DISPLAY=" + xvfb_.name(), system.asSystemBus(), "XDG_SESSION_ID=c1"});
+
+    auto saver = startSaver(xSession(system));
+    xvfb_.pressKey(XK_space);
+    EXPECT_EQ(logind.readLine(20000), "Lock") << "the saver did not ask logind to lock";
+    EXPECT_EQ(saver->wait(20000), 0);
+    EXPECT_TRUE(keyboardHeld()) << "the saver ended before i3lock held the keyboard";
+    EXPECT_EQ(xvfb_.pixelAt(400, 300), 0xFF00FFu) << "i3lock's colour is not what shows";
+
+    // Unlocked (i3lock ends), the saver again, killed: its guardian locks at once.
+    std::system(("pkill -x -f 'i3lock -n -c ff00ff'"));
+    ASSERT_FALSE(waitUntilKeyboardHeld(0));
+    saver = startSaver(xSession(system));
+    saver->kill(SIGKILL);
+    EXPECT_EQ(saver->wait(10000), 128 + SIGKILL);
+    EXPECT_EQ(logind.readLine(20000), "Lock") << "nothing locked after the saver was killed";
+    EXPECT_TRUE(waitUntilKeyboardHeld(20000)) << "i3lock did not come up after the saver was killed";
+    xssLock.kill(SIGTERM);
+}
+
+TEST_F(ScreenLockTest, WithNoLockerAnsweringAKeyLeavesTheSaverUpWithTheReason) {
+    if (!PrivateBus::Installed()) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
+    PrivateBus system;
+    ChildProcess logind(testing_support::HelperPath("logind_stand_in"), {}, {system.asSystemBus()});  // nobody locks
+    ASSERT_EQ(logind.readLine(20000), "ready");
+    const auto state = root_.path() / "state";
+    std::string script;
+    for (int at = 1000; at <= 60000; at += 500) script += "at " + std::to_string(at) + " state " + state.string() + "\n";
+    auto saver = startSaver(xSession(system), script);
+    xvfb_.pressKey(XK_space);
+    EXPECT_EQ(logind.readLine(20000), "Lock");
+    std::string marquee;
+    for (int waited = 0; waited < 40000 && marquee.find("not locked") == std::string::npos; waited += 250) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        if (std::filesystem::exists(state)) marquee = ReadState(state)["marquee text"];
+    }
+    EXPECT_NE(marquee.find("The screen was not locked, so the saver stays"), std::string::npos) << marquee;
+    EXPECT_EQ(saver->wait(0), -1) << "the saver ended with the desktop unlocked";
+    EXPECT_EQ(xvfb_.pixelAt(2, 2), kBackground);
+    saver->kill(SIGTERM);
+    saver->wait(10000);
+}
+
+TEST_F(ScreenLockTest, TheGuardianLocksWithTheNamedLockerWhenTheSaverIsKilledOrAborts) {
+    if (!platform::FindProgram("i3lock")) GTEST_SKIP() << "i3lock is not installed (Debian package i3lock)";
+    StoreString("LockCommand", "i3lock -c ee00ee");
+    for (const int signal : {SIGKILL, SIGABRT}) {
+        auto saver = startSaver({"DISPLAY=" + xvfb_.name(), "KELVANE_DISPLAY=", "KELVANE_ONLINE=0", "KELVANE_AUDIO=null"});
+        saver->kill(signal);
+        EXPECT_EQ(saver->wait(10000), 128 + signal);
+        EXPECT_TRUE(waitUntilKeyboardHeld(20000)) << "nothing locked after signal " << signal;
+        std::system("pkill -x -f 'i3lock -c ee00ee'");
+        for (int waited = 0; waited < 10000 && keyboardHeld(); waited += 50)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+TEST_F(ScreenLockTest, OnSwayTheSaverGoesOnlyAfterSwaylockHoldsTheScreen) {
+    if (!testing_support::SwayServer::Installed() || !platform::FindProgram("swaylock"))
+        GTEST_SKIP() << "sway, grim, wtype or swaylock is not installed (Debian packages of those names)";
+    testing_support::SwayServer sway(1);
+    ASSERT_TRUE(sway.running());
+    StoreString("LockCommand", "swaylock -f -c ff00ff");
+    auto session = sway.clientEnvironment();
+    session.insert(session.end(), {"QT_QPA_PLATFORM=", "KELVANE_DISPLAY=", "KELVANE_ONLINE=0", "KELVANE_AUDIO=null"});
+    auto saver = StartSaver(root_, {{"/s"}, "", session});
+    const auto shows = [&](QRgb colour) {
+        for (int attempt = 0; attempt < 80; ++attempt) {
+            const QImage shot = sway.screenshot();
+            if (!shot.isNull() && (shot.pixel(shot.width() / 2, 2) | 0xFF000000u) == colour) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+        return false;
+    };
+    ASSERT_TRUE(shows(qRgb(0, 0xC0, 0))) << "the saver did not come up";
+    sway.pressKey(XK_Escape);
+    EXPECT_EQ(saver->wait(20000), 0);
+    EXPECT_TRUE(shows(qRgb(0xFF, 0, 0xFF))) << "swaylock does not hold the screen";
+}
