@@ -4,12 +4,14 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "idle_watcher.h"
 #include "idle_watcher_control.h"
 #include "os_platform.h"
+#include "screen_locker.h"
 
 namespace config {
 
@@ -45,7 +47,30 @@ CMiscPP::CMiscPP(saver::SaverSettings& live, SheetServices services) : SheetPage
                              ", unless a program such as a video player asks that it does not.";
     idleLayout->addWidget(IntroText(when.c_str()));
     layout->addWidget(idle);
+    auto* lock = new QGroupBox("Locking");
+    auto* lockLayout = new QGridLayout(lock);
+    lockScreen_ = CheckBox("Lock the screen when the saver ends", "1153");
+    lockLayout->addWidget(lockScreen_, 0, 0, 1, 2);
+    lockLayout->addWidget(Label("Locker command (optional):"), 1, 0);
+    lockCommand_ = new QLineEdit;
+    lockCommand_->setObjectName("1154");
+    lockCommand_->setPlaceholderText("swaylock -f");
+    lockLayout->addWidget(lockCommand_, 1, 1);
+    locker_ = IntroText("");
+    locker_->setObjectName("1155");
+    lockLayout->addWidget(locker_, 2, 0, 1, 2);
+    lockLayout->addWidget(IntroText("While it shows, the saver holds off the desktop's own idle lock and locks as it ends."),
+                          3, 0, 1, 2);
+    layout->addWidget(lock);
     layout->addStretch();
+    QObject::connect(lockScreen_, &QCheckBox::clicked, this, [this] {
+        lockChosen_ = true;
+        SetModified();
+    });
+    QObject::connect(lockCommand_, &QLineEdit::textEdited, this, [this] {
+        SayWhichLocker();
+        SetModified();
+    });
     QObject::connect(ignoreMouse_, &QCheckBox::clicked, this, [this] { SetModified(); });
     QObject::connect(startWhenIdle_, &QCheckBox::clicked, this, [this] { SetModified(); });
     QObject::connect(change, &QPushButton::clicked, this, [this] { ChangeBackColor(); });
@@ -54,12 +79,24 @@ CMiscPP::CMiscPP(saver::SaverSettings& live, SheetServices services) : SheetPage
 void CMiscPP::SettingsToPage(const saver::SaverSettings& settings) {
     ignoreMouse_->setChecked(settings.IgnoreMouse != 0);
     startWhenIdle_->setChecked(settings.StartWhenIdle != 0);
+    lockChosen_ = settings.LockScreen != saver::kLockAsTheDesktop;
+    lockScreen_->setChecked(platform::LockWanted(settings.LockScreen));
+    lockCommand_->setText(QString::fromStdString(settings.LockCommand));
+    SayWhichLocker();
+}
+
+void CMiscPP::SayWhichLocker() {
+    const auto locker = platform::ScreenLocker::Find(lockCommand_->text().trimmed().toStdString());
+    locker_->setText(locker ? QString::fromStdString("The screen is locked with " + locker->name() + ".")
+                            : QString(platform::ScreenLocker::kNoneFound));
 }
 
 void CMiscPP::SettingsFromPage(saver::SaverSettings& settings) {
     settings.IgnoreMouse = ignoreMouse_->isChecked() ? 1 : 0;
     settings.BackColor = live_.BackColor;
     settings.StartWhenIdle = startWhenIdle_->isChecked() ? 1 : 0;
+    if (lockChosen_) settings.LockScreen = lockScreen_->isChecked() ? 1 : 0;
+    settings.LockCommand = lockCommand_->text().trimmed().toStdString();
 }
 
 void CMiscPP::Initialise() {

@@ -1,6 +1,9 @@
-// The "Misc." page: mouse movement ignored or not, the saver's background colour, and whether the
-// saver starts by itself when the computer is idle.
+// The "Misc." page: mouse movement ignored or not, the saver's background colour, whether the
+// saver starts by itself when the computer is idle, and whether it locks the screen as it ends
+// (with which locker).
 #pragma once
+
+class QLineEdit;
 
 #include "page_controls.h"
 #include "sheet_page.h"
@@ -23,6 +26,12 @@ private:
     QLabel* notSupported_ = nullptr;
     ColorSwatch* swatch_ = nullptr;
     QCheckBox* startWhenIdle_ = nullptr;
+    QCheckBox* lockScreen_ = nullptr;
+    QLineEdit* lockCommand_ = nullptr;
+    QLabel* locker_ = nullptr;
+    bool lockChosen_ = false;  // the stored choice, or the user's here: else the desktop's own stays
+
+    void SayWhichLocker();
 };
 
 }  // namespace config

@@ -26,7 +26,8 @@ bool EndLock::mayEnd() {
     if (!wanted_ || confirmed_) return true;
     if (!locker_) locker_ = platform::ScreenLocker::Find(command_);
     if (!locker_) {
-        notice_(platform::ScreenLocker::kNoneFound);
+        notice_("No screen locker answers, so the saver stays: name one (swaylock -f, i3lock) on the Misc. page of "
+                "the settings.");
         return false;
     }
     if (!locker_->locking()) locker_->lock([this](bool confirmed, const std::string& why) { locked(confirmed, why); });

@@ -34,6 +34,12 @@ constexpr const char* kUsage =
     "                      the screen saver; one watcher a session\n"
     "  --help, --version   this text, or the version\n"
     "\n"
+    "Locking: with \"Lock the screen when the saver ends\" (Misc. page) the saver never shows the\n"
+    "open desktop: it ends only once the session's locker holds the screen (the command named\n"
+    "there, such as 'swaylock -f' or 'i3lock'; else logind's Lock, which GNOME, Plasma, xss-lock\n"
+    "and swayidle answer; else the desktop's screen-saver service), and a guardian locks if the\n"
+    "saver dies. Keep xss-lock or swayidle as the locker, never the saver.\n"
+    "\n"
     "Environment: KELVANE_DEBUG=1 traces to stderr; KELVANE_ROOT=DIR keeps all settings and\n"
     "pictures under DIR. See kelvane-saver(1).\n";
 

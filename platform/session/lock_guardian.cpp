@@ -70,14 +70,16 @@ void LockGuardian::release() {
 int RunLockGuardian(int argc, char** argv) {
     ::signal(SIGINT, SIG_IGN);  // a terminal's Ctrl+C meant for the saver
     ::signal(SIGHUP, SIG_IGN);
+    // The locker is chosen while the saver is still this process's parent: what started the saver
+    // decides (run as xss-lock's locker, logind's Lock would start the saver again).
+    QCoreApplication application(argc, argv);
+    const auto locker = ScreenLocker::Find(argc > 2 ? argv[2] : "");
     char word = 0;
     ssize_t count;
     while ((count = ::read(kLockGuardianPipe, &word, 1)) < 0 && errno == EINTR) {
     }
     if (count == 1 && word == kReleased) return 0;
     // The saver is gone without a word: lock now.
-    QCoreApplication application(argc, argv);
-    const auto locker = ScreenLocker::Find(argc > 2 ? argv[2] : "");
     if (!locker) {
         std::fprintf(stderr, "kelvane-saver: the saver ended unexpectedly and no screen locker was found to lock the session\n");
         return 1;

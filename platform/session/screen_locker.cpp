@@ -201,9 +201,7 @@ private:
 
 }  // namespace
 
-const char* ScreenLocker::kNoneFound =
-    "No screen locker was found: name one below (swaylock -f, i3lock), or run a desktop that locks "
-    "(GNOME, Plasma) or xss-lock with a locker.";
+const char* ScreenLocker::kNoneFound = "No screen locker was found: name one above, such as swaylock -f or i3lock.";
 
 bool DesktopLocksWhenIdle() {
     if (DesktopIs("GNOME")) return GnomeLocksWhenIdle();

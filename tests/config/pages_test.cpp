@@ -261,6 +261,21 @@ TEST_F(SheetTest, StartingWhenIdleIsAStoredChoiceWithItsLogOnStart) {
     EXPECT_FALSE(std::filesystem::exists(entry));
 }
 
+TEST_F(SheetTest, LockingIsStoredOnlyOnceChosenAndThePageSaysWhichLockerLocks) {
+    ::unsetenv("XDG_CURRENT_DESKTOP");  // a desktop that does not lock by itself
+    openPage("Misc.", [](saver::SaverSettings&) {});
+    EXPECT_FALSE(Checked(control("1153")));
+    sheet_->OnApply();
+    EXPECT_EQ(StoredSettings().LockScreen, saver::kLockAsTheDesktop) << "an untouched choice follows the desktop";
+    EXPECT_EQ(platform::SetControlText(dialog(), "1154", "i3lock -c 000000"), "");
+    EXPECT_NE(qobject_cast<QLabel*>(control("1155"))->text().toStdString().find("i3lock -c 000000"), std::string::npos);
+    EXPECT_EQ(PressControl(dialog(), "1153"), "");
+    sheet_->OnOk();
+    const saver::SaverSettings stored = StoredSettings();
+    EXPECT_EQ(stored.LockScreen, 1);
+    EXPECT_EQ(stored.LockCommand, "i3lock -c 000000");
+}
+
 TEST_F(SheetTest, OnTheNtFamilyTheF5ChoiceIsHiddenButAStoredChoiceStays) {
     ::setenv("KELVANE_PLATFORM_FAMILY", "nt", 1);
     openPage("Wallpaper", [](saver::SaverSettings& stored) {

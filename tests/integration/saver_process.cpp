@@ -9,6 +9,9 @@ namespace integration {
 
 std::unique_ptr<testing_support::ChildProcess> StartSaver(const testing_support::TempRoot& root, const SaverRun& run) {
     static std::atomic<int> counter{0};
+    // A saver the suite ends never locks the desktop of whoever runs it (Plasma and GNOME lock by
+    // default), unless the test asks for locking.
+    if (ReadSetting("LockScreen") == -1) StoreSetting("LockScreen", 0);
     std::vector<std::string> environment = run.environment;
     if (!run.script.empty()) {
         const auto script = root.path() / ("script-" + std::to_string(++counter));

@@ -120,6 +120,27 @@ TEST_F(ScreenLockTest, WithNoLockerAnsweringAKeyLeavesTheSaverUpWithTheReason) {
     saver->wait(10000);
 }
 
+TEST_F(ScreenLockTest, RunAsXssLocksLockerTheSaverNeverAsksLogindWhichWouldStartItAgain) {
+    if (!LockersInstalled() || !platform::FindProgram("xset"))
+        GTEST_SKIP() << "dbus-daemon, xss-lock or xset is not installed (Debian packages dbus-daemon, xss-lock, x11-xserver-utils)";
+    PrivateBus system;
+    ChildProcess logind(testing_support::HelperPath("logind_stand_in"), {}, {system.asSystemBus()});
+    ASSERT_EQ(logind.readLine(20000), "ready");
+    // The old recipe: the saver as xss-lock's locker, started when the server's timer runs out.
+    ChildProcess idleTime(platform::FindProgram("xset")->string(), {"s", "1"}, {"DISPLAY=" + xvfb_.name()});
+    ASSERT_EQ(idleTime.wait(10000), 0);
+    StoreSetting("LockScreen", 1);
+    std::vector<std::string> session = xSession(system);
+    ChildProcess xssLock(platform::FindProgram("xss-lock")->string(), {"--", KELVANE_SAVER_PATH, "/s"}, session);
+    ASSERT_TRUE(xvfb_.waitForColour(2, 2, kBackground, 20000)) << "xss-lock did not start the saver";
+    xvfb_.pressKey(XK_space);
+    EXPECT_EQ(logind.readLine(4000), "") << "the saver asked logind, whose Lock comes back to xss-lock";
+    EXPECT_EQ(xvfb_.pixelAt(2, 2), kBackground) << "the saver ended with nothing locked";
+    std::system(("pkill -KILL -P " + std::to_string(xssLock.pid())).c_str());  // the saver, which stays
+    EXPECT_EQ(logind.readLine(4000), "") << "the saver's guardian asked logind";
+    xssLock.kill(SIGTERM);
+}
+
 TEST_F(ScreenLockTest, TheGuardianLocksWithTheNamedLockerWhenTheSaverIsKilledOrAborts) {
     if (!platform::FindProgram("i3lock")) GTEST_SKIP() << "i3lock is not installed (Debian package i3lock)";
     StoreString("LockCommand", "i3lock -c ee00ee");
