@@ -40,10 +40,10 @@ void WriteSettings(const fs::path& root, bool transitions) {
         << "\"ImageStretchOption\"=dword:00000000\n\"Movement\"=dword:00000002\n";
 }
 
-// Presses Escape.
-using KeyPress = std::function<void()>;
+// Presses Escape, one way or another.
+using PressEscape = std::function<void()>;
 
-KeyPress XTestEscape(Display* display) {
+PressEscape XTestEscape(Display* display) {
     return [display] {
         const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
         XTestFakeKeyEvent(display, escape, True, 0);
@@ -52,7 +52,7 @@ KeyPress XTestEscape(Display* display) {
     };
 }
 
-KeyPress CommandEscape(const char* command) {
+PressEscape CommandEscape(const char* command) {
     return [command] {
         if (std::system(command) != 0) std::fprintf(stderr, "saver_input_bench: '%s' failed\n", command);
     };
@@ -60,7 +60,7 @@ KeyPress CommandEscape(const char* command) {
 
 // Starts the saver, waits until it draws (in an effect, when there are effects), presses Escape
 // and returns the milliseconds until the process is gone; negative when it never got that far.
-double KeyToEnd(const KeyPress& press, const fs::path& root, bool transitions) {
+double KeyToEnd(const PressEscape& press, const fs::path& root, bool transitions) {
     WriteSettings(root, transitions);
     int trace[2];
     if (pipe(trace) != 0) return -1;
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
         display = XOpenDisplay(name);
         if (!display) return 2;
     }
-    const KeyPress press = keyCommand ? CommandEscape(keyCommand) : XTestEscape(display);
+    const PressEscape press = keyCommand ? CommandEscape(keyCommand) : XTestEscape(display);
     char pattern[] = "/tmp/kelvane-input-bench-XXXXXX";
     const fs::path root = mkdtemp(pattern);
     std::vector<double> during, outside;

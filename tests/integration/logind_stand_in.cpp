@@ -2,7 +2,9 @@
 // /org/freedesktop/login1/session/c1, whatever process or id asks for it. Its Lock sends the
 // session's Lock signal (xss-lock and swayidle run their locker on it); SetLockedHint keeps the
 // hint that LockedHint reports. It prints "ready", then each Lock it is asked for. Inhibit (as
-// xss-lock asks, to lock before sleep) answers with a descriptor that is never used.
+// xss-lock asks, to lock before sleep) answers with a descriptor that is never used. With
+// "--screen-saver-service" it also plays the desktop's org.freedesktop.ScreenSaver on the session
+// bus, printing each Inhibit and UnInhibit.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -55,6 +57,21 @@ private:
     int kept_ = -1;
 };
 
+// The desktop's screen-saver service, as far as idle inhibitions go.
+class ScreenSaverService : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const QString member = message.member();
+        if (member != "Inhibit" && member != "UnInhibit") return false;
+        std::printf("%s\n", qPrintable(member));
+        std::fflush(stdout);
+        connection.send(member == "Inhibit" ? message.createReply(QVariant::fromValue(uint(1))) : message.createReply());
+        return true;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,6 +82,15 @@ int main(int argc, char** argv) {
     if (!bus.registerService("org.freedesktop.login1")) {
         std::fprintf(stderr, "logind_stand_in: the name is taken\n");
         return 1;
+    }
+    ScreenSaverService screenSaver;
+    if (application.arguments().contains("--screen-saver-service")) {
+        QDBusConnection session = QDBusConnection::sessionBus();
+        session.registerVirtualObject("/org/freedesktop/ScreenSaver", &screenSaver);
+        if (!session.registerService("org.freedesktop.ScreenSaver")) {
+            std::fprintf(stderr, "logind_stand_in: the screen saver's name is taken\n");
+            return 1;
+        }
     }
     std::printf("ready\n");
     std::fflush(stdout);
