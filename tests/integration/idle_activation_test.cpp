@@ -29,6 +29,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(xvfb_.running());
         StoreSetting("BackColor", 0x0000C000);  // green 0xC0
+        StoreSetting("LockScreen", 0);          // the savers the launchers start never lock this desktop
         StoreSetting("ShowTicker", 0);
     }
 

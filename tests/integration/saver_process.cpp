@@ -1,6 +1,8 @@
 #include "saver_process.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <fstream>
 
 #include "profile.h"
@@ -11,7 +13,10 @@ std::unique_ptr<testing_support::ChildProcess> StartSaver(const testing_support:
     static std::atomic<int> counter{0};
     // A saver the suite ends never locks the desktop of whoever runs it (Plasma and GNOME lock by
     // default), unless the test asks for locking.
-    if (ReadSetting("LockScreen") == -1) StoreSetting("LockScreen", 0);
+    const bool fullScreen = std::any_of(run.arguments.begin(), run.arguments.end(), [](const std::string& argument) {
+        return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-') && std::tolower(argument[1]) == 's';
+    });
+    if (fullScreen && ReadSetting("LockScreen") == -1) StoreSetting("LockScreen", 0);
     std::vector<std::string> environment = run.environment;
     if (!run.script.empty()) {
         const auto script = root.path() / ("script-" + std::to_string(++counter));
