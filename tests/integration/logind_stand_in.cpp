@@ -4,7 +4,9 @@
 // hint that LockedHint reports. It prints "ready", then each Lock it is asked for. Inhibit (as
 // xss-lock asks, to lock before sleep) answers with a descriptor that is never used. With
 // "--screen-saver-service" it also plays the desktop's org.freedesktop.ScreenSaver on the session
-// bus, printing each Inhibit and UnInhibit.
+// bus, printing each Inhibit, UnInhibit and Lock; with "--desktop-locks" a Lock of either is
+// answered as GNOME Shell or Plasma would, by locking (LockedHint, GetActive) a moment later;
+// with "--no-logind" there is no logind at all.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -12,6 +14,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 
@@ -19,6 +22,16 @@ namespace {
 
 constexpr const char* kSessionPath = "/org/freedesktop/login1/session/c1";
 constexpr const char* kSession = "org.freedesktop.login1.Session";
+
+// What the desktop's own locker does with a Lock: nothing, or lock a moment later.
+struct DesktopLocker {
+    bool locks = false;
+    bool locked = false;
+    void lockSoon() {
+        if (locks) QTimer::singleShot(300, [this] { locked = true; });
+    }
+};
+DesktopLocker gDesktop;
 
 class Logind : public QDBusVirtualObject {
 public:
@@ -39,11 +52,12 @@ public:
             std::fflush(stdout);
             connection.send(message.createReply());
             connection.send(QDBusMessage::createSignal(kSessionPath, kSession, "Lock"));
+            gDesktop.lockSoon();
         } else if (member == "SetLockedHint") {
             lockedHint_ = message.arguments().value(0).toBool();
             connection.send(message.createReply());
         } else if (member == "Get" && message.arguments().value(1).toString() == "LockedHint") {
-            connection.send(message.createReply(QVariant::fromValue(QDBusVariant(lockedHint_))));
+            connection.send(message.createReply(QVariant::fromValue(QDBusVariant(lockedHint_ || gDesktop.locked))));
         } else if (member == "Get") {
             connection.send(message.createReply(QVariant::fromValue(QDBusVariant(QString("c1")))));
         } else {
@@ -64,9 +78,14 @@ public:
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         const QString member = message.member();
-        if (member != "Inhibit" && member != "UnInhibit") return false;
+        if (member == "GetActive") {
+            connection.send(message.createReply(gDesktop.locked));
+            return true;
+        }
+        if (member != "Inhibit" && member != "UnInhibit" && member != "Lock") return false;
         std::printf("%s\n", qPrintable(member));
         std::fflush(stdout);
+        if (member == "Lock") gDesktop.lockSoon();
         connection.send(member == "Inhibit" ? message.createReply(QVariant::fromValue(uint(1))) : message.createReply());
         return true;
     }
@@ -76,15 +95,17 @@ public:
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    gDesktop.locks = arguments.contains("--desktop-locks");
     QDBusConnection bus = QDBusConnection::systemBus();
     Logind logind;
     bus.registerVirtualObject("/org/freedesktop/login1", &logind, QDBusConnection::SubPath);
-    if (!bus.registerService("org.freedesktop.login1")) {
+    if (!arguments.contains("--no-logind") && !bus.registerService("org.freedesktop.login1")) {
         std::fprintf(stderr, "logind_stand_in: the name is taken\n");
         return 1;
     }
     ScreenSaverService screenSaver;
-    if (application.arguments().contains("--screen-saver-service")) {
+    if (arguments.contains("--screen-saver-service")) {
         QDBusConnection session = QDBusConnection::sessionBus();
         session.registerVirtualObject("/org/freedesktop/ScreenSaver", &screenSaver);
         if (!session.registerService("org.freedesktop.ScreenSaver")) {

@@ -108,6 +108,27 @@ TEST_F(ScreenLockTest, UnderXssLockAKeyEndsTheSaverOnlyOnceI3lockHoldsTheKeyboar
     xssLock.kill(SIGTERM);
 }
 
+TEST_F(ScreenLockTest, AsOnGnomeAndPlasmaTheLockIsConfirmedByLogindOrTheDesktopsScreenSaverService) {
+    if (!PrivateBus::Installed()) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
+    // The desktop's locker answers logind's Lock (LockedHint); without logind, the screen-saver
+    // service's Lock (GetActive). No X client grabs the keyboard here: only those confirm.
+    for (const std::vector<std::string>& desktop : {std::vector<std::string>{"--desktop-locks"},
+                                                    std::vector<std::string>{"--desktop-locks", "--no-logind"}}) {
+        PrivateBus system, session;
+        std::vector<std::string> arguments = desktop;
+        arguments.push_back("--screen-saver-service");
+        ChildProcess stand(testing_support::HelperPath("logind_stand_in"), arguments,
+                           {system.asSystemBus(), session.asSessionBus()});
+        ASSERT_EQ(stand.readLine(20000), "ready");
+        std::vector<std::string> environment = xSession(system);
+        environment.push_back(session.asSessionBus());
+        auto saver = startSaver(environment);
+        xvfb_.pressKey(XK_space);
+        EXPECT_TRUE(Asked(stand, "Lock", 20000)) << desktop.back();
+        EXPECT_EQ(saver->wait(20000), 0) << desktop.back();
+    }
+}
+
 TEST_F(ScreenLockTest, WithNoLockerAnsweringAKeyLeavesTheSaverUpWithTheReason) {
     if (!PrivateBus::Installed()) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
     PrivateBus system;
