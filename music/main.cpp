@@ -1,5 +1,6 @@
 // melodrin: the saver's music companion. No visible window; it answers the music commands sent
 // to its hidden window titled "Melodrin" and plays the saver's music list.
+#include <QCoreApplication>
 #include <memory>
 
 #include "companion_process.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     // server) straight to stderr.
     platform::QuietUnlessDebugging(false);
     platform::BlockTerminationSignals();
+    QCoreApplication application(argc, argv);  // for the media controls' bus, run on a thread of its own
 
     platform::SetDisplay(std::make_unique<platform::HeadlessDisplay>(1, 1));  // its window is never shown
     // One companion plays at a time: a second one leaves the music to the first.

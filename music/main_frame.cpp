@@ -61,11 +61,14 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         // priority needs privileges an ordinary user does not have, and the player buffers ahead.
         player_ = std::make_unique<MediaPlayer>(hwnd_, kPlayerEvents);
         return 0;
-    case saver::MSG_MUSIC_COMMAND:
+    case saver::MSG_MUSIC_COMMAND: {
         KillTimer(hwnd_, kUnclaimedTimer);
         if (!claimed_) SetTimer(hwnd_, kSaverWatchTimer, kSaverWatchMs);
         claimed_ = true;
-        return OnMusicCommand(wParam);
+        const LRESULT result = OnMusicCommand(wParam, lParam);
+        Publish(wParam == saver::kMusicSeek);
+        return result;
+    }
     case WM_TIMER:
         if (wParam == kUnclaimedTimer) PostMessage(hwnd_, WM_CLOSE, 0, 0);
         if (wParam == kOpenTimer && player_) player_->AbandonOpening();
@@ -73,8 +76,10 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kPlayerEvents:
         OnPlayerNews();
+        Publish();
         return 0;
     case WM_DESTROY:
+        mpris_.reset();
         player_.reset();
         PostQuitMessage(0);
         return 0;
@@ -82,31 +87,67 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-LRESULT CMainFrame::OnMusicCommand(WPARAM command) {
+LRESULT CMainFrame::OnMusicCommand(WPARAM command, LPARAM argument) {
     switch (command) {
     case 1: return hasPlayer() ? kPlayerReady : kNoPlayer;
     case 2:
         if (hasPlayer()) player_->Play();
         return kDone;
-    case 3:
-        if (hasPlayer()) {
-            if (!paused_) player_->Pause();
-            else player_->Play();
-        }
-        paused_ = !paused_;
+    case saver::kMusicPauseResume:
+        if (paused_) ResumeOnly();
+        else PauseOnly();
         return kDone;
-    case 5:
+    case saver::kMusicSecondCommand:
     case 6:
         if (hasPlayer()) player_->Stop();
         return kDone;
     case 7: StartPlayback(); return kDone;
+    case saver::kMusicNext: PlayNextFile(); return kDone;
+    case saver::kMusicPause: PauseOnly(); return kDone;
+    case saver::kMusicResume: ResumeOnly(); return kDone;
+    case saver::kMusicSeek:
+        if (hasPlayer()) player_->SetPosition(double(argument) / 1000.0);
+        return kDone;
     case 98: PostMessage(hwnd_, WM_CLOSE, 0, 0); return kDone;
-    case 99:
+    case saver::kMusicSaveAndClose:
         SavePlaybackPosition();
         PostMessage(hwnd_, WM_CLOSE, 0, 0);
         return kDone;
     default: return kNoPlayer;
     }
+}
+
+void CMainFrame::PauseOnly() {
+    if (paused_) return;
+    if (hasPlayer()) player_->Pause();
+    paused_ = 1;
+}
+
+void CMainFrame::ResumeOnly() {
+    if (!paused_) return;
+    if (hasPlayer()) player_->Play();
+    paused_ = 0;
+}
+
+void CMainFrame::PlayNextFile() {
+    if (!hasPlayer() || CdMode()) return;
+    AdvanceToNextFile();
+    Open(currentFile_, Opening{false, 1, false});  // a pause holds across it
+}
+
+void CMainFrame::Publish(bool seeked) {
+    if (!mpris_) return;
+    NowPlaying now;
+    now.item = item_;
+    if (hasPlayer() && player_->loaded()) {
+        now.status = paused_ ? NowPlaying::Status::Paused
+                             : player_->State() == kPlaying ? NowPlaying::Status::Playing : NowPlaying::Status::Stopped;
+        now.title = player_->Title();
+        now.file = currentFile_;
+        now.length = player_->Duration().value_or(0.0);
+        now.position = player_->Position().value_or(0.0);
+    }
+    mpris_->update(now, seeked);
 }
 
 void CMainFrame::LosePlayer() {
@@ -130,6 +171,7 @@ void CMainFrame::Open(const std::string& path, Opening opening) {
 
 void CMainFrame::OnOpened() {
     KillTimer(hwnd_, kOpenTimer);
+    ++item_;
     if (opening_.resume) {
         // The same item as when it last stopped (its length tells): on from where it stopped.
         const double storedDuration = saver::ReadStoredDouble("CurrentDuration").value_or(0.0);
@@ -158,6 +200,7 @@ void CMainFrame::OnOpenFailed() {
 
 void CMainFrame::StartPlayback() {
     if (!hasPlayer()) return;
+    if (!mpris_) mpris_ = MprisService::Start(hwnd_);
     paused_ = 0;
     if (CdMode()) return Open(kCdAudio, Opening{true, 0, true});
     currentFile_ = GetProfileString(saver::kSettingsSection, "Midi Current File", "");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "media_player.h"
+#include "mpris_service.h"
 #include "win_types.h"
 
 namespace music {
@@ -28,7 +29,9 @@ public:
     bool Create();
     platform::HWND hwnd() const { return hwnd_; }
 
-    platform::LRESULT OnMusicCommand(platform::WPARAM command);
+    // Every command decided in one place, whoever sends it: the saver (its keys, its end) or the
+    // desktop's media controls. `argument` is the seek's milliseconds.
+    platform::LRESULT OnMusicCommand(platform::WPARAM command, platform::LPARAM argument = 0);
     // Starts opening the item to play (the stored current file, resumed where it stopped); the
     // window's thread never waits for a file to open: it plays once the player says it is open.
     void StartPlayback();
@@ -61,6 +64,11 @@ private:
     // The saver that claimed this companion is gone without closing it: it closes itself.
     void WatchTheSaver();
     void LosePlayer();
+    void PauseOnly();
+    void ResumeOnly();
+    void PlayNextFile();
+    // Tells the media controls what plays now.
+    void Publish(bool seeked = false);
 
     platform::HWND hwnd_ = nullptr;
     std::unique_ptr<MediaPlayer> player_;
@@ -75,6 +83,8 @@ private:
     static constexpr int kQuickEndsBeforeRest = 5;
     bool shortItem_ = false;  // the item playing has almost nothing to play
     int quickEnds_ = 0;
+    std::unique_ptr<MprisService> mpris_;  // on the media controls once playback started
+    int item_ = 0;                          // items opened so far
 };
 
 }  // namespace music

@@ -43,6 +43,8 @@ MediaPlayer::MediaPlayer(HWND window, UINT message) : wakeup_(window, message) {
     }
     handle_ = handle;
     mpv_set_wakeup_callback(handle_, OnWakeup, const_cast<std::pair<HWND, UINT>*>(&wakeup_));
+    // Playback coming to rest (a pause taking hold) is news too: the position is settled then.
+    mpv_observe_property(handle_, 0, "core-idle", MPV_FORMAT_FLAG);
 }
 
 MediaPlayer::~MediaPlayer() {
@@ -86,6 +88,14 @@ std::optional<double> MediaPlayer::Duration() const {
     if (!handle_ || !loaded_) return std::nullopt;
     if (mpv_get_property(handle_, "duration", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0.0;
     return seconds;
+}
+
+std::string MediaPlayer::Title() const {
+    if (!handle_ || !loaded_) return {};
+    char* title = mpv_get_property_string(handle_, "media-title");
+    const std::string text = title ? title : "";
+    mpv_free(title);
+    return text;
 }
 
 bool MediaPlayer::Play() {

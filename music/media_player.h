@@ -35,6 +35,8 @@ public:
     std::optional<double> Position() const;
     bool SetPosition(double seconds);
     std::optional<double> Duration() const;
+    // The item's title from its tags, else its file name; empty when nothing is open.
+    std::string Title() const;
     bool Play();
     bool Pause();
     bool Stop();

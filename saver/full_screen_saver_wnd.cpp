@@ -158,10 +158,17 @@ void FullScreenSaverWnd::OnMouseMove() {
 LRESULT FullScreenSaverWnd::OnKeyDown(UINT key, WPARAM wParam, LPARAM lParam) {
     switch (key) {
     case VK_F3:
+    case VK_MEDIA_PLAY_PAUSE:
     case VK_F4:
-        if (HWND music = FindWindow(nullptr, kMusicWindowTitle))
-            SendMessage(music, MSG_MUSIC_COMMAND, key == VK_F3 ? kMusicPauseResume : kMusicSecondCommand, 0);
+    case VK_MEDIA_STOP:
+    case VK_MEDIA_NEXT_TRACK: {
+        // The music's keys, and the keyboard's media keys with them: they never end the saver.
+        const WPARAM command = key == VK_F3 || key == VK_MEDIA_PLAY_PAUSE ? kMusicPauseResume
+                               : key == VK_MEDIA_NEXT_TRACK               ? kMusicNext
+                                                                          : kMusicSecondCommand;
+        if (HWND music = FindWindow(nullptr, kMusicWindowTitle)) SendMessage(music, MSG_MUSIC_COMMAND, command, 0);
         return SaverWnd::WindowProc(WM_KEYDOWN, wParam, lParam);
+    }
     case VK_F1:
         desktop::OpenUrlInBrowser(hwnd(), desktop::kLinkPage);  // no message when it fails
         PostClose();

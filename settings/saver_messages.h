@@ -23,6 +23,12 @@ constexpr platform::WPARAM kNextPictureTimer = 99;
 // Commands of the music companion.
 constexpr platform::WPARAM kMusicPauseResume = 3;
 constexpr platform::WPARAM kMusicSecondCommand = 5;
+// Beyond those: for the desktop's media controls and keys.
+constexpr platform::WPARAM kMusicNext = 8;
+constexpr platform::WPARAM kMusicPause = 9;    // pauses only
+constexpr platform::WPARAM kMusicResume = 10;  // plays only
+constexpr platform::WPARAM kMusicSeek = 11;    // to lParam milliseconds from the start
+constexpr platform::WPARAM kMusicSaveAndClose = 99;
 
 constexpr const char* kSaverTitle = "Kelvane Screen Saver";
 constexpr const char* kMusicWindowTitle = "Melodrin";

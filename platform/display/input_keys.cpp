@@ -16,7 +16,7 @@ struct NamedKey {
 };
 
 // Keys with codes of their own. Every other key still reaches the window, as VK_OTHER.
-constexpr std::array<NamedKey, 48> kNamedKeys{{
+constexpr std::array<NamedKey, 50> kNamedKeys{{
     {"Escape", VK_ESCAPE, Qt::Key_Escape},
     {"Shift", VK_SHIFT, Qt::Key_Shift},
     {"Ctrl", VK_CONTROL, Qt::Key_Control},
@@ -62,6 +62,9 @@ constexpr std::array<NamedKey, 48> kNamedKeys{{
     {"MediaPrevious", VK_MEDIA_PREV_TRACK, Qt::Key_MediaPrevious},
     {"MediaStop", VK_MEDIA_STOP, Qt::Key_MediaStop},
     {"MediaPlay", VK_MEDIA_PLAY_PAUSE, Qt::Key_MediaTogglePlayPause},
+    // Most keyboards' play key is X's XF86AudioPlay, which Qt calls "play", not "toggle".
+    {"AudioPlay", VK_MEDIA_PLAY_PAUSE, Qt::Key_MediaPlay},
+    {"AudioPause", VK_MEDIA_PLAY_PAUSE, Qt::Key_MediaPause},
     {"Meta", VK_LWIN, Qt::Key_Meta},
     {"AltGr", VK_MENU, Qt::Key_AltGr},
     {"Enter", VK_RETURN, Qt::Key_Enter},

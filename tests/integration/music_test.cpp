@@ -8,11 +8,18 @@
 #include <thread>
 
 #include "picture_server.h"
+#include "private_bus.h"
+#include "programs.h"
 #include "picture_writers.h"
 #include "saver_process.h"
 #include "wav_writer.h"
 #include "settings.h"
 #include "windows.h"
+#include "xvfb_server.h"
+
+// After Qt's and the project's headers: Xlib's macros would break them.
+#include <X11/XF86keysym.h>
+#include <X11/keysym.h>
 
 using namespace integration;
 using testing_support::TempRoot;
@@ -95,4 +102,65 @@ TEST(MusicTest, AKilledSaverLeavesNoMusicBehind) {
     saver->kill(SIGKILL);  // no orderly end, no command 99
     saver->wait(10000);
     EXPECT_TRUE(WaitForCompanionToClose()) << "the music played on without its saver";
+}
+
+TEST(MusicTest, OnTheMediaControlsPlayerctlSeesPausesResumesAndSkipsAndTheSaversF3Shows) {
+    const auto playerctl = platform::FindProgram("playerctl");
+    if (!playerctl || !testing_support::PrivateBus::Installed())
+        GTEST_SKIP() << "playerctl or dbus-daemon is not installed (Debian packages playerctl, dbus-daemon)";
+    TempRoot root;
+    const auto first = UseSong(root, 60.0);
+    const auto second = root.path() / "second.wav";
+    picture_writers::WriteFile(second, picture_writers::WavFile(60.0));
+    StoreString("MidiFiles", first.string() + "|" + second.string() + "|");
+    testing_support::XvfbServer xvfb(640, 480, 24);
+    const testing_support::PrivateBus session;
+    const auto ask = [&](const std::vector<std::string>& words) {
+        std::vector<std::string> arguments{"-p", "melodrin"};
+        arguments.insert(arguments.end(), words.begin(), words.end());
+        testing_support::ChildProcess asked(playerctl->string(), arguments, {session.asSessionBus()});
+        const std::string answer = asked.readLine(10000);
+        asked.wait(10000);
+        return answer;
+    };
+    const auto waitFor = [&](const std::vector<std::string>& words, const std::string& wanted) {
+        std::string answer;
+        for (int attempt = 0; attempt < 100 && (answer = ask(words)) != wanted; ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return answer;
+    };
+    auto saver = StartSaver(root, {{"/s"}, "", {"DISPLAY=" + xvfb.name(), "KELVANE_DISPLAY=", "KELVANE_AUDIO=null",
+                                                "KELVANE_ONLINE=0", session.asSessionBus()}});
+    EXPECT_EQ(waitFor({"status"}, "Playing"), "Playing") << "Melodrin is not on the media controls";
+    EXPECT_EQ(ask({"metadata", "title"}), "song.wav");
+    EXPECT_EQ(ask({"pause"}), "");
+    EXPECT_EQ(waitFor({"status"}, "Paused"), "Paused");
+    EXPECT_EQ(ask({"play"}), "");
+    EXPECT_EQ(waitFor({"status"}, "Playing"), "Playing");
+    EXPECT_EQ(ask({"next"}), "");
+    EXPECT_EQ(waitFor({"metadata", "title"}, "second.wav"), "second.wav");
+
+    xvfb.pressKey(XK_F3);  // the saver's own key, seen on the media controls
+    EXPECT_EQ(waitFor({"status"}, "Paused"), "Paused");
+    xvfb.pressKey(XF86XK_AudioPlay);  // the keyboard's play key does the same, and the saver stays
+    EXPECT_EQ(waitFor({"status"}, "Playing"), "Playing");
+    xvfb.pressKey(XK_F3);
+    EXPECT_EQ(waitFor({"status"}, "Paused"), "Paused");
+    // Paused, the position shown stays (once the pause has taken hold).
+    std::string shownText = ask({"position"});
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const std::string again = ask({"position"});
+        if (again == shownText) break;
+        shownText = again;
+    }
+    const double shown = std::atof(shownText.c_str());
+    xvfb.pressKey(XK_Escape);
+    EXPECT_EQ(saver->wait(20000), 0);
+    EXPECT_TRUE(WaitForCompanionToClose());
+    saver::UseSaverRegistryKey();
+    const auto stored = saver::ReadStoredDouble("CurrentPosition");
+    ASSERT_TRUE(stored);
+    EXPECT_NEAR(*stored, shown, 0.05) << "the stored position is not where the pause left it";
+    EXPECT_EQ(ask({"status"}), "") << "Melodrin's name stays on the bus";
 }
