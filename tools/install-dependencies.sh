@@ -10,7 +10,7 @@ packages=(
   libpng-dev libwebp-dev libmpv-dev
   libgtest-dev libbenchmark-dev
   xvfb xserver-xephyr xauth x11-utils x11-xserver-utils weston sway grim wtype dbus-daemon
-  scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock i3lock swaylock
+  scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock i3lock swaylock playerctl
   clang libclang-rt-14-dev
   libgif-dev libpixman-1-dev imagemagick webp
 )
