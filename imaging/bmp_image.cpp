@@ -9,6 +9,8 @@
 #include "unique_file.h"
 
 namespace imaging {
+
+using namespace platform;
 namespace {
 
 std::uint32_t Dword(const BYTE* p) { return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24); }

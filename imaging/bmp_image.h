@@ -5,6 +5,8 @@
 
 namespace imaging {
 
+using platform::BOOL;
+
 class CBmpImageImpl : public CFileImageImpl {
 public:
     using CFileImageImpl::CFileImageImpl;

@@ -9,6 +9,8 @@
 #include "unique_file.h"
 
 namespace imaging {
+
+using namespace platform;
 namespace {
 
 constexpr int kEndOfData = -1;  // never a byte value

@@ -13,6 +13,8 @@
 
 namespace imaging {
 
+using namespace platform;
+
 namespace {
 
 struct ExtensionType {

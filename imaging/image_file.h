@@ -9,6 +9,11 @@
 
 namespace imaging {
 
+using platform::BOOL;
+using platform::BYTE;
+using platform::HDC;
+using platform::HPALETTE;
+
 // One number space for the whole program.
 constexpr int kImageTypeUnknown = -1;
 constexpr int kImageTypeBmp = 0;

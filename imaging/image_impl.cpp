@@ -8,6 +8,8 @@
 
 namespace imaging {
 
+using namespace platform;
+
 namespace {
 
 // The sixteen standard colours that a fresh 4- or 8-bit DIB's colour table repeats.

@@ -12,7 +12,12 @@
 
 namespace imaging {
 
-using namespace platform;
+using platform::BITMAPINFO;
+using platform::BOOL;
+using platform::BYTE;
+using platform::HDC;
+using platform::HPALETTE;
+using platform::UniquePalette;
 
 // Colour type bits.
 constexpr int kColorTypePalette = 1;

@@ -5,6 +5,8 @@
 
 namespace imaging {
 
+using namespace platform;
+
 PreviewPlacement PlacePreview(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight) {
     if (pictureWidth <= 0 || pictureHeight <= 0 || areaWidth <= 0 || areaHeight <= 0) return {};
     const float heightRatio = float(pictureHeight) / float(areaHeight);

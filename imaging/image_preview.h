@@ -9,6 +9,9 @@
 
 namespace imaging {
 
+using platform::COLORREF;
+using platform::HDC;
+
 // Where the picture lands in an area of the given size.
 struct PreviewPlacement {
     int x = 0, y = 0, width = 0, height = 0;

@@ -14,6 +14,8 @@
 #include <jpeglib.h>
 
 namespace imaging {
+
+using namespace platform;
 namespace {
 
 // The library's errors jump back to the read call; the message is formatted and kept quiet.

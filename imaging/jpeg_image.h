@@ -6,6 +6,8 @@
 
 namespace imaging {
 
+using platform::BOOL;
+
 class CJpegImageImpl : public CFileImageImpl {
 public:
     using CFileImageImpl::CFileImageImpl;

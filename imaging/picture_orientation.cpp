@@ -6,6 +6,8 @@
 
 namespace imaging {
 
+using namespace platform;
+
 namespace {
 
 constexpr unsigned kOrientationTag = 0x0112;

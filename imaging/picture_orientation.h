@@ -8,6 +8,8 @@
 
 namespace imaging {
 
+using platform::BYTE;
+
 // The orientation in the body of a JPEG's APP1 segment ("Exif\0\0" and a TIFF block); 1, as
 // stored, when the segment holds none or cannot be read.
 int ExifOrientation(const BYTE* segment, std::size_t size);

@@ -11,6 +11,8 @@
 #include "unique_file.h"
 
 namespace imaging {
+
+using namespace platform;
 namespace {
 
 std::atomic<COLORREF> gBackground{0};

@@ -6,6 +6,9 @@
 
 namespace imaging {
 
+using platform::BOOL;
+using platform::COLORREF;
+
 // The colour transparent pixels of a PNG or WebP are composed onto (the saver's background); black
 // until set.
 void SetPictureBackground(COLORREF color);

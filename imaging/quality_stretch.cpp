@@ -11,6 +11,8 @@
 #include "bitmap_file.h"
 
 namespace imaging {
+
+using namespace platform;
 namespace {
 
 // Where each target column or row samples: the first neighbour, the second (clamped to the

@@ -8,6 +8,10 @@
 
 namespace imaging {
 
+using platform::HBITMAP;
+using platform::HBRUSH;
+using platform::HDC;
+
 // The display's bits per pixel, as a 1 x 1 compatible bitmap reports it.
 int GetDisplayBitDepth();
 // The red, green and blue masks of the display's 16-bit format.

@@ -12,6 +12,8 @@
 #include "unique_file.h"
 
 namespace imaging {
+
+using namespace platform;
 namespace {
 
 // A WebP's size says little of its pixels (a lossless picture of one colour takes a few hundred

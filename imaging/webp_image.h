@@ -6,6 +6,8 @@
 
 namespace imaging {
 
+using platform::BOOL;
+
 class CWebpImageImpl : public CFileImageImpl {
 public:
     using CFileImageImpl::CFileImageImpl;

@@ -11,6 +11,8 @@
 
 namespace saver {
 
+using namespace platform;
+
 namespace {
 constexpr const char* kFullScreenClass = "KelvaneFullScreenSaver";
 constexpr DWORD kPasswordRetryMs = 200;

@@ -13,6 +13,13 @@
 
 namespace saver {
 
+using platform::BOOL;
+using platform::DWORD;
+using platform::HMODULE;
+using platform::HWND;
+using platform::LPARAM;
+using platform::LRESULT;
+
 class FullScreenSaverWnd : public SaverWnd {
 public:
     explicit FullScreenSaverWnd(SaverApp& app);

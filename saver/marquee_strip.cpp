@@ -2,6 +2,8 @@
 
 namespace saver {
 
+using namespace platform;
+
 namespace {
 
 void DrawAt(HDC dc, int x, int y, const std::string& text) { TextOut(dc, x, y, text.c_str(), int(text.size())); }

@@ -10,7 +10,11 @@
 
 namespace saver {
 
-using namespace platform;
+using platform::COLORREF;
+using platform::Font;
+using platform::HBRUSH;
+using platform::HWND;
+using platform::RECT;
 
 class MarqueeStrip {
 public:

@@ -11,6 +11,8 @@
 #include "windows.h"
 
 namespace saver {
+
+using namespace platform;
 namespace {
 
 // "/x", "-x" or "x", in either letter case.

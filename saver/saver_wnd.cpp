@@ -23,6 +23,8 @@
 
 namespace saver {
 
+using namespace platform;
+
 namespace {
 
 constexpr const char* kSaverWindowClass = "KelvaneSaverWindow";

@@ -20,7 +20,20 @@
 
 namespace saver {
 
-using namespace platform;
+using platform::BOOL;
+using platform::COLORREF;
+using platform::DWORD;
+using platform::Font;
+using platform::HBITMAP;
+using platform::HDC;
+using platform::HGDIOBJ;
+using platform::HWND;
+using platform::LPARAM;
+using platform::LRESULT;
+using platform::UINT;
+using platform::UniqueBrush;
+using platform::UniqueMemoryDC;
+using platform::WPARAM;
 
 class SaverApp;
 

@@ -23,6 +23,8 @@
 #include "transitions_page.h"
 #include "windows.h"
 
+using namespace platform;
+
 using config::MusicList;
 
 namespace {

@@ -30,8 +30,16 @@
 #include "saver_app.h"
 #include "temp_root.h"
 
-using namespace platform;
-
+using platform::AnswerDialog;
+using platform::GetProfileString;
+using platform::HeadlessDisplay;
+using platform::IDOK;
+using platform::SetControlText;
+using platform::SetDisplay;
+using platform::SetMessageBoxHook;
+using platform::SetOnlineOverride;
+using platform::ShowTab;
+using platform::UINT;
 
 // The settings as the registry holds them now (defaults for what it lacks).
 inline saver::SaverSettings StoredSettings() {

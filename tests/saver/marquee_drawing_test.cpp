@@ -6,6 +6,8 @@
 #include "local_time.h"
 #include "saver_window_fixture.h"
 
+using namespace platform;
+
 using namespace saver;
 
 namespace {

@@ -10,6 +10,8 @@
 #include "stand_in_desktop.h"
 #include "wallpaper.h"
 
+using namespace platform;
+
 using namespace saver;
 namespace fs = std::filesystem;
 

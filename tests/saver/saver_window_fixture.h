@@ -23,7 +23,27 @@
 
 namespace saver {
 
-using namespace platform;
+using platform::Clock;
+using platform::CreateWindowEx;
+using platform::DestroyWindow;
+using platform::DispatchMessage;
+using platform::HWND;
+using platform::HeadlessDisplay;
+using platform::LPARAM;
+using platform::LRESULT;
+using platform::MSG;
+using platform::PM_REMOVE;
+using platform::PeekMessage;
+using platform::RegisterClass;
+using platform::SetDisplay;
+using platform::SetOnlineOverride;
+using platform::UINT;
+using platform::WPARAM;
+using platform::WS_POPUP;
+using platform::WS_VISIBLE;
+using platform::WriteProfileInt;
+using platform::WriteProfileString;
+
 using picture_writers::Rgb;
 
 // A window titled as the music companion's, writing down the commands it gets; it answers the

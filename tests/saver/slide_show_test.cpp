@@ -5,6 +5,8 @@
 #include "saver_messages.h"
 #include "saver_window_fixture.h"
 
+using namespace platform;
+
 using namespace saver;
 
 namespace {
