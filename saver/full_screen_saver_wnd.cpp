@@ -7,6 +7,7 @@
 #include "registry.h"
 #include "saver_app.h"
 #include "saver_messages.h"
+#include "termination.h"
 #include "windows.h"
 
 namespace saver {
@@ -99,7 +100,9 @@ LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_CLOSE:
         if (onWindows95_ && !VerifyPassword()) return 0;
-        if (endLock_ && !endLock_->mayEnd()) return 0;  // the lock first; the covers stay
+        // The lock first, the covers staying; a launcher's SIGTERM ends the saver at once, and its
+        // guardian locks as it goes.
+        if (endLock_ && !platform::EndAskedBySignal() && !endLock_->mayEnd()) return 0;
         SetMarqueeNotice("");
         SendMessage(hwnd(), MSG_SET_WALLPAPER, wParam, 1);
         break;

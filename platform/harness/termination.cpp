@@ -46,6 +46,8 @@ void EndOnTerminationSignals() {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaction(number, &action, nullptr);
 }
 
+bool EndAskedBySignal() { return gSignalled != 0; }
+
 void EndBySignalIfAsked() {
     const int number = gSignalled;
     if (!number) return;

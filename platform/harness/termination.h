@@ -11,5 +11,7 @@ void EndOnTerminationSignals();
 // action, so whoever started it sees "killed by SIGTERM" rather than a normal exit. Otherwise it
 // returns.
 void EndBySignalIfAsked();
+// Whether a termination signal asked for the end.
+bool EndAskedBySignal();
 
 }  // namespace platform
