@@ -258,10 +258,21 @@ bool KeyboardGrabbedByAnother() {
     if (!name || !*name) return false;
     ::Display* display = XOpenDisplay(name);
     if (!display) return false;
-    const int result = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
-    if (result == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+    // Asked by grabbing it for a moment, as another program asking the same way does: only a grab
+    // seen twice, some time apart, is a locker's.
+    const auto held = [display] {
+        const int result = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (result == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+        XSync(display, False);
+        return result == AlreadyGrabbed;
+    };
+    bool locker = held();
+    if (locker) {
+        ::usleep(30000);
+        locker = held();
+    }
     XCloseDisplay(display);
-    return result == AlreadyGrabbed;
+    return locker;
 }
 
 }  // namespace platform
