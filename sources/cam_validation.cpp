@@ -27,7 +27,8 @@ bool ValidateCamName(std::string_view newName, std::string_view oldName, const s
 }
 
 bool ValidateCamUrl(std::string_view url) {
-    if (url.size() < 7 || url.substr(0, 4) != "http") return Reject("The Cam URL must begin with http://", platform::MB_ICONSTOP);
+    const bool streaming = url.substr(0, 7) == "rtsp://" || url.substr(0, 8) == "rtsps://";
+    if (!streaming && (url.size() < 7 || url.substr(0, 4) != "http")) return Reject("The Cam URL must begin with http://", platform::MB_ICONSTOP);
     if (url.substr(url.size() - 5).find("htm") != std::string_view::npos)
         return Reject(std::string("You have entered the URL of a Web Page and not an image.\n") + kShownKinds +
                           "\nFor more information on finding Cam URLs please see\n     " + kCamUrlHelpPage + " ",

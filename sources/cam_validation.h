@@ -15,7 +15,9 @@ bool ValidateCamUrl(std::string_view url);
 std::string StorableCamUrl(std::string_view url);
 
 // The kinds of picture address the saver shows, as the Add dialog and the Images page say it.
-constexpr const char* kShownKinds = "Pictures can be JPEG, GIF, PNG or WebP files, or a camera's MJPEG stream.";
+constexpr const char* kShownKinds =
+    "Pictures can be JPEG, GIF, PNG or WebP files, a camera's MJPEG stream, or video: an RTSP stream (rtsp://), "
+    "an HLS (.m3u8) or DASH (.mpd) playlist, or a video file (.mp4, .webm).";
 
 // Where a person learns to find picture addresses (in message 4).
 constexpr const char* kCamUrlHelpPage = "http://www.vessory.example/findcams.htm";

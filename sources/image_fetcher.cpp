@@ -9,6 +9,7 @@
 #include "picture_store.h"
 #include "saver_messages.h"
 #include "trace.h"
+#include "video_source.h"
 #include "text_compare.h"
 #include "windows.h"
 
@@ -18,11 +19,9 @@ using namespace platform;
 
 namespace {
 
-// The referrer of the next request is one for the whole program.
-std::mutex gReferrerMutex;
-std::string gReferrer;
-
 constexpr DWORD kReadBlock = 2048;
+// Not a result the owner hears: the answer is video, which the video readers fetch again.
+constexpr int kFetchVideo = -1;
 constexpr size_t kUnknownLengthStart = 1024000;
 
 std::optional<std::uint64_t> ParseLength(const char* text) {
@@ -93,6 +92,10 @@ std::optional<FetchAddress> ParseFetchAddress(std::string_view url) {
     return address;
 }
 
+bool IsStreamingAddress(std::string_view url) {
+    return StartsWithNoCase(url, "rtsp://") || StartsWithNoCase(url, "rtsps://");
+}
+
 CImageFetcher::CImageFetcher(FetchState& state) : state_(state) {}
 
 CImageFetcher::~CImageFetcher() {
@@ -120,25 +123,41 @@ void CImageFetcher::Post(unsigned message, std::uintptr_t wParam, std::intptr_t 
 
 int CImageFetcher::StartFetch(const std::string& url, const std::string& referrer) {
     address_ = FetchAddress{};
-    {
-        std::lock_guard lock(gReferrerMutex);
-        gReferrer = referrer;
-    }
     // The address is taken apart properly: scheme, credentials, host and port (an empty host
     // would leave the fetch without its completion message, so it is refused here).
-    if (url.size() < 7 || url.compare(0, 4, "http") != 0) return 2;
-    auto parsed = ParseFetchAddress(url);
+    const bool streaming = IsStreamingAddress(url);
+    if (!streaming && (url.size() < 7 || url.compare(0, 4, "http") != 0)) return 2;
+    auto parsed = streaming ? std::optional<FetchAddress>(FetchAddress{}) : ParseFetchAddress(url);
     if (!parsed) return 2;
     if (holdsBuffer_) return 1;
     address_ = *parsed;
     if (worker_.joinable()) worker_.join();  // the last one has posted its message and is ending
     if (!owner_) return 0;                   // nobody to report to: nothing is started
-    worker_ = std::thread([this] { RunFetch(); });
+    worker_ = std::thread([this, url, referrer] { RunFetch(url, referrer); });
     return 0;
 }
 
-void CImageFetcher::RunFetch() {
+void CImageFetcher::RunVideoFetch(const std::string& url, const std::string& referrer) {
+    DebugTrace("Video source");
+    const InternetTimeouts limits = GetInternetTimeouts();
+    const VideoFetch fetch{url, kUserAgent, referrer, limits.stalledSeconds, limits.totalSeconds, kMaxPictureBytes};
+    const VideoFetchListener listener{[this](FetchStep step) { Post(saver::MSG_FETCH_STATUS, step, 0); },
+                                      [this](std::size_t bytes) { Post(saver::MSG_FETCH_PROGRESS, bytes, 0); }};
+    VideoFrame frame = FetchVideoFrame(fetch, state_.CancelRequested, listener);
+    std::size_t bytes = 0;
+    if (frame.result == kFetchSuccess) {
+        bytes = frame.jpeg.size();
+        buffer_ = std::move(frame.jpeg);
+        buffer_.push_back(0);  // as every body: one byte past the picture
+        holdsBuffer_ = true;
+    }
+    Post(FetchDoneMessage(FetchedKind::Jpeg), bytes, frame.result);
+    DebugTrace("Inside END");
+}
+
+void CImageFetcher::RunFetch(const std::string& url, const std::string& referrer) {
     DebugTrace("Inside 0");
+    if (IsVideoAddress(url)) return RunVideoFetch(url, referrer);
     FetchedKind kind = FetchedKind::Jpeg;
     std::size_t bytes = 0;
     int result = kFetchCancelled;
@@ -165,11 +184,6 @@ void CImageFetcher::RunFetch() {
         return finish();
     }
     Post(saver::MSG_FETCH_STATUS, kStepRequesting, 0);
-    std::string referrer;
-    {
-        std::lock_guard lock(gReferrerMutex);
-        referrer = gReferrer;
-    }
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                         (address_.secure ? INTERNET_FLAG_SECURE : 0);
     HINTERNET request = HttpOpenRequest(connection, "GET", address_.path.c_str(), "HTTP/1.0", referrer.c_str(), nullptr,
@@ -234,6 +248,10 @@ void CImageFetcher::RunFetch() {
             const std::optional<std::string> boundary = StreamBoundary(type);
             std::optional<StreamPartReader> stream;
             bool judgedByBody = false;  // a body labelled only as bytes: a stream or a picture by its start
+            if (IsVideoContentType(type)) {
+                result = kFetchVideo;  // the video readers ask for it again themselves
+                return;
+            }
             if (boundary) {
                 if (boundary->empty()) {
                     result = kFetchError;
@@ -370,6 +388,7 @@ void CImageFetcher::RunFetch() {
     state_.PendingRequest = nullptr;
     InternetCloseHandle(request);
     InternetCloseHandle(connection);
+    if (result == kFetchVideo) return RunVideoFetch(url, referrer);
     finish();
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "fetch_result.h"
 #include "internet.h"
 #include "win_types.h"
 
@@ -20,20 +21,6 @@ using platform::BYTE;
 using platform::HINTERNET;
 using platform::HWND;
 using platform::WORD;
-
-// The outcome carried in lParam of the completion message.
-enum FetchResult {
-    kFetchSuccess = 0,
-    kFetchCancelled = 1,
-    kFetchNotAnImage = 2,
-    kFetchError = 4,
-    kFetchQueryInfoError = 5,
-    kFetchRefused = 6,
-    kFetchNoChange = 7,
-};
-
-// Steps reported by MSG_FETCH_STATUS.
-enum FetchStep { kStepConnecting = 1, kStepRequesting = 2, kStepQuerying = 3, kStepDownloading = 4 };
 
 // The process's one set of fetch bookkeeping: at most one fetch runs at a time.
 struct FetchState {
@@ -62,6 +49,8 @@ struct FetchAddress {
 // http:// or https://, optional user:password@, host, optional :port, path. Nothing for an address
 // of another scheme, with an empty host, or with a port that is not a number from 1 to 65535.
 std::optional<FetchAddress> ParseFetchAddress(std::string_view url);
+// rtsp:// or rtsps://: a camera's video stream, which only the video readers open.
+bool IsStreamingAddress(std::string_view url);
 
 // The user agent every request carries.
 constexpr const char* kUserAgent = "Vessory Kelvane Screen Saver";
@@ -78,6 +67,7 @@ public:
 
     void SetOwner(HWND owner) { owner_ = owner; }
     // 0: the worker started; 1: a buffer of an earlier fetch is still held; 2: the address is refused.
+    // Video (a camera's RTSP stream, an HLS or DASH playlist, a video file) brings its first frame.
     int StartFetch(const std::string& url, const std::string& referrer);
     void ReleaseBuffer();
     // Asks the running fetch to stop: it ends at once, wherever it is, as Cancelled.
@@ -87,7 +77,9 @@ public:
     const BYTE* Buffer() const { return buffer_.data(); }
 
 private:
-    void RunFetch();
+    void RunFetch(const std::string& url, const std::string& referrer);
+    // A video source's frame, fetched by the video readers, reported as any fetch's picture.
+    void RunVideoFetch(const std::string& url, const std::string& referrer);
     void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const;
 
     FetchState& state_;

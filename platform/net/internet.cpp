@@ -190,6 +190,11 @@ void SetInternetTimeouts(const InternetTimeouts& timeouts) {
     gTimeouts = timeouts;
 }
 
+InternetTimeouts GetInternetTimeouts() {
+    std::lock_guard lock(gMutex);
+    return gTimeouts;
+}
+
 HINTERNET InternetOpen(const char* userAgent, DWORD, const char*, const char*, DWORD) {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
     if (initialised != CURLE_OK) {

@@ -75,5 +75,6 @@ struct InternetTimeouts {
     long totalSeconds = 180;
 };
 void SetInternetTimeouts(const InternetTimeouts& timeouts);
+InternetTimeouts GetInternetTimeouts();
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 
 #include "image_preview_widget.h"
 #include "sheet_fixture.h"
+#include "video_sources.h"
 
 using namespace platform;
 
@@ -143,6 +144,20 @@ TEST_F(SheetTest, AnEditedAddressIsFetchedAtOnceThoughItsServerGivesTheSameDate)
     waitForFetch();
     EXPECT_EQ(page().list().rows().row(0).LastResult, "Success");
     EXPECT_EQ(page().list().rows().row(0).Type, "GIF");
+}
+
+TEST_F(SheetTest, ACamerasVideoStreamAddedThroughTheDialogIsPreviewedAsItsFirstFrame) {
+    testing_support::RtspServer camera("h264.mkv");
+    ASSERT_TRUE(camera.running());
+    open("");
+    addThroughDialog(false, {"Quay"}, camera.url());
+    ASSERT_TRUE(boxes_.empty()) << boxes_.front();
+    EXPECT_TRUE(testing_support::PumpUntil(page().window(), [this] { return app_.fetch.FetchBusy != 0; }, 5));
+    waitForFetch();
+    EXPECT_EQ(page().list().rows().row(0).LastResult, "Success");
+    EXPECT_EQ(page().list().rows().row(0).Type, "JPG");
+    EXPECT_TRUE(page().preview().preview().HasPicture());
+    EXPECT_EQ(text("1137"), "320 x 240");
 }
 
 TEST_F(SheetTest, RemovingASourceAddedAndFetchedHereTakesItsPictureWithIt) {

@@ -5,10 +5,13 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
+#include "picture_server.h"
 #include "picture_writers.h"
 #include "saver_process.h"
 #include "surface.h"
+#include "video_sources.h"
 
 using namespace integration;
 using testing_support::TempRoot;
@@ -241,4 +244,40 @@ TEST(RunModeTest, TheCardStandingInForAPictureNotFetchedYetShowsAtOnce) {
     ASSERT_TRUE(platform::ReadPng(shot, screen));
     // The 4:3 card fills the height: its corners are drawn already.
     for (auto [x, y] : {std::pair{320, 200}, {100, 5}, {540, 394}}) EXPECT_NE(screen.pixel(x, y), 0xFF00FFu) << x << "," << y;
+}
+
+TEST(RunModeTest, VideoSourcesAreFetchedAsTheirFirstFramesAndShown) {
+    TempRoot root;
+    picture_server::PictureServer server;
+    server.serveFilesFrom(testing_support::VideoClipsFolder().string());
+    testing_support::RtspServer camera("h265.mkv");
+    ASSERT_TRUE(camera.running());
+    StoreString("CamList", "Harbour|" + camera.url() + "|??:??|Unknown|???|1|||0|Quay|" +
+                               server.url("/files/live.m3u8") + "|??:??|Unknown|???|1|||0|");
+    StoreString("CurrentCam", "Harbour");
+    StoreSetting("ImageStretchOption", 1);
+    StoreSetting("Movement", 2);
+    // The saver fetches both (on the real clock: the fetches are real) and stores what came.
+    auto fetching = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless:640x400", "KELVANE_ONLINE=1"}});
+    bool stored = false;
+    for (int waited = 0; waited < 60000 && !stored; waited += 100) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::string list = ReadString("CamList");
+        stored = list.find("Harbour|" + camera.url() + "|") != std::string::npos &&
+                 list.find("|Success|JPG|", list.find("Harbour|")) < list.find("Quay|") &&
+                 list.find("|Success|JPG|", list.find("Quay|")) != std::string::npos;
+    }
+    fetching->kill(SIGTERM);
+    fetching->wait(30000);
+    ASSERT_TRUE(stored) << ReadString("CamList");
+    // Shown as any picture: the camera's red first frame fills the middle of the screen.
+    const auto shot = root.path() / "shot.png";
+    auto showing = StartSaver(root, {{"/s"}, "at 500 screenshot " + shot.string() + "\nat 600 quit\n",
+                                     {"KELVANE_DISPLAY=headless:640x400", "KELVANE_CLOCK=virtual", "KELVANE_ONLINE=0"}});
+    ASSERT_EQ(showing->wait(30000), 0);
+    platform::Surface screen;
+    ASSERT_TRUE(platform::ReadPng(shot, screen));
+    const std::uint32_t middle = screen.pixel(320, 180);
+    EXPECT_TRUE(testing_support::NearColour({int(middle >> 16 & 255), int(middle >> 8 & 255), int(middle & 255)}, {255, 0, 0}))
+        << std::hex << middle;
 }

@@ -6,6 +6,7 @@
 #include "demo_pictures.h"
 #include "headless_display.h"
 #include "message_pump.h"
+#include "fetch_fixture.h"
 #include "image_fetcher.h"
 #include "picture_store.h"
 #include "picture_server.h"
@@ -18,70 +19,9 @@ using namespace platform;
 
 namespace {
 
-struct Outcome {
-    UINT message = 0;  // the completion message
-    std::size_t bytes = 0;
-    int result = -1;
-    std::vector<int> steps;
-    int progress = 0;
-    std::string body;
-};
+using fetch_testing::Outcome;
+class ImageFetcherTest : public fetch_testing::FetchFixture {};
 
-class ImageFetcherTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SetDisplay(std::make_unique<HeadlessDisplay>());
-        testing_support::DrainQueue();
-        window_ = CreateWindowEx(0, "Owner", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, 0,
-                                 [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                                     record(message, wParam, lParam);
-                                     return DefWindowProc(hwnd, message, wParam, lParam);
-                                 });
-        fetcher_ = std::make_unique<CImageFetcher>(state_);
-        fetcher_->SetOwner(window_);
-    }
-    void TearDown() override {
-        fetcher_.reset();
-        DestroyWindow(window_);
-        testing_support::DrainQueue();
-        SetDisplay(nullptr);
-    }
-
-    void record(UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == saver::MSG_FETCH_STATUS) current_.steps.push_back(int(wParam));
-        if (message == saver::MSG_FETCH_PROGRESS) {
-            ++current_.progress;
-            if (cancelOnProgress_) state_.CancelRequested = 1;
-        }
-        if (sources::IsFetchDoneMessage(message)) {
-            current_.message = message;
-            current_.bytes = wParam;
-            current_.result = int(lParam);
-            current_.body.assign(reinterpret_cast<const char*>(fetcher_->Buffer()), fetcher_->HoldsBuffer() ? wParam : 0);
-            done_ = true;
-        }
-    }
-
-    // Runs one fetch to its completion message (or fails after 20 s).
-    Outcome fetch(const std::string& url, const std::string& referrer = "", const std::string& imageDate = "") {
-        current_ = Outcome{};
-        done_ = false;
-        state_.FetchImageDate = imageDate;
-        state_.CancelRequested = 0;
-        fetcher_->ReleaseBuffer();
-        EXPECT_EQ(fetcher_->StartFetch(url, referrer), 0) << url;
-        EXPECT_TRUE(testing_support::PumpUntil(window_, [this] { return done_; })) << "no completion message for " << url;
-        return current_;
-    }
-
-    picture_server::PictureServer server_;
-    FetchState state_;
-    std::unique_ptr<CImageFetcher> fetcher_;
-    HWND window_ = nullptr;
-    Outcome current_;
-    bool done_ = false;
-    bool cancelOnProgress_ = false;
-};
 
 const std::string& SampleJpeg() {
     static const std::string jpeg = picture_server::DemoJpeg("/sample.jpg", 0);

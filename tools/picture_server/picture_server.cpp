@@ -7,6 +7,9 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -133,6 +136,26 @@ void ServeStream(int client, const std::string& path, std::map<std::string, std:
 
 }  // namespace
 
+// A served file's type, by its extension, as a web server would label it.
+std::string TypeOfFile(const std::string& name) {
+    static const std::pair<const char*, const char*> kTypes[] = {
+        {".m3u8", "application/vnd.apple.mpegurl"}, {".mpd", "application/dash+xml"}, {".ts", "video/mp2t"},
+        {".mp4", "video/mp4"}, {".m4s", "video/iso.segment"}, {".webm", "video/webm"}, {".mkv", "video/x-matroska"},
+        {".jpg", "image/jpeg"}};
+    for (const auto& [extension, type] : kTypes)
+        if (name.size() > std::strlen(extension) && name.compare(name.size() - std::strlen(extension), std::string::npos, extension) == 0)
+            return type;
+    return "application/octet-stream";
+}
+
+std::optional<std::string> ReadServedFile(const std::string& folder, const std::string& name) {
+    if (folder.empty() || name.empty() || name.find('/') != std::string::npos || name.find("..") != std::string::npos)
+        return std::nullopt;
+    std::ifstream file(folder + "/" + name, std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 std::uint16_t RefusedPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -173,6 +196,11 @@ PictureServer::~PictureServer() {
 
 std::string PictureServer::url(const std::string& pathAndQuery) const {
     return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+}
+
+void PictureServer::serveFilesFrom(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    filesFolder_ = folder;
 }
 
 ReceivedRequest PictureServer::lastRequest() const {
@@ -278,7 +306,19 @@ void PictureServer::serve(int client) {
     if (options.count("stream")) return ServeStream(client, path, options, stopping_);
 
     std::string body, type;
-    if (path.rfind("/demo/", 0) == 0) {
+    const bool served = path.rfind("/files/", 0) == 0 || options.count("file");
+    if (served) {
+        const std::string name = options.count("file") ? options["file"] : path.substr(7);
+        std::string folder;
+        {
+            std::lock_guard lock(mutex_);
+            folder = filesFolder_;
+        }
+        std::optional<std::string> file = ReadServedFile(folder, name);
+        if (!file) return Respond(client, 404, "Not Found", "", "<html>404</html>");
+        body = std::move(*file);
+        type = TypeOfFile(name);
+    } else if (path.rfind("/demo/", 0) == 0) {
         const bool gif = path.size() > 4 && path.substr(path.size() - 4) == ".gif";
         body = gif ? DemoGif(path, std::time(nullptr)) : DemoJpeg(path, std::time(nullptr));
         type = gif ? "image/gif" : "image/jpeg";

@@ -26,6 +26,9 @@
 //                        until the peer closes; frames=N stops after N pictures and holds the
 //                        connection open; boundary=TEXT (sent as it stands when it starts with
 //                        "--"); len=none leaves the parts' lengths out; type=TEXT labels it
+//   file=NAME            a file of the served folder (below) as the body, typed by its extension
+// Paths /files/NAME serve the files of the folder given to serveFilesFrom (video clips, playlists
+// and their segments), typed by extension; a missing one is "404 Not Found".
 // Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in),
 // /demo/N.mjpg a stream of them, one a second.
 #pragma once
@@ -58,6 +61,7 @@ public:
     std::uint16_t port() const { return port_; }
     std::string url(const std::string& pathAndQuery) const;
     ReceivedRequest lastRequest() const;
+    void serveFilesFrom(const std::string& folder);
     int requestCount() const { return requests_.load(); }
 
 private:
@@ -71,6 +75,7 @@ private:
     std::thread acceptor_;
     mutable std::mutex mutex_;
     ReceivedRequest last_;
+    std::string filesFolder_;
     std::map<std::string, int> retagged_;  // requests so far by address, for retag=1
     struct Worker {
         std::thread thread;
