@@ -77,13 +77,32 @@ using UniquePacket = std::unique_ptr<AVPacket, PacketFree>;
 using UniqueFrame = std::unique_ptr<AVFrame, FrameFree>;
 using UniqueScaler = std::unique_ptr<SwsContext, ScalerFree>;
 
-// The library's messages can carry an address with its credentials: none reaches a terminal.
-void SilenceTheLibraries() {
-    static const bool silenced = [] {
+using IoOpen = int (*)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**);
+IoOpen gLibraryIoOpen = nullptr;
+
+// Playlists open their segments (and DASH its init segments) through the context's io_open,
+// which passes on only a few of the options the playlist was opened with: the certificate check
+// is not among them. Every nested open checks certificates too.
+int OpenNestedVerified(AVFormatContext* format, AVIOContext** io, const char* url, int flags, AVDictionary** options) {
+    AVDictionary* local = nullptr;
+    AVDictionary** used = options ? options : &local;
+    av_dict_set(used, "tls_verify", "1", 0);
+    const int opened = gLibraryIoOpen(format, io, url, flags, used);
+    av_dict_free(&local);
+    return opened;
+}
+
+// Once per process: the library's messages can carry an address with its credentials, so none
+// reaches a terminal; and the library's own nested open is kept for OpenNestedVerified.
+void PrepareTheLibraries() {
+    static const bool prepared = [] {
         av_log_set_level(AV_LOG_QUIET);
-        return true;
+        AVFormatContext* probe = avformat_alloc_context();
+        gLibraryIoOpen = probe ? probe->io_open : nullptr;
+        avformat_free_context(probe);
+        return gLibraryIoOpen != nullptr;
     }();
-    (void)silenced;
+    (void)prepared;
 }
 
 AVDictionary* OpenOptions(const VideoFetch& fetch) {
@@ -174,6 +193,7 @@ private:
         AVFormatContext* format = avformat_alloc_context();
         if (!format) return kFetchError;
         format->interrupt_callback = interrupt;
+        if (gLibraryIoOpen) format->io_open = OpenNestedVerified;
         format->pb = io_.get();  // the library leaves closing it to us
         AVDictionary* options = OpenOptions(fetch_);
         const int opened = avformat_open_input(&format, url.c_str(), container, &options);
@@ -275,7 +295,7 @@ bool IsVideoContentType(std::string_view contentType) {
 }
 
 VideoFrame FetchVideoFrame(const VideoFetch& fetch, const std::atomic<int>& cancel, const VideoFetchListener& listener) {
-    SilenceTheLibraries();
+    PrepareTheLibraries();
     if (cancel) return {kFetchCancelled, {}};
     return FrameGrab(fetch, cancel, listener).Run();
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "fetch_fixture.h"
 #include "video_source.h"
@@ -60,8 +61,10 @@ TEST_F(VideoSourceTest, EveryKindOfVideoBringsItsFirstFrameAsAJpeg) {
     EXPECT_EQ(current_.steps.back(), kStepDownloading);
     EXPECT_GT(current_.progress, 0);
     EXPECT_TRUE(NearColour(frameColour(server_.url("/files/vod.m3u8")), kRed));
-    // A live playlist (no end) starts at its newest segment.
+    // A live playlist (no end) starts at its newest segment, asked for as every request is.
     EXPECT_TRUE(NearColour(frameColour(server_.url("/files/live.m3u8")), kBlue));
+    EXPECT_EQ(server_.lastRequest().target, "/files/live2.ts");
+    EXPECT_EQ(server_.lastRequest().headers["user-agent"], kUserAgent);
     EXPECT_TRUE(NearColour(frameColour(server_.url("/files/dash.mpd")), kRed));
     for (const char* clip : {"h264.mkv", "h265.mkv"}) {
         testing_support::RtspServer camera(clip);
@@ -88,11 +91,27 @@ TEST_F(VideoSourceTest, BrokenVideoEndsAsItsResultWithinTheLimits) {
     EXPECT_EQ(fetch(server_.url("/files/missing.mp4")).result, kFetchError);     // 404
     EXPECT_EQ(fetch(server_.url("/files/colours.mp4?stall=1500")).result, kFetchError);  // stalls before a frame
     EXPECT_EQ(fetch(server_.url("/a.mp4?body=html&type=video/mp4")).result, kFetchNotAnImage);
+    // A playlist from the network never makes the saver read a local file.
+    std::ofstream(testing_support::VideoClipsFolder() / "local.m3u8")
+        << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\nfile://"
+        << (testing_support::VideoClipsFolder() / "vod0.ts").string() << "\n#EXT-X-ENDLIST\n";
+    EXPECT_EQ(fetch(server_.url("/files/local.m3u8")).result, kFetchError);
     EXPECT_EQ(fetch("rtsp://127.0.0.1:" + std::to_string(picture_server::RefusedPort()) + "/stream").result,
               kFetchRefused);
     // A server that takes the connection and never says a word is held no longer than a fetch may take.
     EXPECT_EQ(fetch(server_.url("/files/live.m3u8?mute=1")).result, kFetchError);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+TEST_F(VideoSourceTest, AServerWhoseCertificateIsTrustedByNobodyGivesNoFrame) {
+    testing_support::UntrustedHttpsServer server;
+    ASSERT_TRUE(server.running());
+    EXPECT_EQ(fetch(server.url("colours.mp4")).result, kFetchError);
+    EXPECT_EQ(fetch(server.url("vod.m3u8")).result, kFetchError);
+    // Nor when a trusted playlist sends the player to it for its segments.
+    std::ofstream(testing_support::VideoClipsFolder() / "elsewhere.m3u8")
+        << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" << server.url("vod0.ts") << "\n#EXT-X-ENDLIST\n";
+    EXPECT_EQ(fetch(server_.url("/files/elsewhere.m3u8")).result, kFetchError);
 }
 
 TEST_F(VideoSourceTest, ACancelDuringTheConnectEndsTheFetchAtOnce) {

@@ -92,6 +92,35 @@ RtspServer::RtspServer(const std::string& clip, const std::string& credentials) 
     port_ = std::atoi(process_->readLine(20000).c_str());
 }
 
+UntrustedHttpsServer::UntrustedHttpsServer() {
+    char pattern[] = "/tmp/kelvane-tls-XXXXXX";
+    keys_ = ::mkdtemp(pattern);
+    const std::string made = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
+                             (keys_ / "key.pem").string() + "' -out '" + (keys_ / "cert.pem").string() + "' 2>/dev/null";
+    if (std::system(made.c_str()) != 0) return;
+    // It serves the files of its working folder: the clips.
+    process_ = std::make_unique<ChildProcess>(
+        "/bin/sh", std::vector<std::string>{"-c", "cd '" + VideoClipsFolder().string() +
+                                                      "' && exec openssl s_server -WWW -accept 127.0.0.1:0 -cert '" +
+                                                      (keys_ / "cert.pem").string() + "' -key '" +
+                                                      (keys_ / "key.pem").string() + "' 2>/dev/null"});
+    for (std::string line = process_->readLine(20000); !line.empty(); line = process_->readLine(20000))
+        if (line.rfind("ACCEPT ", 0) == 0) {
+            port_ = std::atoi(line.substr(line.rfind(':') + 1).c_str());
+            break;
+        }
+}
+
+UntrustedHttpsServer::~UntrustedHttpsServer() {
+    process_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(keys_, ignored);
+}
+
+std::string UntrustedHttpsServer::url(const std::string& file) const {
+    return "https://127.0.0.1:" + std::to_string(port_) + "/" + file;
+}
+
 std::string RtspServer::url(const std::string& credentials) const {
     return "rtsp://" + (credentials.empty() ? "" : credentials + "@") + "127.0.0.1:" + std::to_string(port_) + "/stream";
 }

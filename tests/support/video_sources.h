@@ -37,4 +37,19 @@ private:
     int port_ = 0;
 };
 
+// openssl's test server serving the clips folder over HTTPS with a certificate made for it, which
+// no trust store holds.
+class UntrustedHttpsServer {
+public:
+    UntrustedHttpsServer();
+    ~UntrustedHttpsServer();
+    bool running() const { return port_ > 0; }
+    std::string url(const std::string& file) const;
+
+private:
+    std::filesystem::path keys_;
+    std::unique_ptr<ChildProcess> process_;
+    int port_ = 0;
+};
+
 }  // namespace testing_support
