@@ -13,7 +13,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -64,9 +64,6 @@ struct PacketFree {
 struct FrameFree {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
 };
-struct ScalerFree {
-    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
 struct IoClose {
     void operator()(AVIOContext* io) const { avio_closep(&io); }
 };
@@ -75,7 +72,6 @@ using UniqueFormat = std::unique_ptr<AVFormatContext, FormatClose>;
 using UniqueCodec = std::unique_ptr<AVCodecContext, CodecFree>;
 using UniquePacket = std::unique_ptr<AVPacket, PacketFree>;
 using UniqueFrame = std::unique_ptr<AVFrame, FrameFree>;
-using UniqueScaler = std::unique_ptr<SwsContext, ScalerFree>;
 
 using IoOpen = int (*)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**);
 IoOpen gLibraryIoOpen = nullptr;
@@ -126,32 +122,45 @@ FetchResult OpenFailure(int error, const Watch& watch) {
     return error == AVERROR(ECONNREFUSED) ? kFetchRefused : kFetchError;
 }
 
-// The frame as red, green and blue rows, then a JPEG.
+constexpr int kBandRows = 64;  // a multiple of every chroma subsampling's height
+
+// The frame's rows [first, first + count) as a frame of their own: its planes' pointers moved
+// down to the band (chroma planes by their subsampled rows; a palette stays where it is).
+void BandOf(const AVFrame& frame, int first, const std::uint8_t* planes[4]) {
+    const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(AVPixelFormat(frame.format));
+    for (int plane = 0; plane < 4; ++plane) {
+        planes[plane] = frame.data[plane];
+        if (!frame.data[plane] || (plane == 1 && (layout->flags & AV_PIX_FMT_FLAG_PAL))) continue;
+        const bool chroma = plane > 0 && (plane == layout->comp[1].plane || plane == layout->comp[2].plane);
+        const int rows = chroma ? first >> layout->log2_chroma_h : first;
+        planes[plane] += std::ptrdiff_t(rows) * frame.linesize[plane];
+    }
+}
+
+// The frame as a JPEG, converted to red, green and blue a band of rows at a time. Nearest chroma
+// keeps the bands independent of each other (and the JPEG's own 4:2:0 sampling takes back
+// exactly the chroma the frame had).
 std::optional<std::vector<std::uint8_t>> FrameAsJpeg(const AVFrame& frame, std::size_t maxBytes) {
-    if (!imaging::SizeAllowed(std::uint64_t(frame.width), std::uint64_t(frame.height))) return std::nullopt;
-    UniqueScaler scaler(sws_getContext(frame.width, frame.height, AVPixelFormat(frame.format), frame.width,
-                                       frame.height, AV_PIX_FMT_RGB24, SWS_BILINEAR | SWS_ACCURATE_RND, nullptr,
-                                       nullptr, nullptr));
-    if (!scaler) return std::nullopt;
-    // The frame's own colours: its matrix and range, as the stream states them.
-    if (frame.colorspace != AVCOL_SPC_UNSPECIFIED || frame.color_range == AVCOL_RANGE_JPEG) {
-        const int* coefficients = sws_getCoefficients(frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT
-                                                                                                  : frame.colorspace);
-        sws_setColorspaceDetails(scaler.get(), coefficients, frame.color_range == AVCOL_RANGE_JPEG, coefficients, 1, 0,
+    if (!av_pix_fmt_desc_get(AVPixelFormat(frame.format))) return std::nullopt;
+    SwsContext* scaler = nullptr;
+    const auto convertBand = [&](int first, int count, std::uint8_t* rows, std::size_t stride) {
+        scaler = sws_getCachedContext(scaler, frame.width, count, AVPixelFormat(frame.format), frame.width, count,
+                                      AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
+        if (!scaler) return false;
+        // The frame's own colours: its matrix and range, as the stream states them.
+        const int* coefficients =
+            sws_getCoefficients(frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace);
+        sws_setColorspaceDetails(scaler, coefficients, frame.color_range == AVCOL_RANGE_JPEG, coefficients, 1, 0,
                                  1 << 16, 1 << 16);
-    }
-    const std::size_t stride = std::size_t(frame.width) * 3;
-    std::vector<std::uint8_t> rgb;
-    try {
-        rgb.resize(stride * std::size_t(frame.height));
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-    std::uint8_t* planes[4] = {rgb.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {int(stride), 0, 0, 0};
-    if (sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) != frame.height)
-        return std::nullopt;
-    return imaging::EncodeJpeg(frame.width, frame.height, kJpegQuality, rgb.data(), stride, maxBytes);
+        const std::uint8_t* source[4];
+        BandOf(frame, first, source);
+        std::uint8_t* target[4] = {rows, nullptr, nullptr, nullptr};
+        const int targetStrides[4] = {int(stride), 0, 0, 0};
+        return sws_scale(scaler, source, frame.linesize, 0, count, target, targetStrides) == count;
+    };
+    auto jpeg = imaging::EncodeJpeg(frame.width, frame.height, kJpegQuality, kBandRows, convertBand, maxBytes);
+    sws_freeContext(scaler);
+    return jpeg;
 }
 
 class FrameGrab {
@@ -228,43 +237,46 @@ private:
         return kFetchSuccess;
     }
 
-    // Reads packets from the first key frame on until the decoder gives a whole frame.
+    // Reads the video's packets until a key frame that decodes whole. Each key frame is decoded
+    // alone (the decoder drained right after it): it needs nothing before or after it, so no
+    // later packet is read and the decoder never holds more than this one frame.
     VideoFrame ReadFirstFrame() {
         Step(kStepDownloading);
         UniquePacket packet(av_packet_alloc());
         UniqueFrame frame(av_frame_alloc());
         if (!packet || !frame) return {kFetchError, {}};
-        bool keySeen = false, ended = false;
         std::size_t videoBytes = 0;
         while (true) {
-            if (!ended) {
-                const int read = av_read_frame(format_.get(), packet.get());
-                if (read == AVERROR_EOF) {
-                    ended = true;
-                    avcodec_send_packet(codec_.get(), nullptr);  // what the decoder holds back comes out
-                } else if (read < 0) {
-                    return {watch_.cancelled() || watch_.outOfTime() ? Interrupted() : kFetchError, {}};
-                } else if (packet->stream_index != stream_ || (!keySeen && !(packet->flags & AV_PKT_FLAG_KEY))) {
-                    av_packet_unref(packet.get());
-                    continue;
-                } else {
-                    keySeen = true;
-                    videoBytes += std::size_t(packet->size);
-                    if (listener_.progress) listener_.progress(videoBytes);
-                    if (videoBytes > fetch_.maxBytes) return {kFetchError, {}};  // more than any picture, and no frame
-                    avcodec_send_packet(codec_.get(), packet.get());  // a damaged packet is passed over
-                    av_packet_unref(packet.get());
-                }
+            const int read = av_read_frame(format_.get(), packet.get());
+            if (read < 0) {  // the end of the video, a failure, or the fetch's end: no whole key frame
+                return {watch_.cancelled() ? kFetchCancelled : kFetchError, {}};
             }
-            const int received = avcodec_receive_frame(codec_.get(), frame.get());
-            if (received == 0 && !(frame->flags & AV_FRAME_FLAG_CORRUPT)) break;
-            if (received == 0) av_frame_unref(frame.get());
-            else if (ended) return {watch_.cancelled() ? kFetchCancelled : kFetchError, {}};  // no whole frame in it
+            if (packet->stream_index != stream_ || !(packet->flags & AV_PKT_FLAG_KEY)) {
+                av_packet_unref(packet.get());
+                continue;
+            }
+            videoBytes += std::size_t(packet->size);
+            if (listener_.progress) listener_.progress(videoBytes);
+            if (videoBytes > fetch_.maxBytes) return {kFetchError, {}};  // more than any picture, and no frame
+            if (DecodeAlone(*packet, *frame)) break;
             if (watch_.cancelled()) return {kFetchCancelled, {}};
         }
         std::optional<std::vector<std::uint8_t>> jpeg = FrameAsJpeg(*frame, fetch_.maxBytes);
         if (!jpeg) return {kFetchError, {}};
         return {kFetchSuccess, std::move(*jpeg)};
+    }
+
+    // The key frame in the packet, when it decodes whole; the decoder is ready for another after.
+    bool DecodeAlone(AVPacket& packet, AVFrame& frame) {
+        avcodec_send_packet(codec_.get(), &packet);
+        av_packet_unref(&packet);
+        avcodec_send_packet(codec_.get(), nullptr);
+        const bool whole = avcodec_receive_frame(codec_.get(), &frame) == 0 && !(frame.flags & AV_FRAME_FLAG_CORRUPT);
+        if (!whole) {
+            av_frame_unref(&frame);
+            avcodec_flush_buffers(codec_.get());
+        }
+        return whole;
     }
 
     const VideoFetch& fetch_;

@@ -73,6 +73,18 @@ TEST_F(VideoSourceTest, EveryKindOfVideoBringsItsFirstFrameAsAJpeg) {
     }
 }
 
+TEST_F(VideoSourceTest, TheFrameIsThePictureFfmpegItselfTakesFromTheVideo) {
+    // Sharp colour edges in every band of rows, at 8 and 10 bits: what differs is the JPEG's loss.
+    for (const char* clip : {"pattern.mp4", "pattern10.mkv"}) {
+        const fetch_testing::Outcome outcome = fetch(server_.url(std::string("/files/") + clip));
+        ASSERT_EQ(outcome.result, kFetchSuccess) << clip;
+        const testing_support::RgbPicture ours = testing_support::DecodedJpeg(outcome.body);
+        EXPECT_EQ(ours.width, 320) << clip;
+        EXPECT_EQ(ours.height, 240) << clip;
+        EXPECT_LT(testing_support::MeanDifference(ours, testing_support::FirstFrameByFfmpeg(clip)), 4.0) << clip;
+    }
+}
+
 TEST_F(VideoSourceTest, CredentialsInTheAddressAreUsedAndWrongOnesAreAnError) {
     testing_support::RtspServer camera("h264.mkv", "viewer:s3cret");
     ASSERT_TRUE(camera.running());

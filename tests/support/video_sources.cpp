@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +35,11 @@ std::filesystem::path MakeClips() {
     Make(folder, std::string(kH264) + " -f hls -hls_time 1 -hls_list_size 0 -hls_flags omit_endlist "
                                       "-hls_segment_filename live%d.ts live.m3u8");
     Make(folder, std::string(kH264) + " -f dash -seg_duration 1 dash.mpd");
+    const std::string testPattern = "cd '" + folder.string() + "' && ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                                "testsrc2=s=320x240:r=25:d=1 ";
+    for (const char* output : {"-c:v libx264 -pix_fmt yuv420p pattern.mp4",
+                               "-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p10le pattern10.mkv"})
+        if (std::system((testPattern + output).c_str()) != 0) std::fprintf(stderr, "could not make %s\n", output);
     std::ofstream(folder / "gone.m3u8") << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\ngone0.ts\n"
                                            "#EXTINF:1.0,\ngone1.ts\n#EXT-X-ENDLIST\n";
     return folder;
@@ -54,9 +60,9 @@ const std::filesystem::path& VideoClipsFolder() {
     return folder.path;
 }
 
-std::array<int, 3> MiddleColour(const std::string& jpeg) {
-    std::array<int, 3> colour{-1, -1, -1};
-    if (jpeg.size() < 4 || jpeg.compare(0, 3, "\xFF\xD8\xFF") != 0) return colour;
+RgbPicture DecodedJpeg(const std::string& jpeg) {
+    RgbPicture picture;
+    if (jpeg.size() < 4 || jpeg.compare(0, 3, "\xFF\xD8\xFF") != 0) return picture;
     jpeg_decompress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -65,17 +71,43 @@ std::array<int, 3> MiddleColour(const std::string& jpeg) {
     jpeg_read_header(&info, TRUE);
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
-    std::vector<unsigned char> row(std::size_t(info.output_width) * 3);
+    picture.width = int(info.output_width);
+    picture.height = int(info.output_height);
+    picture.pixels.resize(std::size_t(picture.width) * std::size_t(picture.height) * 3);
     while (info.output_scanline < info.output_height) {
-        const bool middle = info.output_scanline == info.output_height / 2;
-        unsigned char* rows[] = {row.data()};
+        unsigned char* rows[] = {picture.pixels.data() + std::size_t(info.output_scanline) * std::size_t(picture.width) * 3};
         jpeg_read_scanlines(&info, rows, 1);
-        if (middle)
-            for (int i = 0; i < 3; ++i) colour[std::size_t(i)] = row[std::size_t(info.output_width / 2) * 3 + std::size_t(i)];
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    return colour;
+    return picture;
+}
+
+RgbPicture FirstFrameByFfmpeg(const std::string& clip) {
+    const std::filesystem::path raw = VideoClipsFolder() / (clip + ".rgb");
+    const std::string command = "ffmpeg -nostdin -loglevel error -y -i '" + (VideoClipsFolder() / clip).string() +
+                                "' -frames:v 1 -f rawvideo -pix_fmt rgb24 '" + raw.string() + "'";
+    RgbPicture picture;
+    if (std::system(command.c_str()) != 0) return picture;
+    std::ifstream file(raw, std::ios::binary);
+    picture.pixels.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    picture.width = 320;  // every pattern clip's size
+    picture.height = 240;
+    return picture;
+}
+
+double MeanDifference(const RgbPicture& a, const RgbPicture& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size() || a.pixels.empty()) return 255;
+    double sum = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i) sum += std::abs(int(a.pixels[i]) - int(b.pixels[i]));
+    return sum / double(a.pixels.size());
+}
+
+std::array<int, 3> MiddleColour(const std::string& jpeg) {
+    const RgbPicture picture = DecodedJpeg(jpeg);
+    if (picture.pixels.empty()) return {-1, -1, -1};
+    const std::size_t middle = (std::size_t(picture.height / 2) * std::size_t(picture.width) + std::size_t(picture.width / 2)) * 3;
+    return {picture.pixels[middle], picture.pixels[middle + 1], picture.pixels[middle + 2]};
 }
 
 bool NearColour(const std::array<int, 3>& colour, const std::array<int, 3>& expected) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "child_process.h"
 
@@ -17,7 +18,21 @@ namespace testing_support {
 //   colours.mp4 (H.264, its index first, as web video is), h264.mkv, h265.mkv,
 //   vod.m3u8 + vod0..2.ts (HLS on demand), live.m3u8 + live0..2.ts (HLS live: no end),
 //   dash.mpd with its segments, gone.m3u8 (a playlist of segments that do not exist).
+// Besides them, a test pattern of sharp colour edges everywhere: pattern.mp4 (H.264, 8 bits) and
+// pattern10.mkv (H.265, 10 bits).
 const std::filesystem::path& VideoClipsFolder();
+
+// A picture's pixels as red, green, blue bytes, row after row.
+struct RgbPicture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixels;
+};
+// A JPEG decoded (empty when it is no JPEG).
+RgbPicture DecodedJpeg(const std::string& jpeg);
+// A clip's first frame as FFmpeg's own program converts it.
+RgbPicture FirstFrameByFfmpeg(const std::string& clip);
+// How far two pictures of the same size are apart: the mean difference of their bytes.
+double MeanDifference(const RgbPicture& a, const RgbPicture& b);
 
 // The colour at the middle of a JPEG, as red, green, blue (all -1 when it is no JPEG).
 std::array<int, 3> MiddleColour(const std::string& jpeg);
