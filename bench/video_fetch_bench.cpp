@@ -3,7 +3,8 @@
 //
 //   video_fetch_bench ROUNDS NAME URL [FFMPEG-OPTION ...] -- NAME URL ... 
 //
-// Prints per source the medians of wall time and CPU time of both and their ratios (ours / theirs).
+// Prints per source the medians of wall time and CPU time of both and their ratios (ours / theirs),
+// and the most threads this process had while a fetch of ours read its video.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <spawn.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,14 @@ struct Source {
 
 struct Cost {
     double wallMs = 0, cpuMs = 0;
+    int threads = 0;  // the most this process had while the fetch read the video
 };
+
+int ThreadsNow() {
+    int threads = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) threads += entry.is_directory();
+    return threads;
+}
 
 double CpuMs(const rusage& usage) {
     return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 + usage.ru_stime.tv_sec * 1e3 +
@@ -49,8 +58,10 @@ Cost OurFetch(const Source& source, const std::string& folder) {
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     std::atomic<int> cancel{0};
-    const sources::VideoFrame frame =
-        sources::FetchVideoFrame({source.url, sources::kUserAgent, "", 30, 180, sources::kMaxPictureBytes}, cancel, {});
+    int threads = 0;
+    const sources::VideoFetchListener listener{nullptr, [&](std::size_t) { threads = std::max(threads, ThreadsNow()); }};
+    const sources::VideoFrame frame = sources::FetchVideoFrame(
+        {source.url, sources::kUserAgent, "", 30, 180, sources::kMaxPictureBytes}, cancel, listener);
     if (frame.result != sources::kFetchSuccess ||
         !sources::StorePicture(folder, source.name, "JPG", frame.jpeg.data(), frame.jpeg.size())) {
         std::fprintf(stderr, "%s: no frame (result %d)\n", source.name.c_str(), int(frame.result));
@@ -58,7 +69,7 @@ Cost OurFetch(const Source& source, const std::string& folder) {
     }
     getrusage(RUSAGE_SELF, &after);
     return {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count(),
-            CpuMs(after) - CpuMs(before)};
+            CpuMs(after) - CpuMs(before), threads};
 }
 
 Cost FfmpegFetch(const Source& source, const std::string& folder) {
@@ -102,20 +113,22 @@ int main(int argc, char** argv) {
     }
     char pattern[] = "/tmp/kelvane-video-bench-XXXXXX";
     const std::string folder = ::mkdtemp(pattern);
-    std::printf("%-10s %12s %12s %8s %12s %12s %8s\n", "source", "ours ms", "ffmpeg ms", "ratio", "ours cpu", "ffmpeg cpu",
-                "ratio");
+    std::printf("%-10s %12s %12s %8s %12s %12s %8s %8s\n", "source", "ours ms", "ffmpeg ms", "ratio", "ours cpu",
+                "ffmpeg cpu", "ratio", "threads");
     for (const Source& source : sources) {
         std::vector<double> ourWall, ourCpu, theirWall, theirCpu;
+        int threads = 0;
         for (int round = 0; round < rounds; ++round) {  // alternating, so both meet the same machine
             const Cost ours = OurFetch(source, folder), theirs = FfmpegFetch(source, folder);
             ourWall.push_back(ours.wallMs);
             ourCpu.push_back(ours.cpuMs);
+            threads = std::max(threads, ours.threads);
             theirWall.push_back(theirs.wallMs);
             theirCpu.push_back(theirs.cpuMs);
         }
-        std::printf("%-10s %12.1f %12.1f %8.2f %12.1f %12.1f %8.2f\n", source.name.c_str(), Median(ourWall),
+        std::printf("%-10s %12.1f %12.1f %8.2f %12.1f %12.1f %8.2f %8d\n", source.name.c_str(), Median(ourWall),
                     Median(theirWall), Median(ourWall) / Median(theirWall), Median(ourCpu), Median(theirCpu),
-                    Median(ourCpu) / Median(theirCpu));
+                    Median(ourCpu) / Median(theirCpu), threads);
     }
     std::string clean = "rm -rf '" + folder + "'";
     return std::system(clean.c_str()) == 0 ? 0 : 1;
