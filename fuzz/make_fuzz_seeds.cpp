@@ -44,6 +44,11 @@ int main(int argc, char** argv) {
     WriteFile(root / "http_response/chunked.txt",
               "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n");
     WriteFile(root / "http_response/redirect.txt", "HTTP/1.1 302 Found\r\nLocation: /other.jpg\r\nContent-Length: 0\r\n\r\n");
+    // Video answers: the video readers ask the same peer again, and take whatever it says.
+    WriteFile(root / "http_response/playlist.txt", "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n"
+                                                   "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\nseg.ts\n");
+    WriteFile(root / "http_response/video.txt", std::string("HTTP/1.0 200 OK\r\nContent-Type: video/mp4\r\n\r\n") +
+                                                    std::string("\0\0\0\x18" "ftypisom\0\0\x02\0isommp41", 24));
     WriteFile(root / "http_response/unchanged.txt",
               "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\nLast-Modified: Tue, 01 Jan 2002 10:00:00 GMT\r\n\r\nx");
     WriteFile(root / "camera_stream/lengths.txt", "multipart/x-mixed-replace; boundary=frame\n--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " +
