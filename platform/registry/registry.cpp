@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -196,6 +197,52 @@ private:
     RegHive cache_;
 };
 
+// The administrator's defaults, all files in one hive (the first listed wins), read again when a
+// file changes. Read-only: a file with lines that cannot be read gives the values that can.
+class SystemDefaults {
+public:
+    RegHive read() {
+        std::vector<std::pair<fs::path, fs::file_time_type>> seen;
+        for (const fs::path& file : SystemDefaultsFiles()) {
+            std::error_code error;
+            const auto time = fs::last_write_time(file, error);
+            if (!error) seen.emplace_back(file, time);
+        }
+        std::lock_guard lock(mutex_);
+        if (seen == seen_) return hive_;
+        RegHive merged;
+        for (auto file = seen.rbegin(); file != seen.rend(); ++file) {
+            const auto text = ReadWholeFile(file->first);
+            const auto reading = text ? ReadRegFileLeniently(*text, "HKEY_CURRENT_USER") : std::nullopt;
+            if (!reading) continue;
+            for (const auto& [path, key] : reading->hive.keys) {
+                RegKeyData& into = merged.createKey(path);
+                for (const auto& [name, value] : key.values) into.values[name] = value;
+            }
+        }
+        seen_ = std::move(seen);
+        hive_ = std::move(merged);
+        return hive_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::pair<fs::path, fs::file_time_type>> seen_;
+    RegHive hive_;
+};
+
+RegHive DefaultsFor(HKEY root) {
+    static SystemDefaults defaults;
+    return root == HKEY_CURRENT_USER ? defaults.read() : RegHive{};
+}
+
+const RegValue* FindValue(const RegHive& hive, const std::string& path, const std::string& name) {
+    const RegKeyData* key = hive.findKey(path);
+    if (!key) return nullptr;
+    const auto found = key->values.find(name);
+    return found == key->values.end() ? nullptr : &found->second;
+}
+
 // The file behind a root, resolved again when KELVANE_ROOT or the XDG folders change.
 RegistryFile& FileFor(HKEY root) {
     static std::mutex mutex;
@@ -229,7 +276,9 @@ bool StoreValue(RegHive& hive, const PendingWrite& write) {
         key.values[write.name] = RegValue{REG_SZ, write.merge(StoredString(key, write.name))};
         return true;
     }
-    if (write.mode == RegWriteMode::KeepExisting && key.values.count(write.name)) return false;
+    if (write.mode == RegWriteMode::KeepExisting &&
+        (key.values.count(write.name) || FindValue(DefaultsFor(write.root), write.path, write.name)))
+        return false;
     key.values[write.name] = write.value;
     return true;
 }
@@ -279,6 +328,19 @@ fs::path RegistryFilePath(HKEY root) {
     return GetUserFolders().config / (root == HKEY_LOCAL_MACHINE ? "machine.reg" : "user.reg");
 }
 
+std::vector<fs::path> SystemDefaultsFiles() {
+    const char* listed = std::getenv("XDG_CONFIG_DIRS");
+    const std::string folders = listed && *listed ? listed : "/etc/xdg";
+    std::vector<fs::path> files;
+    for (size_t start = 0; start <= folders.size();) {
+        const size_t colon = std::min(folders.find(':', start), folders.size());
+        const std::string folder = folders.substr(start, colon - start);
+        if (!folder.empty() && folder.front() == '/') files.push_back(fs::path(folder) / "kelvane" / "defaults.reg");
+        start = colon + 1;
+    }
+    return files;
+}
+
 LONG RegOpenKey(HKEY parent, const char* subKey, HKEY* result) {
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
@@ -286,7 +348,8 @@ LONG RegOpenKey(HKEY parent, const char* subKey, HKEY* result) {
     std::string base;
     if (!Resolve(parent, root, base)) return ERROR_INVALID_HANDLE;
     std::string path = JoinPath(base, subKey);
-    if (!path.empty() && !FileFor(root).read().findKey(path)) return ERROR_FILE_NOT_FOUND;
+    if (!path.empty() && !FileFor(root).read().findKey(path) && !DefaultsFor(root).findKey(path))
+        return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(root, std::move(path));
     return ERROR_SUCCESS;
 }
@@ -326,11 +389,11 @@ LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data
     std::string path;
     if (!Resolve(key, root, path)) return ERROR_INVALID_HANDLE;
     const RegHive hive = FileFor(root).read();
-    const RegKeyData* found = hive.findKey(path);
-    if (!found) return ERROR_FILE_NOT_FOUND;
-    auto it = found->values.find(name ? name : "");
-    if (it == found->values.end()) return ERROR_FILE_NOT_FOUND;
-    const RegValue& value = it->second;
+    const RegValue* stored = FindValue(hive, path, name ? name : "");
+    const RegHive defaults = stored ? RegHive{} : DefaultsFor(root);
+    if (!stored) stored = FindValue(defaults, path, name ? name : "");
+    if (!stored) return ERROR_FILE_NOT_FOUND;
+    const RegValue& value = *stored;
     // Strings are handed out with their terminator, as the platform does.
     const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
     const DWORD needed = DWORD(value.data.size() + (text ? 1 : 0));

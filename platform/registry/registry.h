@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "reg_file.h"
 #include "win_types.h"
@@ -87,5 +88,13 @@ std::optional<std::filesystem::path> TakeSetAsideRegistryFile();
 
 // The file behind a root, for tests and diagnostics.
 std::filesystem::path RegistryFilePath(HKEY root);
+
+// Settings an administrator gives every user: kelvane/defaults.reg in each of the system's
+// configuration folders ($XDG_CONFIG_DIRS, else /etc/xdg), in the order listed, whether or not
+// KELVANE_ROOT relocates the user's own. A value of the current user's that is not in the user's
+// file is read from the first of them that has it; nothing is ever written to them, and a write
+// that only fills in a missing value leaves one they give alone (so the user's file never takes a
+// copy, and a later change of the administrator's still reaches the user).
+std::vector<std::filesystem::path> SystemDefaultsFiles();
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "headless_display.h"
 #include "profile.h"
@@ -246,4 +248,52 @@ TEST_F(SettingsTest, TheChangePeriodNeverOverflows) {
     }
     settings.Change = 0;  // the picture changes at every run, not on time
     EXPECT_EQ(ChangePeriodMs(settings), 0u);
+}
+
+TEST_F(SettingsTest, AnAdministratorsDefaultsGiveWhatTheUserNeverSetAndNoMore) {
+    // Two system folders: the first listed wins where both give a value.
+    const auto defaults = [&](const char* folder, const std::string& values) {
+        std::filesystem::create_directories(root_.path() / folder / "kelvane");
+        std::ofstream(root_.path() / folder / "kelvane" / "defaults.reg")
+            << "Windows Registry Editor Version 5.00\n\n; the office's sources\n[HKEY_CURRENT_USER\\" << SettingsKeyPath()
+            << "]\n" << values;
+    };
+    defaults("site", "\"EditMinutes\"=dword:00000003\n\"PersonalMessage\"=\"Welcome to the office\"\n");
+    defaults("vendor", "\"EditMinutes\"=dword:0000000a\n\"CamList\"=\"Lobby|http://cams.example/lobby.jpg|??:??|Unknown|???|1|||0|\"\n");
+    const std::string folders = (root_.path() / "site").string() + ":" + (root_.path() / "vendor").string();
+    setenv("XDG_CONFIG_DIRS", folders.c_str(), 1);
+    platform::WriteProfileString(kSettingsSection, "PersonalMessage", "Mine");
+
+    SaverSettings settings;
+    LoadSettings(settings);
+    EXPECT_EQ(settings.EditMinutes, 3);
+    EXPECT_EQ(settings.CamList, "Lobby|http://cams.example/lobby.jpg|??:??|Unknown|???|1|||0|");
+    EXPECT_EQ(settings.PersonalMessage, "Mine");
+    // Saving what was read copies none of it into the user's file, so the office can change it later.
+    SaveSettings(settings);
+    ASSERT_TRUE(storedSection());
+    EXPECT_FALSE(storedSection()->values.count("EditMinutes"));
+    EXPECT_FALSE(storedSection()->values.count("CamList"));
+    defaults("site", "\"EditMinutes\"=dword:00000004\n");
+    SaverSettings later;
+    LoadSettings(later);
+    EXPECT_EQ(later.EditMinutes, 4);
+    // What the user sets is the user's.
+    later.EditMinutes = 9;
+    SaveSettings(later);
+    SaverSettings after;
+    LoadSettings(after);
+    EXPECT_EQ(after.EditMinutes, 9);
+    unsetenv("XDG_CONFIG_DIRS");
+}
+
+TEST_F(SettingsTest, TheShippedExampleOfDefaultsIsReadWhole) {
+    std::ifstream example(std::string(KELVANE_SOURCE_DIR) + "/docs/examples/defaults.reg");
+    const std::string text((std::istreambuf_iterator<char>(example)), std::istreambuf_iterator<char>());
+    const auto hive = platform::ParseRegFile(text, "HKEY_CURRENT_USER");  // strict: every line reads
+    ASSERT_TRUE(hive);
+    const platform::RegKeyData* section = hive->findKey(SettingsKeyPath());
+    ASSERT_TRUE(section);
+    EXPECT_EQ(section->values.at("CurrentCam").data, "Lobby");
+    EXPECT_EQ(section->values.at("CamList").data.substr(0, 5), "Lobby");
 }
