@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
                                                    "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\nseg.ts\n");
     WriteFile(root / "http_response/video.txt", std::string("HTTP/1.0 200 OK\r\nContent-Type: video/mp4\r\n\r\n") +
                                                     std::string("\0\0\0\x18" "ftypisom\0\0\x02\0isommp41", 24));
+    WriteFile(root / "http_response/busy.txt", "HTTP/1.1 503 Busy\r\nRetry-After: Fri, 15 Jan 2027 08:05:00 GMT\r\n\r\n");
     WriteFile(root / "http_response/unchanged.txt",
               "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\nLast-Modified: Tue, 01 Jan 2002 10:00:00 GMT\r\n\r\nx");
     WriteFile(root / "camera_stream/lengths.txt", "multipart/x-mixed-replace; boundary=frame\n--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " +

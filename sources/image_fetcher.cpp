@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <utility>
 
 #include "camera_stream.h"
 #include "picture_store.h"
+#include "retry_after.h"
 #include "saver_messages.h"
 #include "trace.h"
 #include "video_source.h"
@@ -36,6 +38,18 @@ std::optional<std::uint64_t> ParseLength(const char* text) {
     }
     if (!digits) return std::nullopt;
     return value;
+}
+
+// A server too busy to answer (429, 503) that says when to ask again: how long, in `wait`.
+bool TooBusy(HINTERNET request, const char* status, long& wait) {
+    if (std::strcmp(status, "429") != 0 && std::strcmp(status, "503") != 0) return false;
+    char value[128];
+    DWORD length = sizeof value;
+    if (!HttpQueryInfo(request, HTTP_QUERY_RETRY_AFTER, value, &length, nullptr)) return false;
+    const std::optional<long> seconds = ParseRetryAfter(value, std::time(nullptr));
+    if (!seconds) return false;
+    wait = *seconds;
+    return true;
 }
 
 }  // namespace
@@ -157,6 +171,7 @@ void CImageFetcher::RunVideoFetch(const std::string& url, const std::string& ref
 
 void CImageFetcher::RunFetch(const std::string& url, const std::string& referrer) {
     DebugTrace("Inside 0");
+    state_.FetchRetryAfter = 0;
     if (IsVideoAddress(url)) return RunVideoFetch(url, referrer);
     FetchedKind kind = FetchedKind::Jpeg;
     std::size_t bytes = 0;
@@ -233,7 +248,7 @@ void CImageFetcher::RunFetch(const std::string& url, const std::string& referrer
             }
             if (!queried || status[0] != '2' || statusLength != 3) {
                 DebugTrace("HTTP status %s", status);
-                result = kFetchError;
+                result = TooBusy(request, status, state_.FetchRetryAfter) ? kFetchRefused : kFetchError;
                 return;
             }
             char type[512];

@@ -36,6 +36,9 @@ struct FetchState {
     // Likewise the entity tag the server gave the source's picture last ("" for none). Both go
     // with the request, so a server that honours them answers "not modified" without the body.
     std::string FetchEntityTag;
+    // After a Refused fetch, how long the server asked to be left alone (Retry-After with 429 or
+    // 503), in seconds; 0 when it did not. Written before the completion message as the above.
+    long FetchRetryAfter = 0;
 };
 
 // The pieces of a picture address.

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <set>
 
 #include "cam_list.h"
 #include "clock.h"
 #include "connectivity.h"
 #include "entity_tags.h"
+#include "retry_after.h"
 #include "saver_messages.h"
 #include "windows.h"
 
@@ -56,9 +58,7 @@ UpdateCycle::UpdateCycle(saver::SaverSettings& settings, FetchState& state, CIma
 void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool preview,
                            const std::vector<std::string>& alsoShown) {
     schedule_.Refresh(settings_.CamList);
-    const auto due = [&](const std::string& name) {
-        return !name.empty() && interval_ < static_cast<long long>(now) - static_cast<long long>(schedule_.LastUpdate(name));
-    };
+    const auto due = [&](const std::string& name) { return Due(name, now); };
     // Nothing in the list is due before its oldest update plus the interval; a name shown that
     // the list lacks counts as never updated, so it is looked at below.
     const bool shownAreListed = (currentCam.empty() || schedule_.Contains(currentCam)) &&
@@ -91,6 +91,27 @@ void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool 
             StartCamUpdate(name, preview);
             return;
         }
+}
+
+bool UpdateCycle::Due(const std::string& name, std::time_t now) {
+    if (name.empty()) return false;
+    const long long since = static_cast<long long>(now) - static_cast<long long>(schedule_.LastUpdate(name));
+    if (interval_ + SpreadOf(name) >= since) return false;
+    return RetryNotBefore(GetCamField(settings_, name, kCamUrl)) <= now;
+}
+
+int UpdateCycle::SpreadOf(const std::string& name) {
+    const auto known = spread_.find(name);
+    if (known != spread_.end()) return known->second;
+    static std::mt19937 random{std::random_device{}()};
+    const int widest = std::min(interval_ / 10, 60);
+    return spread_[name] = std::uniform_int_distribution<int>(0, widest)(random);
+}
+
+std::time_t UpdateCycle::RetryNotBefore(const std::string& url) {
+    const auto known = retryNotBefore_.find(url);
+    if (known != retryNotBefore_.end()) return known->second;
+    return retryNotBefore_[url] = StoredRetryNotBefore(url);
 }
 
 int UpdateCycle::StartCamUpdate(const std::string& name, bool preview) {
@@ -142,6 +163,10 @@ std::optional<std::string> UpdateCycle::OnFetchDone(unsigned message, std::uintp
         fetcher_.ReleaseBuffer();
         SetCamField(settings_, name, kCamLastResult, ResultWord(int(result), UpdateOwner::SaverWindow));
     }
+    // A server that asked to be left alone for a while is; one that answered is asked as before.
+    const std::time_t notBefore = result == kFetchRefused && state_.FetchRetryAfter > 0 ? now + state_.FetchRetryAfter : 0;
+    retryNotBefore_[state_.FetchCamUrl] = notBefore;
+    StoreRetryNotBefore(state_.FetchCamUrl, notBefore);
     SetCamField(settings_, name, kCamLastUpdate, FormatLastUpdate(now));
     if (stored && GetCamField(settings_, name, kCamName).empty()) {
         // The sheet removed the source while its picture came: the list as saved has no row for

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,6 +53,14 @@ public:
     std::string MarqueeStatus() const;
 
 private:
+    // Whether the source is due: its interval and its own small offset past its last update, and
+    // no wait its server asked for still running.
+    bool Due(const std::string& name, std::time_t now);
+    // A random offset of up to a tenth of the interval (at most a minute), fixed per source for
+    // the program's life: desktops started together spread their requests over that time.
+    int SpreadOf(const std::string& name);
+    std::time_t RetryNotBefore(const std::string& url);
+
     saver::SaverSettings& settings_;
     FetchState& state_;
     CImageFetcher& fetcher_;
@@ -59,6 +68,8 @@ private:
     int interval_;
     std::string status_;
     SourceSchedule schedule_;
+    std::map<std::string, int> spread_;                  // by source name
+    std::map<std::string, std::time_t> retryNotBefore_;  // by address, read from the store once
 };
 
 }  // namespace sources

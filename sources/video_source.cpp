@@ -7,6 +7,7 @@
 #include "image_fetcher.h"
 #include "image_impl.h"
 #include "jpeg_writer.h"
+#include "system_proxy.h"
 #include "text_compare.h"
 #include "trace.h"
 
@@ -114,6 +115,12 @@ AVDictionary* OpenOptions(const VideoFetch& fetch) {
     av_dict_set(&options, "rtsp_transport", "tcp", 0);        // one connection: no lost packet in a key frame
     av_dict_set(&options, "live_start_index", "-1", 0);       // a live playlist's newest segment
     av_dict_set(&options, "threads", "1", 0);
+    // The desktop's proxy, as for every fetch (the readers' HTTP knows HTTP proxies only; without
+    // an answer it reads the environment itself).
+    if (!IsStreamingAddress(fetch.url))
+        if (const std::optional<std::string> proxy = platform::SystemProxyFor(fetch.url);
+            proxy && (proxy->empty() || proxy->rfind("http://", 0) == 0))
+            av_dict_set(&options, "http_proxy", proxy->c_str(), 0);
     return options;
 }
 

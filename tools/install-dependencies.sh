@@ -13,6 +13,7 @@ packages=(
   scdoc librsvg2-bin dpkg-dev desktop-file-utils appstream xss-lock xautolock i3lock swaylock playerctl
   clang libclang-rt-14-dev
   libgif-dev libpixman-1-dev imagemagick webp
+  libproxy-dev libproxy1-plugin-gsettings libproxy1-plugin-kconfig libproxy1-plugin-webkit
   ffmpeg openssl python3-gi gir1.2-gstreamer-1.0 gir1.2-gst-rtsp-server-1.0 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 

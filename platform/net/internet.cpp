@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "system_proxy.h"
+
 namespace platform {
 
 struct InternetHandleObject {
@@ -250,6 +252,8 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
     }
     CURL* easy = request->easy;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    // The desktop's proxy for this address; without an answer libcurl reads the environment itself.
+    if (const std::optional<std::string> proxy = SystemProxyFor(url)) curl_easy_setopt(easy, CURLOPT_PROXY, proxy->c_str());
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb && std::strcmp(verb, "GET") != 0 ? verb : nullptr);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, connection->userAgent.c_str());
     if (referrer && *referrer) curl_easy_setopt(easy, CURLOPT_REFERER, referrer);
@@ -260,9 +264,11 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
         curl_easy_setopt(easy, CURLOPT_PASSWORD, connection->password.c_str());
     }
     if (flags & INTERNET_FLAG_RELOAD) {
-        // A fresh copy, never one a cache kept.
-        request->headerList = curl_slist_append(request->headerList, "Pragma: no-cache");
-        request->headerList = curl_slist_append(request->headerList, "Cache-Control: no-cache");
+        // A current copy: a cache on the way (an office's proxy) checks its copy with the server
+        // by its own validators before it answers, so it fetches a picture once per change for
+        // every desktop behind it. (A no-cache request would make it fetch the whole picture
+        // again for each of them.)
+        request->headerList = curl_slist_append(request->headerList, "Cache-Control: max-age=0");
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, request->headerList);
     }
     // The body ends at its Content-Length even when the server keeps the connection open; a
@@ -359,6 +365,7 @@ BOOL HttpQueryInfo(HINTERNET handle, DWORD info, void* buffer, DWORD* length, DW
                            : info == HTTP_QUERY_CONTENT_LENGTH ? "content-length"
                            : info == HTTP_QUERY_LAST_MODIFIED  ? "last-modified"
                            : info == HTTP_QUERY_ETAG           ? "etag"
+                           : info == HTTP_QUERY_RETRY_AFTER    ? "retry-after"
                                                                : nullptr;
         auto it = name ? request->headers.find(name) : request->headers.end();
         if (it == request->headers.end() || (info == HTTP_QUERY_CONTENT_LENGTH && Compressed(*request)))

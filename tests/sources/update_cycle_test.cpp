@@ -10,6 +10,7 @@
 #include "connectivity.h"
 #include "demo_pictures.h"
 #include "entity_tags.h"
+#include "retry_after.h"
 #include "headless_display.h"
 #include "message_pump.h"
 #include "picture_server.h"
@@ -331,4 +332,47 @@ TEST_F(UpdateCycleTest, APictureReplacedWithItsDateKeptIsANewPictureByItsTag) {
     EXPECT_TRUE(std::filesystem::exists(root_.path() / "data" / "images" / "Harbour.JPG"));
     // Asked for as it is, so that a server compressing on the fly keeps its tags and answers 304.
     EXPECT_EQ(server_.lastRequest().headers["accept-encoding"], "identity");
+}
+
+TEST(RetryAfterTest, SecondsOrADateAsSecondsFromNowWithinADay) {
+    const std::time_t now = 1'800'000'000;  // 2027-01-15 08:00:00 UTC
+    EXPECT_EQ(ParseRetryAfter("120", now), 120);
+    EXPECT_EQ(ParseRetryAfter(" 0 ", now), 0);
+    EXPECT_EQ(ParseRetryAfter("99999999999999999999", now), kLongestRetryAfterSeconds);
+    EXPECT_EQ(ParseRetryAfter("Fri, 15 Jan 2027 08:05:00 GMT", now), 300);
+    EXPECT_EQ(ParseRetryAfter("Thu, 01 Jan 1970 00:00:00 GMT", now), 0);  // a date past: at once
+    for (const char* nonsense : {"", "soon", "-5", "12s", "Fri, 15 Jan 2027"}) EXPECT_FALSE(ParseRetryAfter(nonsense, now)) << nonsense;
+}
+
+TEST_F(UpdateCycleTest, AServerTooBusyIsLeftAloneAsLongAsItAsksEvenByASaverStartedAgain) {
+    useList(record("Busy", "?status=503&retry=120"));
+    cycle_->CheckDue("Busy", now_, false);
+    waitForCompletion();
+    EXPECT_EQ(GetCamField(settings_, "Busy", kCamLastResult), "Refused");
+    const int asked = server_.requestCount();
+    for (const std::time_t later : {now_ + 10, now_ + 119}) {
+        cycle_->CheckDue("Busy", later, false);  // its interval (5 s) is long past
+        EXPECT_FALSE(state_.FetchBusy) << later - now_;
+    }
+    // A saver started again meanwhile knows the wait too.
+    useList(settings_.CamList);
+    cycle_->CheckDue("Busy", now_ + 60, false);
+    EXPECT_FALSE(state_.FetchBusy);
+    EXPECT_EQ(server_.requestCount(), asked);
+    cycle_->CheckDue("Busy", now_ + 121, false);
+    EXPECT_TRUE(state_.FetchBusy);
+    waitForCompletion();
+    EXPECT_EQ(server_.requestCount(), asked + 1);
+}
+
+TEST_F(UpdateCycleTest, EachSourceWaitsItsIntervalPlusAtMostATenthMore) {
+    settings_.EditSeconds = 50;  // 50 s: an offset of 0 to 5 s
+    useList(record("Harbour", ""));
+    cycle_->CheckDue("Harbour", now_, false);
+    waitForCompletion();
+    cycle_->CheckDue("Harbour", now_ + 50, false);
+    EXPECT_FALSE(state_.FetchBusy);
+    cycle_->CheckDue("Harbour", now_ + 56, false);
+    EXPECT_TRUE(state_.FetchBusy);
+    waitForCompletion();
 }

@@ -298,8 +298,9 @@ void PictureServer::serve(int client) {
                     : options.count("lm") && request.headers["if-modified-since"] == options["lm"]))
         return Respond(client, 304, "Not Modified", entityTag.empty() ? "" : "ETag: " + entityTag + "\r\n", "");
     const int status = options.count("status") ? std::atoi(options["status"].c_str()) : 200;
+    const std::string retryAfter = options.count("retry") ? "Retry-After: " + options["retry"] + "\r\n" : "";
     if (options.count("status") && !options.count("body"))
-        return Respond(client, status, "Status", "", "<html>" + options["status"] + "</html>");
+        return Respond(client, status, "Status", retryAfter, "<html>" + options["status"] + "</html>");
 
     const bool demoStream = path.rfind("/demo/", 0) == 0 && path.size() > 5 && path.substr(path.size() - 5) == ".mjpg";
     if (demoStream && !options.count("stream")) options["stream"] = "1000";

@@ -20,6 +20,7 @@
 //   encoding=gzip        compress the body and say so, whatever the request asked
 //   status=CODE          answer with this status and a small HTML page; with body=..., with
 //                        that body and its picture type (an error answer carrying a picture)
+//   retry=TEXT           a Retry-After header (with status=429 or 503: a server too busy)
 //   auth=USER:PASSWORD   demand basic authentication (401 otherwise)
 //   ref=TEXT             demand this Referer (403 otherwise)
 //   stream=MS            a camera's stream (multipart/x-mixed-replace): a new picture every MS
