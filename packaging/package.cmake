@@ -22,6 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.vessory.example/kelvane/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's window-system plugins are loaded at run time: X11's, and Wayland's for Wayland sessions.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
+# libproxy's modules that read GNOME's and Plasma's proxy settings and run PAC files.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-liberation, xdg-utils, libproxy1-plugin-gsettings | libproxy1-plugin-kconfig, libproxy1-plugin-webkit")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xss-lock | xautolock, feh")
 include(CPack)
