@@ -79,6 +79,11 @@ TestProxy::~TestProxy() {
     for (std::thread& connection : connections_) connection.join();
 }
 
+std::vector<std::string> TestProxy::credentials() const {
+    std::lock_guard lock(mutex_);
+    return credentials_;
+}
+
 std::vector<std::string> TestProxy::requestLines() const {
     std::lock_guard lock(mutex_);
     return requestLines_;
@@ -109,9 +114,16 @@ void TestProxy::serve(int client) {
         head.append(chunk, size_t(count));
     }
     const std::string line = head.substr(0, head.find("\r\n"));
+    std::string credentials;
+    for (const char* name : {"\r\nProxy-Authorization: ", "\r\nproxy-authorization: "})
+        if (const size_t at = head.find(name); at != std::string::npos) {
+            const size_t from = at + std::strlen(name);
+            credentials = head.substr(from, head.find("\r\n", from) - from);
+        }
     {
         std::lock_guard lock(mutex_);
         requestLines_.push_back(line);
+        credentials_.push_back(credentials);
     }
     const size_t first = line.find(' '), second = line.rfind(' ');
     if (first == std::string::npos || second == first) return;

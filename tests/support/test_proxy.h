@@ -1,6 +1,7 @@
 // An HTTP proxy on the loopback interface for the tests: it forwards requests for absolute
 // addresses ("GET http://host:port/path") to their server and tunnels CONNECT, one thread per
-// connection, and remembers the request line of every request it was given.
+// connection, and remembers the request line of every request it was given, and the credentials
+// (Proxy-Authorization) each came with.
 #pragma once
 
 #include <atomic>
@@ -22,6 +23,7 @@ public:
     std::uint16_t port() const { return port_; }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
     std::vector<std::string> requestLines() const;
+    std::vector<std::string> credentials() const;  // "" for a request without
 
 private:
     void acceptLoop();
@@ -33,6 +35,7 @@ private:
     std::thread acceptor_;
     mutable std::mutex mutex_;
     std::vector<std::string> requestLines_;
+    std::vector<std::string> credentials_;
     std::vector<std::thread> connections_;
 };
 
