@@ -9,6 +9,7 @@
 #include "camera_stream.h"
 #include "picture_store.h"
 #include "retry_after.h"
+#include "system_proxy.h"
 #include "saver_messages.h"
 #include "trace.h"
 #include "video_source.h"
@@ -136,7 +137,6 @@ void CImageFetcher::Post(unsigned message, std::uintptr_t wParam, std::intptr_t 
 }
 
 int CImageFetcher::StartFetch(const std::string& url, const std::string& referrer) {
-    address_ = FetchAddress{};
     // The address is taken apart properly: scheme, credentials, host and port (an empty host
     // would leave the fetch without its completion message, so it is refused here).
     const bool streaming = IsStreamingAddress(url);
@@ -144,8 +144,8 @@ int CImageFetcher::StartFetch(const std::string& url, const std::string& referre
     auto parsed = streaming ? std::optional<FetchAddress>(FetchAddress{}) : ParseFetchAddress(url);
     if (!parsed) return 2;
     if (holdsBuffer_) return 1;
-    address_ = *parsed;
     if (worker_.joinable()) worker_.join();  // the last one has posted its message and is ending
+    address_ = *parsed;                      // the worker's own from here until its message
     if (!owner_) return 0;                   // nobody to report to: nothing is started
     worker_ = std::thread([this, url, referrer] { RunFetch(url, referrer); });
     return 0;
@@ -169,52 +169,109 @@ void CImageFetcher::RunVideoFetch(const std::string& url, const std::string& ref
     DebugTrace("Inside END");
 }
 
+// The shape of the answer's body, as its head tells it.
+struct CImageFetcher::BodyShape {
+    FetchedKind kind = FetchedKind::Jpeg;
+    std::optional<StreamPartReader> stream;  // a camera's stream: its first whole picture is the body
+    bool judgedByBody = false;               // labelled only as bytes: a stream or a picture by its start
+    std::optional<std::uint64_t> announced;  // Content-Length
+};
+
+// The connection and the request of one fetch, closed together however the fetch ends. From its
+// opening to its close the request is the pending one, which a cancel breaks off.
+class CImageFetcher::FetchHandles {
+public:
+    explicit FetchHandles(std::atomic<HINTERNET>& pending) : pending_(pending) {}
+    ~FetchHandles() {
+        pending_ = nullptr;
+        if (request_) InternetCloseHandle(request_);
+        if (connection_) InternetCloseHandle(connection_);
+    }
+    FetchHandles(const FetchHandles&) = delete;
+    FetchHandles& operator=(const FetchHandles&) = delete;
+
+    HINTERNET connection() const { return connection_; }
+    HINTERNET request() const { return request_; }
+    void setConnection(HINTERNET connection) { connection_ = connection; }
+    void setRequest(HINTERNET request) {
+        request_ = request;
+        pending_ = request;
+    }
+
+private:
+    std::atomic<HINTERNET>& pending_;
+    HINTERNET connection_ = nullptr;
+    HINTERNET request_ = nullptr;
+};
+
 void CImageFetcher::RunFetch(const std::string& url, const std::string& referrer) {
     DebugTrace("Inside 0");
     state_.FetchRetryAfter = 0;
     if (IsVideoAddress(url)) return RunVideoFetch(url, referrer);
-    FetchedKind kind = FetchedKind::Jpeg;
-    std::size_t bytes = 0;
-    int result = kFetchCancelled;
-    const auto finish = [&] {
-        Post(FetchDoneMessage(kind), bytes, result);
-        DebugTrace("Inside END");
-    };
-    if (!internet_) {
-        Post(saver::MSG_FETCH_STATUS, kStepConnecting, 0);
-        DebugTrace("Starting Session (Access = %i) (Proxy = %s)\r\n", 0, "");
-        internet_ = InternetOpen(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0);
-        if (!internet_) {
-            DebugTrace("%s returns error %u", "InternetOpen", GetLastError());
-            Post(saver::MSG_FETCH_DONE_JPG, 0, kFetchCancelled);
-            return;
-        }
+    if (!OpenSession()) {
+        Post(saver::MSG_FETCH_DONE_JPG, 0, kFetchCancelled);
+        return;
     }
+    const Outcome outcome = FetchPicture(url, referrer);
+    if (outcome.result == kFetchVideo) return RunVideoFetch(url, referrer);
+    Post(FetchDoneMessage(outcome.kind), outcome.bytes, outcome.result);
+    DebugTrace("Inside END");
+}
+
+bool CImageFetcher::OpenSession() {
+    if (internet_) return true;  // kept from the last fetch
+    Post(saver::MSG_FETCH_STATUS, kStepConnecting, 0);
+    DebugTrace("Starting Session (Access = %i) (Proxy = %s)\r\n", 0, "");
+    internet_ = InternetOpen(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0);
+    if (!internet_) DebugTrace("%s returns error %u", "InternetOpen", GetLastError());
+    return internet_ != nullptr;
+}
+
+CImageFetcher::Outcome CImageFetcher::FetchPicture(const std::string& url, const std::string& referrer) {
+    // A cancel may break the request off until its handles close, the body included.
+    FetchHandles handles(state_.PendingRequest);
+    Outcome outcome;
+    outcome.result = SendRequest(handles, url, referrer);
+    if (outcome.result != kFetchSuccess) return outcome;
+    BodyShape shape;
+    outcome.result = ReadHead(handles.request(), shape);
+    outcome.kind = shape.kind;  // the label's kind, until the body says otherwise
+    if (outcome.result != kFetchSuccess) return outcome;
+    outcome.result = ReadBody(handles.request(), shape, outcome.bytes);
+    if (outcome.result != kFetchSuccess) return outcome;
+    outcome.result = JudgeBody(outcome.bytes, outcome.kind);
+    return outcome;
+}
+
+int CImageFetcher::SendRequest(FetchHandles& handles, const std::string& url, const std::string& referrer) {
     DebugTrace("Path = [%s]", address_.path.c_str());
     DebugTrace("\t Server = [%s] \r\n", address_.server.c_str());
-    HINTERNET connection = InternetConnect(internet_, address_.server.c_str(), address_.port, address_.user.c_str(),
-                                           address_.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
-    if (!connection) {
+    handles.setConnection(InternetConnect(internet_, address_.server.c_str(), address_.port, address_.user.c_str(),
+                                          address_.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+    if (!handles.connection()) {
         DebugTrace("%s returns error %u", "InternetConnect", GetLastError());
-        return finish();
+        return kFetchCancelled;
     }
     Post(saver::MSG_FETCH_STATUS, kStepRequesting, 0);
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                         (address_.secure ? INTERNET_FLAG_SECURE : 0);
-    HINTERNET request = HttpOpenRequest(connection, "GET", address_.path.c_str(), "HTTP/1.0", referrer.c_str(), nullptr,
-                                        flags, 0);
+    handles.setRequest(HttpOpenRequest(handles.connection(), "GET", address_.path.c_str(), "HTTP/1.0", referrer.c_str(),
+                                       nullptr, flags, 0));
+    const HINTERNET request = handles.request();
     if (!request) {
         DebugTrace("%s returns error %u", "HttpOpenRequest", GetLastError());
-        InternetCloseHandle(connection);
-        return finish();
+        return kFetchCancelled;
     }
-    state_.PendingRequest = request;
     // Only what changed: the stored date and tag let the server answer 304 without the body. A
     // stored value with a line break in it (a hand-edited registry) would add headers of its
-    // own: it is left out.
+    // own: it is left out. Through a proxy the tag stays out too: a cache replaces the date with
+    // its own copy's when it checks that copy with the server, but passes a desktop's tag on, so
+    // the server would send a whole picture for every desktop behind it. The answer's tag still
+    // tells whether the picture changed.
+    const bool proxied = !SystemProxyFor(url).value_or("").empty();
     for (const auto& [name, value] : {std::pair{"If-Modified-Since: ", &state_.FetchImageDate},
-                                      std::pair{"If-None-Match: ", &state_.FetchEntityTag}})
-        if (!value->empty() && value->find_first_of("\r\n") == std::string::npos) {
+                                      std::pair{"If-None-Match: ", proxied ? nullptr : &state_.FetchEntityTag}})
+        if (value && !value->empty() && value->find_first_of("\r\n") == std::string::npos) {
             const std::string line = name + *value;
             HttpAddRequestHeaders(request, line.c_str(), DWORD(line.size()), HTTP_ADDREQ_FLAG_ADD);
         }
@@ -226,185 +283,134 @@ void CImageFetcher::RunFetch(const std::string& url, const std::string& referrer
     if (!sent) {
         const DWORD error = GetLastError();
         DebugTrace("%s returns error %u", "HttpSendRequest", error);
-        result = error == ERROR_INTERNET_CANNOT_CONNECT ? kFetchRefused
-                 : state_.CancelRequested ? kFetchCancelled
-                                          : kFetchError;
         HttpEndRequest(request, nullptr, HSR_SYNC, 0);
-    } else {
-        if (!withUser) HttpEndRequest(request, nullptr, HSR_SYNC, 0);
-        [&] {
-            if (state_.CancelRequested) {
-                result = kFetchCancelled;
-                return;
-            }
-            Post(saver::MSG_FETCH_STATUS, kStepQuerying, 0);
-            // An answer other than 2xx is the server's error page, whatever its type: never the picture.
-            char status[16] = {};
-            DWORD statusLength = sizeof status;
-            const bool queried = HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status, &statusLength, nullptr);
-            if (queried && std::strcmp(status, "304") == 0) {
-                result = kFetchNoChange;  // the server says so itself: nothing more to read
-                return;
-            }
-            if (!queried || status[0] != '2' || statusLength != 3) {
-                DebugTrace("HTTP status %s", status);
-                result = TooBusy(request, status, state_.FetchRetryAfter) ? kFetchRefused : kFetchError;
-                return;
-            }
-            char type[512];
-            DWORD length = sizeof type;
-            if (!HttpQueryInfo(request, HTTP_QUERY_CONTENT_TYPE, type, &length, nullptr)) {
-                DebugTrace("%s returns error %u", "HttpQueryInfo", GetLastError());
-                result = kFetchQueryInfoError;
-                return;
-            }
-            DebugTrace("***** QUERY PASSED ******\n");
-            // A camera's stream sends picture after picture: its first whole one is the source's.
-            const std::optional<std::string> boundary = StreamBoundary(type);
-            std::optional<StreamPartReader> stream;
-            bool judgedByBody = false;  // a body labelled only as bytes: a stream or a picture by its start
-            if (IsVideoContentType(type)) {
-                result = kFetchVideo;  // the video readers ask for it again themselves
-                return;
-            }
-            if (boundary) {
-                if (boundary->empty()) {
-                    result = kFetchError;
-                    return;
-                }
-                stream.emplace(*boundary);
-            } else if (std::strstr(type, "jpeg")) kind = FetchedKind::Jpeg;
-            else if (std::strstr(type, "gif")) kind = FetchedKind::Gif;
-            else if (std::strstr(type, "png")) kind = FetchedKind::Png;
-            else if (std::strstr(type, "webp")) kind = FetchedKind::Webp;
-            else if (std::strstr(type, "octet-stream")) judgedByBody = true;
-            else {
-                result = kFetchNotAnImage;
-                return;
-            }
-            // Every picture of a stream is a new one, whatever dates the answer carries. Otherwise
-            // the entity tag decides before the date: a picture replaced within the same second,
-            // or copied with its file's date kept, has a new tag and the old date.
-            char tag[256];
-            length = sizeof tag;
-            const bool tagged = !stream && HttpQueryInfo(request, HTTP_QUERY_ETAG, tag, &length, nullptr) && tag[0];
-            if (tagged && state_.FetchEntityTag == tag) {
-                result = kFetchNoChange;
-                return;
-            }
-            char modified[256];
-            length = sizeof modified;
-            if (!stream && HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, modified, &length, nullptr) && modified[0]) {
-                DebugTrace(" New = %s \n", modified);
-                DebugTrace(" Old = %s \n", state_.FetchImageDate.c_str());
-                if (!tagged && state_.FetchImageDate == modified) {
-                    result = kFetchNoChange;
-                    return;
-                }
-                state_.FetchImageDate = modified;
-            } else {
-                DebugTrace("***** EMPTY ******");
-            }
-            if (tagged) state_.FetchEntityTag = tag;
-            // The body: sized from Content-Length, refused above the limit before any allocation.
-            char lengthText[32];
-            length = sizeof lengthText;
-            std::optional<std::uint64_t> announced;
-            if (!stream && HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &length, nullptr))
-                announced = ParseLength(lengthText);
-            if (announced && *announced > kMaxPictureBytes) {
-                result = kFetchError;
-                return;
-            }
-            const std::size_t limit = announced ? std::size_t(*announced) : kMaxPictureBytes;
-            try {
-                buffer_.assign(announced ? limit + 1 : kUnknownLengthStart, 0);
-            } catch (const std::bad_alloc&) {
-                result = kFetchError;
-                return;
-            }
-            holdsBuffer_ = true;
-            Post(saver::MSG_FETCH_STATUS, kStepDownloading, 0);
-            BYTE block[kReadBlock];
-            while (true) {
-                if (state_.CancelRequested) break;
-                DWORD available = 0;
-                // A transfer that breaks off is no picture, unless the break was the cancel's.
-                if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
-                    if (state_.CancelRequested) break;
-                    result = kFetchError;
-                    return;
-                }
-                if (state_.CancelRequested) break;
-                DWORD read = 0;
-                if (!InternetReadFile(request, block, std::min<DWORD>(std::max<DWORD>(available, 1), kReadBlock), &read)) {
-                    if (state_.CancelRequested) break;
-                    result = kFetchError;
-                    return;
-                }
-                if (bytes + read > limit) {  // more than announced, or more than any picture
-                    result = kFetchError;
-                    return;
-                }
-                if (bytes + read + 1 > buffer_.size()) buffer_.resize(std::min(limit + 1, std::max(buffer_.size() * 2, bytes + read + 1)));
-                std::memcpy(buffer_.data() + bytes, block, read);
-                bytes += read;
-                Post(saver::MSG_FETCH_PROGRESS, bytes, std::intptr_t(announced ? *announced : 0));
-                if (judgedByBody && read > 0) {
-                    const StreamOpening opening = StreamOpeningOf({reinterpret_cast<const char*>(buffer_.data()), bytes});
-                    judgedByBody = opening.kind == StreamOpening::Kind::Undecided;
-                    if (opening.kind == StreamOpening::Kind::Stream) stream.emplace(opening.boundary);
-                }
-                if (stream && read > 0) {
-                    const StreamPart part = stream->Examine({reinterpret_cast<const char*>(buffer_.data()), bytes});
-                    if (part.state == StreamPart::State::Malformed) {
-                        result = kFetchError;
-                        return;
-                    }
-                    if (part.state == StreamPart::State::Complete) {
-                        std::memmove(buffer_.data(), buffer_.data() + part.offset, part.size);
-                        bytes = part.size;
-                        buffer_[bytes] = 0;
-                        break;  // the rest of the stream is never read: closing the request ends it
-                    }
-                }
-                if (read == 0) {
-                    if (stream) {
-                        result = kFetchError;  // the stream ended before its first whole picture
-                        return;
-                    }
-                    if (announced && bytes < *announced && !state_.CancelRequested) {
-                        result = kFetchError;  // the connection ended before the announced length
-                        return;
-                    }
-                    buffer_[bytes] = 0;
-                    break;
-                }
-            }
-            if (state_.CancelRequested) {
-                result = kFetchCancelled;
-                return;
-            }
-            // The label can lie (an error page or a PNG called image/jpeg): the body's own first
-            // bytes decide, before anything replaces the last good picture.
-            if (bytes > 0) {
-                const FetchedKind found = FetchedKindOf(buffer_.data(), bytes);
-                if (found == FetchedKind::NotAPicture) {
-                    bytes = 0;
-                    result = kFetchNotAnImage;
-                    return;
-                }
-                kind = found;
-            }
-            result = kFetchSuccess;
-        }();
+        return error == ERROR_INTERNET_CANNOT_CONNECT ? kFetchRefused : state_.CancelRequested ? kFetchCancelled : kFetchError;
     }
-    // A cancel may break the request off until here, the body included.
-    state_.PendingRequest = nullptr;
-    InternetCloseHandle(request);
-    InternetCloseHandle(connection);
-    if (result == kFetchVideo) return RunVideoFetch(url, referrer);
-    finish();
+    if (!withUser) HttpEndRequest(request, nullptr, HSR_SYNC, 0);
+    return state_.CancelRequested ? kFetchCancelled : kFetchSuccess;
+}
+
+int CImageFetcher::ReadHead(HINTERNET request, BodyShape& shape) {
+    Post(saver::MSG_FETCH_STATUS, kStepQuerying, 0);
+    // An answer other than 2xx is the server's error page, whatever its type: never the picture.
+    char status[16] = {};
+    DWORD statusLength = sizeof status;
+    const bool queried = HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status, &statusLength, nullptr);
+    if (queried && std::strcmp(status, "304") == 0) return kFetchNoChange;  // the server says so itself
+    if (!queried || status[0] != '2' || statusLength != 3) {
+        DebugTrace("HTTP status %s", status);
+        return TooBusy(request, status, state_.FetchRetryAfter) ? kFetchRefused : kFetchError;
+    }
+    char type[512];
+    DWORD length = sizeof type;
+    if (!HttpQueryInfo(request, HTTP_QUERY_CONTENT_TYPE, type, &length, nullptr)) {
+        DebugTrace("%s returns error %u", "HttpQueryInfo", GetLastError());
+        return kFetchQueryInfoError;
+    }
+    DebugTrace("***** QUERY PASSED ******\n");
+    if (IsVideoContentType(type)) return kFetchVideo;  // the video readers ask for it again themselves
+    // A camera's stream sends picture after picture: its first whole one is the source's.
+    if (const std::optional<std::string> boundary = StreamBoundary(type)) {
+        if (boundary->empty()) return kFetchError;
+        shape.stream.emplace(*boundary);
+    } else if (std::strstr(type, "jpeg")) shape.kind = FetchedKind::Jpeg;
+    else if (std::strstr(type, "gif")) shape.kind = FetchedKind::Gif;
+    else if (std::strstr(type, "png")) shape.kind = FetchedKind::Png;
+    else if (std::strstr(type, "webp")) shape.kind = FetchedKind::Webp;
+    else if (std::strstr(type, "octet-stream")) shape.judgedByBody = true;
+    else return kFetchNotAnImage;
+    if (!shape.stream && !NewPictureByItsHead(request)) return kFetchNoChange;
+    // The body is sized from Content-Length, and refused above the limit before any allocation.
+    char lengthText[32];
+    length = sizeof lengthText;
+    if (!shape.stream && HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &length, nullptr))
+        shape.announced = ParseLength(lengthText);
+    return shape.announced && *shape.announced > kMaxPictureBytes ? kFetchError : kFetchSuccess;
+}
+
+bool CImageFetcher::NewPictureByItsHead(HINTERNET request) {
+    // Every picture of a stream is a new one, whatever dates the answer carries (the caller asks
+    // only for a picture). The entity tag decides before the date: a picture replaced within the
+    // same second, or copied with its file's date kept, has a new tag and the old date.
+    char tag[256];
+    DWORD length = sizeof tag;
+    const bool tagged = HttpQueryInfo(request, HTTP_QUERY_ETAG, tag, &length, nullptr) && tag[0];
+    if (tagged && state_.FetchEntityTag == tag) return false;
+    char modified[256];
+    length = sizeof modified;
+    if (HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, modified, &length, nullptr) && modified[0]) {
+        DebugTrace(" New = %s \n", modified);
+        DebugTrace(" Old = %s \n", state_.FetchImageDate.c_str());
+        if (!tagged && state_.FetchImageDate == modified) return false;
+        state_.FetchImageDate = modified;
+    } else {
+        DebugTrace("***** EMPTY ******");
+    }
+    if (tagged) state_.FetchEntityTag = tag;
+    return true;
+}
+
+int CImageFetcher::ReadBody(HINTERNET request, BodyShape& shape, std::size_t& bytes) {
+    const std::size_t limit = shape.announced ? std::size_t(*shape.announced) : kMaxPictureBytes;
+    try {
+        buffer_.assign(shape.announced ? limit + 1 : kUnknownLengthStart, 0);
+    } catch (const std::bad_alloc&) {
+        return kFetchError;
+    }
+    holdsBuffer_ = true;
+    Post(saver::MSG_FETCH_STATUS, kStepDownloading, 0);
+    BYTE block[kReadBlock];
+    while (!state_.CancelRequested) {
+        DWORD available = 0, read = 0;
+        // A transfer that breaks off is no picture, unless the break was the cancel's.
+        if (!InternetQueryDataAvailable(request, &available, 0, 0) || state_.CancelRequested ||
+            !InternetReadFile(request, block, std::min<DWORD>(std::max<DWORD>(available, 1), kReadBlock), &read))
+            return state_.CancelRequested ? kFetchCancelled : kFetchError;
+        if (bytes + read > limit) return kFetchError;  // more than announced, or more than any picture
+        if (bytes + read + 1 > buffer_.size())
+            buffer_.resize(std::min(limit + 1, std::max(buffer_.size() * 2, bytes + read + 1)));
+        std::memcpy(buffer_.data() + bytes, block, read);
+        bytes += read;
+        Post(saver::MSG_FETCH_PROGRESS, bytes, std::intptr_t(shape.announced ? *shape.announced : 0));
+        const std::string_view received(reinterpret_cast<const char*>(buffer_.data()), bytes);
+        if (shape.judgedByBody && read > 0) {
+            const StreamOpening opening = StreamOpeningOf(received);
+            shape.judgedByBody = opening.kind == StreamOpening::Kind::Undecided;
+            if (opening.kind == StreamOpening::Kind::Stream) shape.stream.emplace(opening.boundary);
+        }
+        if (shape.stream && read > 0) {
+            const StreamPart part = shape.stream->Examine(received);
+            if (part.state == StreamPart::State::Malformed) return kFetchError;
+            if (part.state == StreamPart::State::Complete) {
+                std::memmove(buffer_.data(), buffer_.data() + part.offset, part.size);
+                bytes = part.size;
+                buffer_[bytes] = 0;
+                return kFetchSuccess;  // the rest of the stream is never read: closing the request ends it
+            }
+        }
+        if (read == 0) {
+            if (shape.stream) return kFetchError;  // the stream ended before its first whole picture
+            if (shape.announced && bytes < *shape.announced && !state_.CancelRequested)
+                return kFetchError;  // the connection ended before the announced length
+            buffer_[bytes] = 0;
+            return kFetchSuccess;
+        }
+    }
+    return kFetchCancelled;
+}
+
+int CImageFetcher::JudgeBody(std::size_t& bytes, FetchedKind& kind) {
+    if (state_.CancelRequested) return kFetchCancelled;
+    // The label can lie (an error page or a PNG called image/jpeg): the body's own first bytes
+    // decide, before anything replaces the last good picture.
+    if (bytes == 0) return kFetchSuccess;  // nothing came: the owner takes it for an error
+    const FetchedKind found = FetchedKindOf(buffer_.data(), bytes);
+    if (found == FetchedKind::NotAPicture) {
+        bytes = 0;
+        return kFetchNotAnImage;
+    }
+    kind = found;
+    return kFetchSuccess;
 }
 
 }  // namespace sources

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +12,7 @@
 
 #include "fetch_result.h"
 #include "internet.h"
+#include "picture_store.h"
 #include "win_types.h"
 
 namespace sources {
@@ -75,12 +75,31 @@ public:
     void ReleaseBuffer();
     // Asks the running fetch to stop: it ends at once, wherever it is, as Cancelled.
     void Cancel();
-    bool HoldsBuffer() const { return holdsBuffer_; }
+    bool HoldsBuffer() const { return holdsBuffer_.load(); }
     // The received bytes, valid after the completion message (its wParam says how many).
     const BYTE* Buffer() const { return buffer_.data(); }
 
 private:
+    struct BodyShape;
+    class FetchHandles;
+    // One fetch's end, as its completion message carries it.
+    struct Outcome {
+        FetchedKind kind = FetchedKind::Jpeg;
+        std::size_t bytes = 0;
+        int result = kFetchCancelled;
+    };
+
+    // The worker: a picture over HTTP, or a video source's frame.
     void RunFetch(const std::string& url, const std::string& referrer);
+    // The steps of an HTTP fetch, each giving kFetchSuccess to go on or the fetch's result.
+    bool OpenSession();
+    Outcome FetchPicture(const std::string& url, const std::string& referrer);
+    int SendRequest(FetchHandles& handles, const std::string& url, const std::string& referrer);
+    int ReadHead(HINTERNET request, BodyShape& shape);
+    // False when the answer's tag or date says the picture is the one the source has.
+    bool NewPictureByItsHead(HINTERNET request);
+    int ReadBody(HINTERNET request, BodyShape& shape, std::size_t& bytes);
+    int JudgeBody(std::size_t& bytes, FetchedKind& kind);
     // A video source's frame, fetched by the video readers, reported as any fetch's picture.
     void RunVideoFetch(const std::string& url, const std::string& referrer);
     void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const;
@@ -89,7 +108,7 @@ private:
     HWND owner_ = nullptr;
     FetchAddress address_;
     std::vector<BYTE> buffer_;
-    bool holdsBuffer_ = false;
+    std::atomic<bool> holdsBuffer_{false};  // set by the worker, read by the owner
     HINTERNET internet_ = nullptr;
     std::thread worker_;
 };

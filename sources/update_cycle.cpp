@@ -58,6 +58,7 @@ UpdateCycle::UpdateCycle(saver::SaverSettings& settings, FetchState& state, CIma
 void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool preview,
                            const std::vector<std::string>& alsoShown) {
     schedule_.Refresh(settings_.CamList);
+    if (!firstCheck_) firstCheck_ = now;
     const auto due = [&](const std::string& name) { return Due(name, now); };
     // Nothing in the list is due before its oldest update plus the interval; a name shown that
     // the list lacks counts as never updated, so it is looked at below.
@@ -95,17 +96,24 @@ void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool 
 
 bool UpdateCycle::Due(const std::string& name, std::time_t now) {
     if (name.empty()) return false;
-    const long long since = static_cast<long long>(now) - static_cast<long long>(schedule_.LastUpdate(name));
-    if (interval_ + SpreadOf(name) >= since) return false;
+    const std::time_t last = schedule_.LastUpdate(name);
+    const int spread = SpreadOf(name, last);
+    if (interval_ + spread >= static_cast<long long>(now) - static_cast<long long>(last)) return false;
+    // A picture kept from an earlier run waits its offset after this program's start too: savers
+    // started together (a morning's log-ons) do not all ask at once. A source never fetched is
+    // asked at once.
+    if (last != 0 && now < firstCheck_ + spread) return false;
     return RetryNotBefore(GetCamField(settings_, name, kCamUrl)) <= now;
 }
 
-int UpdateCycle::SpreadOf(const std::string& name) {
+int UpdateCycle::SpreadOf(const std::string& name, std::time_t lastUpdate) {
     const auto known = spread_.find(name);
-    if (known != spread_.end()) return known->second;
+    if (known != spread_.end() && known->second.lastUpdate == lastUpdate) return known->second.seconds;
     static std::mt19937 random{std::random_device{}()};
-    const int widest = std::min(interval_ / 10, 60);
-    return spread_[name] = std::uniform_int_distribution<int>(0, widest)(random);
+    const int widest = std::clamp(interval_ / 10, 1, 60);
+    const int seconds = std::uniform_int_distribution<int>(0, widest)(random);
+    spread_[name] = Spread{lastUpdate, seconds};
+    return seconds;
 }
 
 std::time_t UpdateCycle::RetryNotBefore(const std::string& url) {

@@ -56,9 +56,10 @@ private:
     // Whether the source is due: its interval and its own small offset past its last update, and
     // no wait its server asked for still running.
     bool Due(const std::string& name, std::time_t now);
-    // A random offset of up to a tenth of the interval (at most a minute), fixed per source for
-    // the program's life: desktops started together spread their requests over that time.
-    int SpreadOf(const std::string& name);
+    // A random offset of up to a tenth of the interval (at least a second, at most a minute),
+    // drawn again after each update of the source: desktops started together drift apart
+    // instead of asking a server (or an office's cache) in the same second for ever.
+    int SpreadOf(const std::string& name, std::time_t lastUpdate);
     std::time_t RetryNotBefore(const std::string& url);
 
     saver::SaverSettings& settings_;
@@ -68,7 +69,12 @@ private:
     int interval_;
     std::string status_;
     SourceSchedule schedule_;
-    std::map<std::string, int> spread_;                  // by source name
+    struct Spread {
+        std::time_t lastUpdate;
+        int seconds;
+    };
+    std::map<std::string, Spread> spread_;               // by source name
+    std::time_t firstCheck_ = 0;                         // when this program first looked
     std::map<std::string, std::time_t> retryNotBefore_;  // by address, read from the store once
 };
 

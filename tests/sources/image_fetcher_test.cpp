@@ -12,6 +12,7 @@
 #include "picture_server.h"
 #include "saver_messages.h"
 #include "temp_root.h"
+#include "test_proxy.h"
 #include "windows.h"
 
 using namespace sources;
@@ -294,6 +295,21 @@ TEST_F(ImageFetcherTest, AnUnchangedPictureCostsOnlyHeadersWhereTheServerHonours
     EXPECT_EQ(fetch(server_.url("/cam.jpg?etag=v2&cond=1")).result, kFetchSuccess);
     EXPECT_EQ(server_.lastRequest().headers.count("x-injected"), 0u);
     EXPECT_EQ(server_.lastRequest().headers.count("if-none-match"), 0u);
+}
+
+TEST_F(ImageFetcherTest, ThroughAProxyTheDateGoesAlongButNotTheTagWhichACacheWouldPassOn) {
+    testing_support::TestProxy proxy;
+    setenv("http_proxy", proxy.url().c_str(), 1);
+    setenv("no_proxy", "", 1);
+    const std::string date = "Tue, 01 Jan 2002 10:00:00 GMT";
+    state_.FetchEntityTag = "\"v1\"";
+    const Outcome unchanged = fetch(server_.url("/cam.jpg?etag=v1&cond=1&lm=Tue,%2001%20Jan%202002%2010:00:00%20GMT"), "", date);
+    unsetenv("http_proxy");
+    unsetenv("no_proxy");
+    ASSERT_EQ(proxy.requestLines().size(), 1u);
+    EXPECT_EQ(server_.lastRequest().headers["if-modified-since"], date);
+    EXPECT_EQ(server_.lastRequest().headers.count("if-none-match"), 0u);
+    EXPECT_EQ(unchanged.result, kFetchNoChange);  // the server's 304, by the date
 }
 
 TEST_F(ImageFetcherTest, ACameraStreamGivesItsFirstWholePictureAndIsLeft) {

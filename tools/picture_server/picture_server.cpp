@@ -101,8 +101,11 @@ std::string Gzip(const std::string& body) {
 }
 
 void Respond(int client, int status, const std::string& reason, const std::string& headers, const std::string& body) {
-    const std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n" + headers +
-                             "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    // A "not modified" answer has no body of its own: a cache takes the headers it carries into
+    // its copy of the picture, so it names no type or length.
+    const std::string bodyHeaders =
+        status == 304 ? "" : "Content-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+    const std::string head = "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\n" + headers + bodyHeaders + "\r\n";
     SendAll(client, head.data(), head.size()) && SendAll(client, body.data(), body.size());
 }
 
@@ -284,6 +287,21 @@ void PictureServer::serve(int client) {
     if (options.count("mute")) return WaitForPeerToClose(client, stopping_);  // never a word back
     if (options.count("ref") && request.headers["referer"] != options["ref"])
         return Respond(client, 403, "Forbidden", "", "<html>403</html>");
+    // A camera whose picture changes every so many seconds, dated and tagged by that time, that
+    // honours conditional requests.
+    const bool demo = path.rfind("/demo/", 0) == 0;
+    std::time_t pictureTime = std::time(nullptr);
+    if (demo && options.count("every")) {
+        const long every = std::max(1L, std::atol(options["every"].c_str()));
+        pictureTime -= pictureTime % every;
+        char date[64];
+        std::tm parts{};
+        gmtime_r(&pictureTime, &parts);
+        std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+        options["lm"] = date;
+        options["etag"] = std::to_string(pictureTime);
+        options["cond"] = "1";
+    }
     // A server that honours conditional requests: an unchanged picture is "304 Not Modified",
     // headers only.
     std::string entityTag = options.count("etag") ? "\"" + options["etag"] + "\"" : "";
@@ -319,9 +337,9 @@ void PictureServer::serve(int client) {
         if (!file) return Respond(client, 404, "Not Found", "", "<html>404</html>");
         body = std::move(*file);
         type = TypeOfFile(name);
-    } else if (path.rfind("/demo/", 0) == 0) {
+    } else if (demo) {
         const bool gif = path.size() > 4 && path.substr(path.size() - 4) == ".gif";
-        body = gif ? DemoGif(path, std::time(nullptr)) : DemoJpeg(path, std::time(nullptr));
+        body = gif ? DemoGif(path, pictureTime) : DemoJpeg(path, pictureTime);
         type = gif ? "image/gif" : "image/jpeg";
     } else if (options["body"] == "gif") {
         body = DemoGif("/sample.gif", 0);

@@ -31,7 +31,9 @@
 // Paths /files/NAME serve the files of the folder given to serveFilesFrom (video clips, playlists
 // and their segments), typed by extension; a missing one is "404 Not Found".
 // Paths /demo/N.jpg and /demo/N.gif serve changing generated pictures (the time is drawn in),
-// /demo/N.mjpg a stream of them, one a second.
+// /demo/N.mjpg a stream of them, one a second. With every=S a /demo/ picture changes every S
+// seconds instead, dated (Last-Modified) and tagged by its time, and conditional requests are
+// honoured: a camera behind an office's cache.
 #pragma once
 
 #include <atomic>
