@@ -2,6 +2,8 @@
 
 #include "xvfb_server.h"
 
+#include <cstdio>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -37,6 +39,15 @@ XvfbServer::XvfbServer(const std::string& program, const std::vector<std::string
         return;
     }
     name_ = ":" + number;
+    // The tests look at windows the saver may destroy at any moment: an error about one is
+    // recorded, never the end of the test's process (Xlib's own handler exits, which would leave
+    // this server and the saver running, and the test waiting on them).
+    static const XErrorHandler kept = XSetErrorHandler([](Display*, XErrorEvent* error) {
+        std::fprintf(stderr, "X error %d on request %d (a window that went away?)\n", int(error->error_code),
+                     int(error->request_code));
+        return 0;
+    });
+    (void)kept;
     display_ = XOpenDisplay(name_.c_str());
     if (!display_) ADD_FAILURE() << "cannot open " << name_;
 }
