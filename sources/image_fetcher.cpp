@@ -107,10 +107,6 @@ std::optional<FetchAddress> ParseFetchAddress(std::string_view url) {
     return address;
 }
 
-bool IsStreamingAddress(std::string_view url) {
-    return StartsWithNoCase(url, "rtsp://") || StartsWithNoCase(url, "rtsps://");
-}
-
 CImageFetcher::CImageFetcher(FetchState& state) : state_(state) {}
 
 CImageFetcher::~CImageFetcher() {

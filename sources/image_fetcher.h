@@ -52,8 +52,6 @@ struct FetchAddress {
 // http:// or https://, optional user:password@, host, optional :port, path. Nothing for an address
 // of another scheme, with an empty host, or with a port that is not a number from 1 to 65535.
 std::optional<FetchAddress> ParseFetchAddress(std::string_view url);
-// rtsp:// or rtsps://: a camera's video stream, which only the video readers open.
-bool IsStreamingAddress(std::string_view url);
 
 // The user agent every request carries.
 constexpr const char* kUserAgent = "Vessory Kelvane Screen Saver";

@@ -21,7 +21,7 @@ void SourceSchedule::Refresh(std::string_view camList) {
         if (parsed == parsedDates_.end())
             parsed = parsedDates_.emplace(record.LastUpdate, ParseLastUpdate(record.LastUpdate)).first;
         firstPlace_.emplace(record.Name, sources_.size());
-        sources_.push_back(Source{record.Name, record.Selected == "1", parsed->second});
+        sources_.push_back(Source{record.Name, record.URL, record.Selected == "1", parsed->second});
         oldestUpdate_ = std::min(oldestUpdate_, parsed->second);
     }
 }
@@ -29,6 +29,12 @@ void SourceSchedule::Refresh(std::string_view camList) {
 std::time_t SourceSchedule::LastUpdate(std::string_view name) const {
     const auto place = firstPlace_.find(std::string(name));
     return place == firstPlace_.end() ? 0 : sources_[place->second].lastUpdate;
+}
+
+const std::string& SourceSchedule::Url(std::string_view name) const {
+    static const std::string kNone;
+    const auto place = firstPlace_.find(std::string(name));
+    return place == firstPlace_.end() ? kNone : sources_[place->second].url;
 }
 
 std::string SourceSchedule::NextSelected(std::string_view name) const {

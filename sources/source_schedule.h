@@ -18,6 +18,8 @@ public:
 
     // A source's Last Update as a time (0 for never, and for a name not in the list).
     std::time_t LastUpdate(std::string_view name) const;
+    // A source's address ("" for a name not in the list).
+    const std::string& Url(std::string_view name) const;
     // As NextSelectedCam on the list.
     std::string NextSelected(std::string_view name) const;
     bool Contains(std::string_view name) const { return firstPlace_.count(std::string(name)) != 0; }
@@ -27,6 +29,7 @@ public:
 private:
     struct Source {
         std::string name;
+        std::string url;
         bool selected;
         std::time_t lastUpdate;
     };

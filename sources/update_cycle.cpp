@@ -103,7 +103,7 @@ bool UpdateCycle::Due(const std::string& name, std::time_t now) {
     // started together (a morning's log-ons) do not all ask at once. A source never fetched is
     // asked at once.
     if (last != 0 && now < firstCheck_ + spread) return false;
-    return RetryNotBefore(GetCamField(settings_, name, kCamUrl)) <= now;
+    return RetryNotBefore(schedule_.Url(name)) <= now;
 }
 
 int UpdateCycle::SpreadOf(const std::string& name, std::time_t lastUpdate) {

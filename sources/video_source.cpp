@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "image_fetcher.h"
 #include "image_impl.h"
 #include "jpeg_writer.h"
 #include "system_proxy.h"
@@ -64,6 +63,9 @@ struct PacketFree {
 };
 struct FrameFree {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct DictionaryFree {
+    void operator()(AVDictionary* options) const { av_dict_free(&options); }
 };
 struct IoClose {
     void operator()(AVIOContext* io) const { avio_closep(&io); }
@@ -150,15 +152,20 @@ void BandOf(const AVFrame& frame, int first, const std::uint8_t* planes[4]) {
 std::optional<std::vector<std::uint8_t>> FrameAsJpeg(const AVFrame& frame, std::size_t maxBytes) {
     if (!av_pix_fmt_desc_get(AVPixelFormat(frame.format))) return std::nullopt;
     SwsContext* scaler = nullptr;
+    int scalerRows = 0;  // the band height the scaler is made for: every band's but the last one's
     const auto convertBand = [&](int first, int count, std::uint8_t* rows, std::size_t stride) {
-        scaler = sws_getCachedContext(scaler, frame.width, count, AVPixelFormat(frame.format), frame.width, count,
-                                      AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
-        if (!scaler) return false;
-        // The frame's own colours: its matrix and range, as the stream states them.
-        const int* coefficients =
-            sws_getCoefficients(frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace);
-        sws_setColorspaceDetails(scaler, coefficients, frame.color_range == AVCOL_RANGE_JPEG, coefficients, 1, 0,
-                                 1 << 16, 1 << 16);
+        if (count != scalerRows) {
+            sws_freeContext(scaler);
+            scaler = sws_getContext(frame.width, count, AVPixelFormat(frame.format), frame.width, count, AV_PIX_FMT_RGB24,
+                                    SWS_POINT, nullptr, nullptr, nullptr);
+            scalerRows = count;
+            if (!scaler) return false;
+            // The frame's own colours: its matrix and range, as the stream states them.
+            const int* coefficients =
+                sws_getCoefficients(frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace);
+            sws_setColorspaceDetails(scaler, coefficients, frame.color_range == AVCOL_RANGE_JPEG, coefficients, 1, 0,
+                                     1 << 16, 1 << 16);
+        }
         const std::uint8_t* source[4];
         BandOf(frame, first, source);
         std::uint8_t* target[4] = {rows, nullptr, nullptr, nullptr};
@@ -195,11 +202,19 @@ private:
         // reader knows are no picture (a page behind a video's address), while video that breaks
         // off later is an error. A camera's stream has no bytes of its own to look at.
         const AVInputFormat* container = nullptr;
+        // Worked out once (the proxy's answer among them); each open takes its own copy, which it
+        // empties of the options it uses.
+        const std::unique_ptr<AVDictionary, DictionaryFree> wanted(OpenOptions(fetch_));
+        const auto options = [&] {
+            AVDictionary* copy = nullptr;
+            av_dict_copy(&copy, wanted.get(), 0);
+            return copy;
+        };
         if (!IsStreamingAddress(url)) {
-            AVDictionary* options = OpenOptions(fetch_);
+            AVDictionary* ioOptions = options();
             AVIOContext* io = nullptr;
-            const int connected = avio_open2(&io, url.c_str(), AVIO_FLAG_READ, &interrupt, &options);
-            av_dict_free(&options);
+            const int connected = avio_open2(&io, url.c_str(), AVIO_FLAG_READ, &interrupt, &ioOptions);
+            av_dict_free(&ioOptions);
             if (connected < 0) return OpenFailure(connected, watch_);
             io_.reset(io);
             Step(kStepRequesting);
@@ -211,9 +226,9 @@ private:
         format->interrupt_callback = interrupt;
         if (gLibraryIoOpen) format->io_open = OpenNestedVerified;
         format->pb = io_.get();  // the library leaves closing it to us
-        AVDictionary* options = OpenOptions(fetch_);
-        const int opened = avformat_open_input(&format, url.c_str(), container, &options);
-        av_dict_free(&options);
+        AVDictionary* formatOptions = options();
+        const int opened = avformat_open_input(&format, url.c_str(), container, &formatOptions);
+        av_dict_free(&formatOptions);
         if (opened < 0) {  // the library freed the context itself
             platform::DebugTrace("Video open failed (%d)", opened);
             return OpenFailure(opened, watch_);
@@ -297,8 +312,12 @@ private:
 
 }  // namespace
 
+bool IsStreamingAddress(std::string_view url) {
+    return platform::StartsWithNoCase(url, "rtsp://") || platform::StartsWithNoCase(url, "rtsps://");
+}
+
 bool IsVideoAddress(std::string_view url) {
-    if (platform::StartsWithNoCase(url, "rtsp://") || platform::StartsWithNoCase(url, "rtsps://")) return true;
+    if (IsStreamingAddress(url)) return true;
     const std::string_view path = PathOf(url);
     for (const char* extension : {".m3u8", ".mpd", ".mp4", ".m4v", ".mov", ".webm", ".mkv", ".ts"})
         if (platform::EndsWithNoCase(path, extension)) return true;

@@ -15,6 +15,8 @@
 
 namespace sources {
 
+// rtsp:// or rtsps://: a camera's video stream, which only the video readers open.
+bool IsStreamingAddress(std::string_view url);
 // Video by the address alone: the rtsp or rtsps scheme, or a path ending in a playlist's or a
 // video file's extension (.m3u8, .mpd, .mp4, .m4v, .mov, .webm, .mkv, .ts).
 bool IsVideoAddress(std::string_view url);
