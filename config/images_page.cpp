@@ -17,11 +17,9 @@
 #include "cam_validation.h"
 #include "clock.h"
 #include "connectivity.h"
-#include "entity_tags.h"
 #include "image_preview_widget.h"
 #include "message_box.h"
 #include "page_controls.h"
-#include "picture_store.h"
 #include "saver_app.h"
 #include "saver_messages.h"
 #include "update_cycle.h"
@@ -66,6 +64,19 @@ std::optional<std::string> ResultCaption(int result) {
 
 std::time_t Now() { return Clock::instance().calendarNow(); }
 
+// The page's own rows: a source added or removed here is fetched for as the page shows it.
+class RowFields : public sources::SourceFields {
+public:
+    explicit RowFields(CamRows& rows) : rows_(rows) {}
+    bool Listed(const std::string& name) const override { return rows_.Find(name) >= 0; }
+    void Set(const std::string& name, sources::CamField field, const std::string& value) override {
+        rows_.SetField(name, field, value);
+    }
+
+private:
+    CamRows& rows_;
+};
+
 }  // namespace
 
 CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Opener opener)
@@ -73,6 +84,7 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
       app_(app),
       opener_(std::move(opener)),
       fetcher_(app.fetch),
+      fetch_(app.fetch, fetcher_, sources::UpdateOwner::ImagesPage),
       messages_("KelvaneImagesPage", [this](UINT message, WPARAM wParam, LPARAM lParam) {
           return OnMessage(message, wParam, lParam);
       }) {
@@ -164,13 +176,8 @@ CFilesPropPage::CFilesPropPage(saver::SaverApp& app, SheetServices services, Ope
     connect(list_, &QTableWidget::cellDoubleClicked, this, [this] { AddOrEdit(true); });
 }
 
-CFilesPropPage::~CFilesPropPage() {
-    // A fetch of this page that is still running ends here, and its messages go nowhere.
-    if (app_.fetch.FetchBusy) {
-        fetcher_.Cancel();
-        app_.fetch.FetchBusy = 0;
-    }
-}
+// A fetch of this page that is still running ends here, and its messages go nowhere.
+CFilesPropPage::~CFilesPropPage() { fetch_.Abandon(); }
 
 void CFilesPropPage::SettingsToPage(const SaverSettings& settings) {
     const int values[3] = {settings.EditHours, settings.EditMinutes, settings.EditSeconds};
@@ -332,16 +339,14 @@ void CFilesPropPage::OpenCameraLists() {
 void CFilesPropPage::SetUpdateButtonText(bool fetching) { updateNow_->setText(fetching ? "Cancel" : "Update Now"); }
 
 void CFilesPropPage::UpdateNow() {
-    sources::FetchState& state = app_.fetch;
     if (!IsOnline()) {
         MessageBox(window(), "You must be connected to the Internet to download the image.", kSheetMessageTitle, MB_OK);
         return;
     }
-    if (state.CancelRequested) return;
-    if (state.FetchBusy) {
+    if (app_.fetch.CancelRequested) return;
+    if (fetch_.busy()) {
         SetCaption(kCancelingCaption);
-        state.CancelRequested = 1;
-        fetcher_.Cancel();
+        fetch_.Cancel();
         return;
     }
     SetCaption(std::string(kCaptionPrefix) + "Connecting...");
@@ -350,24 +355,15 @@ void CFilesPropPage::UpdateNow() {
         MessageBox(window(), "No valid camera selected.", kSheetMessageTitle, MB_OK);
         return;
     }
-    const CamRecord record = rows.row(rows.selected());
-    state.FetchImageDate = record.ImageDate;
-    state.FetchEntityTag = sources::StoredEntityTag(record.URL);
+    const CamRecord& record = rows.row(rows.selected());
     SetUpdateButtonText(true);
-    fetcher_.ReleaseBuffer();
-    // A name that cannot be a file in the images folder is never fetched for.
-    const int started = sources::IsSafePictureName(record.Name) ? fetcher_.StartFetch(record.URL, record.RefURL) : 2;
-    if (started != 0) {
+    RowFields fields(rows);
+    if (!fetch_.Start({record.Name, record.URL, record.RefURL, record.ImageDate}, fields)) {
         SetUpdateButtonText(false);
         SetCaption(kFailedCaption);
-        rows.SetField(record.Name, sources::kCamLastResult, sources::kFailedWord);
         list_->Refresh();
         RefreshDetailLabels();
-        return;
     }
-    state.FetchBusy = 1;
-    state.FetchCamName = record.Name;
-    state.FetchCamUrl = record.URL;
 }
 
 LRESULT CFilesPropPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -387,45 +383,21 @@ LRESULT CFilesPropPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CFilesPropPage::OnFetchDone(UINT message, std::uintptr_t bytes, std::intptr_t result) {
-    sources::FetchState& state = app_.fetch;
-    if (!state.FetchBusy) return;  // a completion nobody waits for any more
-    if (result == sources::kFetchSuccess && bytes == 0) {
-        PostMessage(window(), saver::MSG_FETCH_DONE_JPG, 0, sources::kFetchError);
-        return;
-    }
     CamRows& rows = list_->rows();
-    const std::string name = state.FetchCamName;
-    const char* extension = sources::StoredPictureType(message);
-    if (result == sources::kFetchSuccess && rows.Find(name) < 0) {
-        fetcher_.ReleaseBuffer();  // removed while its picture came: nothing of it is kept
-    } else if (result == sources::kFetchSuccess) {
-        const bool stored =
-            sources::StorePicture(sources::ImagesDirectory(app_.settings), name, extension, fetcher_.Buffer(), bytes);
-        fetcher_.ReleaseBuffer();
-        if (stored) {
-            rows.SetField(name, sources::kCamType, extension);
-            rows.SetField(name, sources::kCamImageDate, state.FetchImageDate);
-            sources::StoreEntityTag(state.FetchCamUrl, state.FetchEntityTag);
-            rows.SetField(name, sources::kCamLastResult, "Success");
-            rows.SetField(name, sources::kCamLastUpdate, sources::FormatLastUpdate(Now()));
-            currentPicturePath_ = SelectedPicturePath(rows, app_.settings);
-            RefreshPreview();
-        } else {
-            // The picture could not be written (a read-only or missing images folder).
-            rows.SetField(name, sources::kCamLastResult, sources::kFailedWord);
-            SetCaption(kFailedCaption);
-        }
-    } else {
-        fetcher_.ReleaseBuffer();
-        rows.SetField(name, sources::kCamLastResult, sources::ResultWord(int(result), sources::UpdateOwner::ImagesPage));
-        state.CancelRequested = 0;
-        if (const auto caption = ResultCaption(int(result))) SetCaption(*caption);
+    RowFields fields(rows);
+    const auto outcome = fetch_.Finish(message, bytes, result, window(), sources::ImagesDirectory(app_.settings), fields);
+    if (!outcome) return;
+    if (outcome->stored) {
+        rows.SetField(outcome->name, sources::kCamLastUpdate, sources::FormatLastUpdate(Now()));
+        currentPicturePath_ = SelectedPicturePath(rows, app_.settings);
+        RefreshPreview();
+    } else if (outcome->writeFailed) {
+        SetCaption(kFailedCaption);
+    } else if (const auto caption = ResultCaption(outcome->result)) {
+        SetCaption(*caption);
     }
     list_->Refresh();
     RefreshDetailLabels();
-    state.FetchBusy = 0;
-    state.FetchCamName.clear();
-    state.FetchCamUrl.clear();
     SetUpdateButtonText(false);
 }
 

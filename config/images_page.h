@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cam_list_ctrl.h"
-#include "image_fetcher.h"
+#include "source_fetch.h"
 #include "message_window.h"
 #include "sheet_page.h"
 
@@ -72,6 +72,7 @@ private:
     saver::SaverApp& app_;
     Opener opener_;
     sources::CImageFetcher fetcher_;
+    sources::SourceFetch fetch_;
     MessageWindow messages_;
     std::string currentName_;
     std::string currentPicturePath_;

@@ -1,7 +1,8 @@
 #include "image_preview.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "text_compare.h"
 
 namespace imaging {
 
@@ -21,17 +22,10 @@ PreviewPlacement PlacePreview(int pictureWidth, int pictureHeight, int areaWidth
 }
 
 int PreviewImageType(const std::string& path) {
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos) return -1;
-    std::string extension = path.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    if (extension == "jpg" || extension == "jpeg") return kImageTypeJpeg;
-    if (extension == "gif") return kImageTypeGif;
-    if (extension == "png") return kImageTypePng;
-    if (extension == "webp") return kImageTypeWebp;
-    if (extension == "bmp") return kImageTypeBmp;
-    return -1;
+    // The file table's types less XPM, and "jpeg" as well as "jpg".
+    if (EndsWithNoCase(path, ".jpeg")) return kImageTypeJpeg;
+    const int type = ImageTypeFromExtension(path);
+    return type == kImageTypeXpm ? kImageTypeUnknown : type;
 }
 
 int CImagePreview::Load(const std::string& path) {

@@ -18,7 +18,8 @@ struct PreviewPlacement {
 };
 PreviewPlacement PlacePreview(int pictureWidth, int pictureHeight, int areaWidth, int areaHeight);
 
-// The preview's own table: jpg and jpeg, gif, png, bmp (any letter case); -1 for anything else.
+// The pictures the preview and the slide show show: jpg and jpeg, gif, png, webp, bmp (any letter
+// case); -1 for anything else.
 int PreviewImageType(const std::string& path);
 
 class CImagePreview {

@@ -11,6 +11,7 @@
 #include "dde.h"
 #include "getright_status.h"
 #include "harness.h"
+#include "image_preview.h"
 #include "png_image.h"
 #include "marquee_text.h"
 #include "programs.h"
@@ -33,20 +34,6 @@ constexpr WPARAM kMusicQuery = 1, kMusicPlay = 7, kMusicClose = 99;
 constexpr LRESULT kMusicUsable = 10;
 constexpr int kGetRightPollTicks = 30;
 constexpr int kNoticeFontHeight = -16;  // the notices' letters, at 96 dpi
-
-// The picture type of a file name's extension, or nothing for one the slide show does not show.
-std::optional<int> PictureType(const std::string& path) {
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot + 1 == path.size()) return std::nullopt;
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == "jpg" || extension == "jpeg") return imaging::kImageTypeJpeg;
-    if (extension == "gif") return imaging::kImageTypeGif;
-    if (extension == "png") return imaging::kImageTypePng;
-    if (extension == "webp") return imaging::kImageTypeWebp;
-    if (extension == "bmp") return imaging::kImageTypeBmp;
-    return std::nullopt;
-}
 
 }  // namespace
 
@@ -227,9 +214,9 @@ int SaverWnd::LoadPicture(const std::string& path) {
     if (!preview_ && !FindWindow(nullptr, "Windows Screen Saver")) {
         if (ShowCursor(FALSE) < -1) ShowCursor(TRUE);
     }
-    const auto type = PictureType(path);
-    if (!type) return 0;
-    ReplacePicture(std::make_unique<imaging::CImageFile>(path, *type));
+    const int type = imaging::PreviewImageType(path);
+    if (type == imaging::kImageTypeUnknown) return 0;
+    ReplacePicture(std::make_unique<imaging::CImageFile>(path, type));
     const int width = picture_->GetWidth(), height = picture_->GetHeight();
     if (width <= 0 || height <= 0) {
         ReplacePicture(nullptr);

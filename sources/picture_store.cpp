@@ -47,13 +47,27 @@ bool IsSafePictureName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+namespace {
+
+std::string StoredPicturePath(const std::string& folder, std::string_view name, std::string_view extension) {
+    return folder + "/" + std::string(name) + "." + std::string(extension);
+}
+
+}  // namespace
+
 bool StorePicture(const std::string& folder, std::string_view name, std::string_view extension, const BYTE* bytes,
                   std::size_t size) {
     if (!IsSafePictureName(name)) return false;
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    const std::string path = folder + "/" + std::string(name) + "." + std::string(extension);
-    return platform::ReplaceFileWhole(path, std::string_view(reinterpret_cast<const char*>(bytes), size), 0644);
+    return platform::ReplaceFileWhole(StoredPicturePath(folder, name, extension),
+                                      std::string_view(reinterpret_cast<const char*>(bytes), size), 0644);
+}
+
+void RemoveStoredPicture(const std::string& folder, std::string_view name, std::string_view extension) {
+    if (!IsSafePictureName(name)) return;
+    std::error_code error;
+    std::filesystem::remove(StoredPicturePath(folder, name, extension), error);
 }
 
 }  // namespace sources

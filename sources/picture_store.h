@@ -27,5 +27,7 @@ bool IsSafePictureName(std::string_view name);
 // never leaves half a picture. False when it could not.
 bool StorePicture(const std::string& folder, std::string_view name, std::string_view extension, const BYTE* bytes,
                   std::size_t size);
+// Removes what StorePicture wrote, if it is there.
+void RemoveStoredPicture(const std::string& folder, std::string_view name, std::string_view extension);
 
 }  // namespace sources

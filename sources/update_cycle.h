@@ -1,6 +1,6 @@
 // When a source's picture is fetched again, and what a finished fetch writes: the picture file,
 // the source's Type, ImageDate, Last Result and Last Update. The saver window runs this protocol;
-// the Images page shares its words, texts and the safe storing of the picture.
+// the Images page runs the same fetch (source_fetch.h).
 #pragma once
 
 #include <ctime>
@@ -13,21 +13,10 @@
 #include "image_fetcher.h"
 #include "picture_store.h"
 #include "settings.h"
+#include "source_fetch.h"
 #include "source_schedule.h"
 
 namespace sources {
-
-enum class UpdateOwner { SaverWindow, ImagesPage };
-
-// The Last Result word of a fetch result (0 bytes of success count as an error).
-std::string ResultWord(int result, UpdateOwner owner);
-// The word of an update that could not start (or whose picture could not be stored).
-constexpr const char* kFailedWord = "Failed";
-
-// The text of a step or progress message, after the owner's prefix ("Status: " for the saver
-// window); nothing for a step the table does not know.
-std::optional<std::string> FetchStatusText(unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
-                                           std::string_view prefix);
 
 // EditHours, EditMinutes and EditSeconds together, at least 5 seconds.
 int UpdateIntervalSeconds(const saver::SaverSettings& settings);
@@ -64,8 +53,9 @@ private:
 
     saver::SaverSettings& settings_;
     FetchState& state_;
-    CImageFetcher& fetcher_;
     HWND owner_;
+    SourceFetch fetch_;
+    StoredListFields fields_;
     int interval_;
     std::string status_;
     SourceSchedule schedule_;
