@@ -20,7 +20,7 @@ ImagePreviewWidget::ImagePreviewWidget(QWidget* parent) : QFrame(parent) {
 }
 
 int ImagePreviewWidget::Load(const std::string& path) {
-    const int depth = preview_.Load(path);
+    const int depth = preview_.Load(path, imaging::DecodeOptions{backColor_});
     update();
     return depth;
 }
@@ -32,7 +32,6 @@ void ImagePreviewWidget::Clear() {
 
 void ImagePreviewWidget::setBackColor(COLORREF color) {
     backColor_ = color;
-    imaging::SetPictureBackground(color);  // for the transparent parts of pictures loaded from now on
     update();
 }
 

@@ -52,7 +52,9 @@ int ImageTypeFromExtension(const std::string& fileName) {
     return kImageTypeUnknown;
 }
 
-CImageFile::CImageFile(const std::string& fileName, int type) { Load(fileName, type); }
+CImageFile::CImageFile(const std::string& fileName, int type, DecodeOptions options) : options_(options) {
+    Load(fileName, type);
+}
 
 CImageFile::~CImageFile() = default;
 
@@ -64,6 +66,7 @@ void CImageFile::Load(const std::string& fileName, int type) {
     if (!impl_ || type != oldType) {
         if (!CreateImpl(fileName, type)) return;
     }
+    impl_->options = options_;
     impl_->ReadFile(fileName);
 }
 

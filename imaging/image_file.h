@@ -29,7 +29,7 @@ int ImageTypeFromExtension(const std::string& fileName);
 
 class CImageFile {
 public:
-    CImageFile(const std::string& fileName, int type);
+    CImageFile(const std::string& fileName, int type, DecodeOptions options = {});
     virtual ~CImageFile();
     CImageFile(const CImageFile&) = delete;
     CImageFile& operator=(const CImageFile&) = delete;
@@ -64,6 +64,7 @@ public:
 
 private:
     int type_ = kImageTypeUnknown;
+    DecodeOptions options_;
     std::string fileName_;
     std::unique_ptr<CImageImpl> impl_;
 };

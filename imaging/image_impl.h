@@ -19,6 +19,12 @@ using platform::HDC;
 using platform::HPALETTE;
 using platform::UniquePalette;
 
+// How a picture file is read.
+struct DecodeOptions {
+    // The colour transparent pixels of a PNG or WebP are composed onto (the saver's background).
+    platform::COLORREF background = 0;
+};
+
 // Colour type bits.
 constexpr int kColorTypePalette = 1;
 constexpr int kColorTypeColor = 2;
@@ -97,6 +103,7 @@ public:
     BITMAPINFO* dib = nullptr;
     int transparentIndex = -1;
     UniquePalette palette;
+    DecodeOptions options;  // set before ReadFile
 
 protected:
     // Takes over a complete DIB block (header, colour table or masks, bits) as the store.

@@ -28,11 +28,11 @@ int PreviewImageType(const std::string& path) {
     return type == kImageTypeXpm ? kImageTypeUnknown : type;
 }
 
-int CImagePreview::Load(const std::string& path) {
+int CImagePreview::Load(const std::string& path, DecodeOptions options) {
     const int type = PreviewImageType(path);
     if (type < 0) return 0;
     Clear();
-    auto picture = std::make_unique<CImageFile>(path, type);
+    auto picture = std::make_unique<CImageFile>(path, type, options);
     if (picture->GetWidth() <= 0 || picture->GetHeight() <= 0) return 0;
     width_ = picture->GetWidth();
     height_ = picture->GetHeight();

@@ -26,7 +26,7 @@ class CImagePreview {
 public:
     // The picture's bits per pixel, or 0. A refused extension keeps the current picture; a file
     // that cannot be read leaves the preview empty.
-    int Load(const std::string& path);
+    int Load(const std::string& path, DecodeOptions options = {});
     void Clear();
     bool HasPicture() const { return picture_ != nullptr; }
     int pictureWidth() const { return width_; }

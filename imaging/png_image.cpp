@@ -1,6 +1,5 @@
 #include "png_image.h"
 
-#include <atomic>
 #include <csetjmp>
 #include <cstring>
 #include <cstdio>
@@ -14,8 +13,6 @@ namespace imaging {
 
 using namespace platform;
 namespace {
-
-std::atomic<COLORREF> gBackground{0};
 
 // Deflate turns a byte into at most 1032 bytes, and a pixel takes at least an eighth of a byte
 // (one bit of grey): a file of n bytes holds at most 8256 n pixels.
@@ -96,16 +93,13 @@ bool ReadRows(Reading& reading) {
 
 }  // namespace
 
-void SetPictureBackground(COLORREF color) { gBackground = color; }
-COLORREF PictureBackground() { return gBackground; }
-
 BOOL CPngImageImpl::ReadFile(const std::string& name) {
     const std::string& path = UseName(name);
     platform::UniqueFile file = platform::OpenFile(path.c_str(), "rb");
     if (!file) return FALSE;
     Reading reading;
     if (!reading.info) return FALSE;
-    const COLORREF background = PictureBackground();
+    const COLORREF background = options.background;
     if (!ReadHeader(reading, file.get(), platform::RemainingBytes(file.get()), background)) return FALSE;
     const png_uint_32 pictureWidth = png_get_image_width(reading.png, reading.info);
     const png_uint_32 pictureHeight = png_get_image_height(reading.png, reading.info);

@@ -1,5 +1,5 @@
 // PNG files through libpng: 24-bit pictures (the first frame of an animated one), with any
-// transparency composed onto the picture background.
+// transparency composed onto the background of the decoding options.
 #pragma once
 
 #include "image_impl.h"
@@ -8,11 +8,6 @@ namespace imaging {
 
 using platform::BOOL;
 using platform::COLORREF;
-
-// The colour transparent pixels of a PNG or WebP are composed onto (the saver's background); black
-// until set.
-void SetPictureBackground(COLORREF color);
-COLORREF PictureBackground();
 
 class CPngImageImpl : public CFileImageImpl {
 public:

@@ -131,7 +131,7 @@ BOOL CWebpImageImpl::ReadFile(const std::string& name) {
             DebugTrace("WebP error: %s cannot be decoded", path.c_str());
             return FALSE;
         }
-        ComposeInPlace(rows, features.width, features.height, PictureBackground(), rowBytes);
+        ComposeInPlace(rows, features.width, features.height, options.background, rowBytes);
         block.Shrink(sizeof(BITMAPINFOHEADER) + rowBytes * std::size_t(features.height));
         AdoptTrueColourRows(std::move(block), features.width, features.height);
         return TRUE;
@@ -145,7 +145,7 @@ BOOL CWebpImageImpl::ReadFile(const std::string& name) {
     // Onto the background, into a bottom-up DIB.
     for (int y = 0; y < picture.height; ++y)
         ComposeRow(picture.pixels + std::size_t(y) * std::size_t(picture.width) * 4,
-                   bits + std::size_t(picture.height - 1 - y) * std::size_t(effWidth), picture.width, PictureBackground());
+                   bits + std::size_t(picture.height - 1 - y) * std::size_t(effWidth), picture.width, options.background);
     return TRUE;
 }
 

@@ -1,5 +1,5 @@
 // WebP files through libwebp: 24-bit pictures (the first frame of an animated one, on its whole
-// canvas), with any transparency composed onto the picture background (SetPictureBackground).
+// canvas), with any transparency composed onto the picture background (DecodeOptions).
 #pragma once
 
 #include "image_impl.h"

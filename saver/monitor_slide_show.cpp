@@ -38,7 +38,7 @@ MonitorSlideShow::MonitorSlideShow(HWND saver, const SaverSettings& settings, co
 
 MonitorSlideShow::~MonitorSlideShow() {
     if (window_) DestroyWindow(window_);
-    if (replaced_) SelectObject(memory_.get(), replaced_);
+    scaled_.reset();
     ForgetPalette();
 }
 
@@ -53,8 +53,7 @@ void MonitorSlideShow::Load() {
     if (!sources::FileExists(path)) path = sources::FallbackImagePath(settings_);
     const int type = imaging::PreviewImageType(path);
     ForgetPalette();
-    picture_ = type < 0 ? nullptr : std::make_unique<imaging::CImageFile>(path, type);
-    if (replaced_) SelectObject(memory_.get(), std::exchange(replaced_, nullptr));
+    picture_ = type < 0 ? nullptr : std::make_unique<imaging::CImageFile>(path, type, imaging::DecodeOptions{COLORREF(settings_.BackColor)});
     scaled_.reset();
     if (!picture_ || picture_->GetWidth() <= 0 || picture_->GetHeight() <= 0) {
         picture_.reset();
@@ -67,9 +66,8 @@ void MonitorSlideShow::Load() {
     if (quality && shown_.width % 2) --shown_.width;  // the 24-bit scaler wants an even width
     position_ = motion_.position = StartPosition(area_, shown_);
     WindowDC screen(window_);
-    scaled_.reset(CreateCompatibleBitmap(screen, shown_.width, shown_.height));
+    scaled_.reset(memory_.get(), CreateCompatibleBitmap(screen, shown_.width, shown_.height));
     if (!scaled_) return;
-    replaced_ = SelectObject(memory_.get(), scaled_.get());
     // A picture with a palette (a GIF) is drawn through its own colours, as on the primary.
     if (HPALETTE palette = picture_->GetPalette()) {
         SelectPalette(memory_.get(), palette, FALSE);

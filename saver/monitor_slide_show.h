@@ -47,8 +47,7 @@ private:
     platform::HWND window_ = nullptr;
     platform::UniqueBrush background_;
     platform::UniqueMemoryDC memory_;
-    platform::UniqueBitmap scaled_;
-    platform::HGDIOBJ replaced_ = nullptr;
+    platform::SelectedBitmap scaled_;
     std::unique_ptr<imaging::CImageFile> picture_;
     ShownSize shown_;
     POINT position_{};

@@ -135,7 +135,6 @@ int SaverWnd::OnCreate() {
     fetcher_->SetOwner(hwnd_);
     LoadSettings(s);
     backColor_ = COLORREF(s.BackColor);
-    imaging::SetPictureBackground(backColor_);  // what shows through a picture's transparent parts
     marqueeShown_ = s.ShowTicker != 0;
     marqueeStill_ = s.UseMovement != 0;
     musicWanted_ = s.NoMidiSound == 0;
@@ -216,7 +215,8 @@ int SaverWnd::LoadPicture(const std::string& path) {
     }
     const int type = imaging::PreviewImageType(path);
     if (type == imaging::kImageTypeUnknown) return 0;
-    ReplacePicture(std::make_unique<imaging::CImageFile>(path, type));
+    // What shows through a picture's transparent parts is the background.
+    ReplacePicture(std::make_unique<imaging::CImageFile>(path, type, imaging::DecodeOptions{backColor_}));
     const int width = picture_->GetWidth(), height = picture_->GetHeight();
     if (width <= 0 || height <= 0) {
         ReplacePicture(nullptr);
@@ -240,17 +240,12 @@ int SaverWnd::LoadPicture(const std::string& path) {
 }
 
 void SaverWnd::PrepareScaledBitmap() {
-    if (scaledBitmap_) {
-        SelectObject(memory_.get(), replacedBitmap_);
-        DeleteObject(scaledBitmap_);
-        scaledBitmap_ = nullptr;
-    }
+    scaledBitmap_.reset();
     if (!picture_ || shown_.width <= 0 || shown_.height <= 0) return;
     WindowDC dc(hwnd_);
-    scaledBitmap_ = CreateCompatibleBitmap(dc, shown_.width, shown_.height);
+    scaledBitmap_.reset(memory_.get(), CreateCompatibleBitmap(dc, shown_.width, shown_.height));
     if (!scaledBitmap_) return;
-    replacedBitmap_ = SelectObject(memory_.get(), scaledBitmap_);
-    imaging::ScalePicture(*picture_, memory_.get(), scaledBitmap_, shown_.width, shown_.height, qualityStretch_,
+    imaging::ScalePicture(*picture_, memory_.get(), scaledBitmap_.get(), shown_.width, shown_.height, qualityStretch_,
                           backgroundBrush_.get());
 }
 
@@ -544,11 +539,7 @@ void SaverWnd::OnDestroy() {
     ddeInstance_ = 0;
     marqueeFont_.reset();
     noticeFont_.reset();
-    if (scaledBitmap_) {
-        SelectObject(memory_.get(), replacedBitmap_);
-        DeleteObject(scaledBitmap_);
-        scaledBitmap_ = nullptr;
-    }
+    scaledBitmap_.reset();
     ReplacePicture(nullptr);
     memory_.reset();
     if (musicWanted_) SendMusicCommand(kMusicClose, true);

@@ -31,6 +31,7 @@ using platform::HWND;
 using platform::LPARAM;
 using platform::LRESULT;
 using platform::UINT;
+using platform::SelectedBitmap;
 using platform::UniqueBrush;
 using platform::UniqueMemoryDC;
 using platform::WPARAM;
@@ -154,8 +155,7 @@ private:
     std::unique_ptr<Font> marqueeFont_;
     std::unique_ptr<Font> noticeFont_;  // the status and wallpaper notices, sized for the screen
     UniqueMemoryDC memory_;
-    HBITMAP scaledBitmap_ = nullptr;
-    HGDIOBJ replacedBitmap_ = nullptr;
+    SelectedBitmap scaledBitmap_;  // the picture at its shown size, in memory_
     std::unique_ptr<imaging::CImageFile> picture_;
     bool qualityStretch_ = false;
     ShownSize shown_, previousShown_;

@@ -429,4 +429,11 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
     return copied;
 }
 
+void SelectedBitmap::reset(HDC dc, HBITMAP bitmap) {
+    if (bitmap_) SelectObject(dc_, replaced_);
+    bitmap_.reset(bitmap);
+    dc_ = bitmap ? dc : nullptr;
+    replaced_ = bitmap ? SelectObject(dc, bitmap) : nullptr;
+}
+
 }  // namespace platform

@@ -228,6 +228,24 @@ struct DcDeleter {
     void operator()(DeviceContext* dc) const { DeleteDC(dc); }
 };
 using UniqueMemoryDC = std::unique_ptr<DeviceContext, DcDeleter>;
+// A bitmap made for a memory context and selected into it: when let go, the context gets back
+// what it held before and the bitmap is deleted. The context must outlive it.
+class SelectedBitmap {
+public:
+    SelectedBitmap() = default;
+    ~SelectedBitmap() { reset(); }
+    SelectedBitmap(const SelectedBitmap&) = delete;
+    SelectedBitmap& operator=(const SelectedBitmap&) = delete;
+    // Lets the current one go, then selects `bitmap` (taken over; nothing for a null one).
+    void reset(HDC dc = nullptr, HBITMAP bitmap = nullptr);
+    HBITMAP get() const { return bitmap_.get(); }
+    explicit operator bool() const { return bitmap_ != nullptr; }
+
+private:
+    HDC dc_ = nullptr;
+    UniqueBitmap bitmap_;
+    HGDIOBJ replaced_ = nullptr;
+};
 // A window context released on scope exit.
 class WindowDC {
 public:

@@ -32,7 +32,7 @@ protected:
 
     // Loads with the given type (-1: by extension).
     std::unique_ptr<imaging::CImageFile> load(const std::string& path, int type = -1) {
-        return std::make_unique<imaging::CImageFile>(path, type);
+        return std::make_unique<imaging::CImageFile>(path, type, decoding_);
     }
 
     static picture_writers::Rgb rgbAt(const imaging::CImageFile& image, int x, int yFromTop) {
@@ -64,6 +64,7 @@ protected:
     }
 
     testing_support::TempRoot root_;
+    imaging::DecodeOptions decoding_;  // what load() reads pictures with
 };
 
 inline picture_writers::TruePicture Gradient(int width, int height) {
@@ -84,7 +85,7 @@ inline picture_writers::TruePicture TwoBands() {
     return picture;
 }
 
-// Pictures whose transparency is composed onto the picture background, black again after each test.
+// Pictures whose transparency is composed onto the background of the decoding options.
 class TransparentPictureTest : public ImagingTest {
 protected:
     // The picture is TwoBands, as a 24-bit picture.
@@ -94,10 +95,5 @@ protected:
         EXPECT_EQ(image.GetDepth(), 24);
         EXPECT_EQ(rgbAt(image, 0, 0), (picture_writers::Rgb{220, 20, 20}));
         EXPECT_EQ(rgbAt(image, 39, 29), (picture_writers::Rgb{20, 220, 20}));
-    }
-
-    void TearDown() override {
-        imaging::SetPictureBackground(0);
-        ImagingTest::TearDown();
     }
 };

@@ -16,7 +16,7 @@ TEST_F(PngTest, ThePixelsArriveInPlaceAndTransparencyShowsTheBackground) {
     std::vector<std::uint8_t> alphas;
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) alphas.push_back(x < 20 ? 255 : 0);
-    imaging::SetPictureBackground(platform::RGB(0, 0, 200));
+    decoding_.background = platform::RGB(0, 0, 200);
     auto cutOut = load(file("cut.png", picture_writers::PngFile(TwoBands(), alphas)));
     EXPECT_EQ(rgbAt(*cutOut, 5, 5), (Rgb{220, 20, 20}));
     EXPECT_EQ(rgbAt(*cutOut, 35, 5), (Rgb{0, 0, 200}));
@@ -66,7 +66,7 @@ picture_writers::TruePicture Noise(int width, int height) {
 }  // namespace
 
 TEST_F(PngTest, ChunksTheSaverDoesNotUseAreSkippedAndMissingRowsShowTheBackground) {
-    imaging::SetPictureBackground(platform::RGB(0, 0, 200));
+    decoding_.background = platform::RGB(0, 0, 200);
     const std::string whole = picture_writers::PngFile(Noise(256, 256));
     constexpr size_t kAfterHeader = 8 + 25;
     // Three megabytes of text before the pixels: passed over, the picture reads.
@@ -106,7 +106,7 @@ TEST_F(PngTest, PicturesMadeByImageMagickReadAsImageMagickReadsThem) {
         {"palette.png", "-size 61x47 -seed 3 plasma:fractal -channel A -fx \"i<30?0.0:1.0\" +channel -colors 40", "PNG8:"},
         {"half-white.png", "-size 61x47 xc:\"rgba(255,255,255,0.5)\" -depth 8", ""},
     };
-    imaging::SetPictureBackground(platform::RGB(40, 90, 160));
+    decoding_.background = platform::RGB(40, 90, 160);
     for (const Made& made : files) {
         SCOPED_TRACE(made.name);
         const std::string path = folder + "/" + made.name;

@@ -15,7 +15,7 @@ TEST_F(WebpTest, ThePixelsArriveInPlaceAndTransparencyShowsTheBackground) {
     std::vector<std::uint8_t> alphas;
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) alphas.push_back(x < 20 ? 255 : x < 30 ? 128 : 0);
-    imaging::SetPictureBackground(platform::RGB(0, 0, 200));
+    decoding_.background = platform::RGB(0, 0, 200);
     auto cutOut = load(file("cut.webp", picture_writers::WebpFile(TwoBands(), alphas)));
     EXPECT_EQ(rgbAt(*cutOut, 5, 5), (Rgb{220, 20, 20}));
     EXPECT_EQ(rgbAt(*cutOut, 25, 25), (Rgb{10, 110, 110}));  // half green, half the background
@@ -54,7 +54,7 @@ TEST_F(WebpTest, PicturesMadeByCwebpReadAsImageMagickReadsTheirSource) {
     ASSERT_EQ(std::system(("convert -size 61x47 -seed 7 plasma:fractal \\( -size 61x47 gradient:white-black \\) -alpha off "
                            "-compose CopyOpacity -composite -depth 8 " + folder + "/alpha.png").c_str()), 0);
     ASSERT_EQ(std::system(("convert -size 61x47 -seed 9 plasma:fractal -depth 8 " + folder + "/opaque.png").c_str()), 0);
-    imaging::SetPictureBackground(platform::RGB(40, 90, 160));
+    decoding_.background = platform::RGB(40, 90, 160);
     for (const char* name : {"alpha", "opaque"}) {
         SCOPED_TRACE(name);
         const std::string source = folder + "/" + name + ".png", webp = folder + "/" + name + ".webp";
