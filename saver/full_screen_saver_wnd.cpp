@@ -75,8 +75,10 @@ BOOL FullScreenSaverWnd::VerifyPassword() {
     if (lastVerification_ && TickDifference(*lastVerification_, GetTickCount()) < kPasswordRetryMs) return closing_;
     dialogInProgress_ = true;
     MSG pending;
-    while (PeekMessage(&pending, hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD)) {
-    }
+    // Ticks and a next picture asked for before the dialog are dropped, not shown behind it.
+    for (const UINT dropped : {WM_TIMER, MSG_NEXT_PICTURE})
+        while (PeekMessage(&pending, hwnd(), dropped, dropped, PM_REMOVE | PM_NOYIELD)) {
+        }
     closing_ = SendMessage(hwnd(), MSG_VERIFY_PASSWORD, 0, 0) != 0;
     dialogInProgress_ = false;
     if (!closing_) SetCursor(nullptr);
@@ -104,7 +106,7 @@ LRESULT FullScreenSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
         // guardian locks as it goes.
         if (endLock_ && !platform::EndAskedBySignal() && !endLock_->mayEnd()) return 0;
         SetMarqueeNotice("");
-        SendMessage(hwnd(), MSG_SET_WALLPAPER, wParam, 1);
+        SendMessage(hwnd(), MSG_SET_WALLPAPER, wParam, kWallpaperOnClose);
         break;
     case MSG_VERIFY_PASSWORD:
         if (!onWindows95_) break;
@@ -179,10 +181,10 @@ LRESULT FullScreenSaverWnd::OnKeyDown(UINT key, WPARAM wParam, LPARAM lParam) {
         PostClose();
         return 0;
     case VK_F5:
-        PostMessage(hwnd(), MSG_SET_WALLPAPER, VK_F5, 2);
+        PostMessage(hwnd(), MSG_SET_WALLPAPER, VK_F5, kWallpaperOnKey);
         return 0;
     case VK_F9:
-        PostMessage(hwnd(), WM_TIMER, kNextPictureTimer, 0);
+        PostMessage(hwnd(), MSG_NEXT_PICTURE, 0, 0);
         return 0;
     case VK_F12:
         PostMessage(hwnd(), MSG_REFRESH_NOW, VK_F12, 2);

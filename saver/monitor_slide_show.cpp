@@ -32,8 +32,8 @@ MonitorSlideShow::MonitorSlideShow(HWND saver, const SaverSettings& settings, co
     Load();
     DrawAll();
     movePace_ = MovePace(MovePeriodMs(settings_), GetDeviceCaps(nullptr, VREFRESH));
-    if (settings_.Movement != 2) SetTimer(window_, kMoveTimer, movePace_.timerPeriodMs());
-    if (settings_.Change == 1) SetTimer(window_, kChangeTimer, ChangePeriodMs(settings_));
+    if (MovementOf(settings_) != PictureMovement::Still) SetTimer(window_, kMoveTimer, movePace_.timerPeriodMs());
+    if (ChangeOf(settings_) == SourceChange::OnTime) SetTimer(window_, kChangeTimer, ChangePeriodMs(settings_));
 }
 
 MonitorSlideShow::~MonitorSlideShow() {
@@ -87,7 +87,7 @@ void MonitorSlideShow::Move() {
     const int steps = scaled_ ? movePace_.stepsAt(Clock::instance().nowMicros()) : 0;
     if (steps == 0) return;
     const POINT previous = position_;
-    position_ = MovedPosition(settings_.Movement, motion_, position_, shown_, area_, steps);
+    position_ = MovedPosition(MovementOf(settings_), motion_, position_, shown_, area_, steps);
     WindowDC dc(window_);
     BitBlt(dc, position_.x, position_.y, shown_.width, shown_.height, memory_.get(), 0, 0, SRCCOPY);
     for (const RECT& strip : UncoveredStrips(previous, position_, shown_, area_)) FillRect(dc, &strip, background_.get());

@@ -85,9 +85,9 @@ SizeRules SizeRulesFor(const SaverSettings& settings, int desktopRight, int desk
     return rules;
 }
 
-POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area, int steps) {
+POINT MovedPosition(PictureMovement movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area, int steps) {
     for (int step = 0; step < steps; ++step) {
-        if (movement == 0) {
+        if (movement == PictureMovement::Float) {
             motion.position = position;
             FloatStep(motion, shown, area);
             position = motion.position;

@@ -54,7 +54,7 @@ void FloatStep(FloatMotion& motion, ShownSize shown, const RECT& area);
 POINT RandomPosition(int first, int second, ShownSize shown, const RECT& area);
 // `steps` steps of the movement (0 float, otherwise random, drawing from std::rand) from where
 // the picture is.
-POINT MovedPosition(int movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area, int steps = 1);
+POINT MovedPosition(PictureMovement movement, FloatMotion& motion, POINT position, ShownSize shown, const RECT& area, int steps = 1);
 
 // At full speed the movement steps every 10 ms, more often than a screen shows frames. Its timer
 // then runs once a frame and takes together the steps owed since the last tick: the picture keeps

@@ -33,7 +33,9 @@ void SaverWnd::ShowWallpaperNotice() {
 
 int SaverWnd::SetImageAsWallpaper(int trigger) {
     const SaverSettings& s = settings();
-    if (!((s.WallMode == 1 && trigger == kWallpaperOnClose) || (s.WallMode == 2 && trigger == kWallpaperOnKey))) return 0;
+    const WallpaperMode mode = WallpaperModeOf(s);
+    if (!((mode == WallpaperMode::OnClose && trigger == kWallpaperOnClose) || (mode == WallpaperMode::OnKey && trigger == kWallpaperOnKey)))
+        return 0;
     bool quality = s.InterStretch != 0 && imaging::GetDisplayBitDepth() > 15;
     if (preview_) return 0;
     ShowWallpaperNotice();

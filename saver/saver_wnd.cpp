@@ -102,6 +102,9 @@ LRESULT SaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (cycle_) cycle_->StartCamUpdate(app_.settings.CurrentCam, preview_);
         return 0;
     case MSG_SET_WALLPAPER: return SetImageAsWallpaper(int(lParam));
+    case MSG_NEXT_PICTURE:
+        if (ReadyToDraw()) ShowNextPicture();
+        return 0;
     default: return Default(message, wParam, lParam);
     }
 }
@@ -339,7 +342,7 @@ void SaverWnd::MoveStep() {
     const int steps = movePace_.stepsAt(Clock::instance().nowMicros());
     if (steps == 0) return;
     previousPosition_ = position_;
-    position_ = MovedPosition(app_.settings.Movement, motion_, position_, shown_, area_, steps);
+    position_ = MovedPosition(MovementOf(app_.settings), motion_, position_, shown_, area_, steps);
     WindowDC dc(hwnd_);
     if (HPALETTE palette = picture_->GetPalette()) {
         SelectPalette(memory_.get(), palette, FALSE);
@@ -484,6 +487,21 @@ void SaverWnd::OnPaint() {
     EndPaint(hwnd_, &paint);
 }
 
+bool SaverWnd::ReadyToDraw() {
+    if (view_.inProgress) return false;  // a transition runs: the drawing waits
+    if (reloadAfterEffect_) {
+        reloadAfterEffect_ = false;
+        ReloadCurrentPicture();
+    }
+    return true;
+}
+
+void SaverWnd::ShowNextPicture() {
+    if (!loaded_) return;
+    NextPicture();
+    if (marqueeShown_) ClearMarqueeStrip();
+}
+
 void SaverWnd::OnTimer(std::uintptr_t id) {
     if (id == kMarqueeTimer) PollGetRight();
     const SaverSettings& s = app_.settings;
@@ -492,29 +510,16 @@ void SaverWnd::OnTimer(std::uintptr_t id) {
         if (cycle_) cycle_->CheckDue(s.CurrentCam, Clock::instance().calendarNow(), preview_, OtherShownSources());
         return;
     }
-    if (view_.inProgress) return;  // a transition runs: the drawing timers wait
-    if (reloadAfterEffect_) {
-        reloadAfterEffect_ = false;
-        ReloadCurrentPicture();
-    }
+    if (!ReadyToDraw()) return;
     switch (id) {
     case kMoveTimer:
-        if (s.Movement != 2) MoveStep();
+        if (MovementOf(s) != PictureMovement::Still) MoveStep();
         break;
     case kChangeTimer:
-        if (s.Change == 1 && !preview_ && !passwordDialogOpen() && loaded_) {
-            NextPicture();
-            if (marqueeShown_) ClearMarqueeStrip();
-        }
+        if (ChangeOf(s) == SourceChange::OnTime && !preview_ && !passwordDialogOpen()) ShowNextPicture();
         break;
     case kMarqueeTimer:
         if (!preview_ && marqueeShown_) StepMarquee(false, true);
-        break;
-    case kNextPictureTimer:
-        if (loaded_) {
-            NextPicture();
-            if (marqueeShown_) ClearMarqueeStrip();
-        }
         break;
     default: break;
     }
@@ -534,7 +539,7 @@ void SaverWnd::OnDestroy() {
         timers_[id] = 0;
     }
     backgroundBrush_.reset();
-    if (app_.settings.Change == 2) app_.AdvanceSource();
+    if (ChangeOf(app_.settings) == SourceChange::AtEachEnd) app_.AdvanceSource();
     if (app_.settings.ShowGetRight && ddeInstance_) DdeUninitialize(ddeInstance_);
     ddeInstance_ = 0;
     marqueeFont_.reset();

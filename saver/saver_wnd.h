@@ -119,6 +119,10 @@ protected:
     void OnSize();
     void OnPaint();
     void OnTimer(std::uintptr_t id);
+    // False while a transition runs; else a picture that came during one is loaded first.
+    bool ReadyToDraw();
+    // The next source's picture, the marquee's strip cleared for it.
+    void ShowNextPicture();
     void OnDestroy();
 
 private:

@@ -16,9 +16,8 @@ constexpr platform::UINT MSG_FETCH_STATUS = platform::WM_USER + 123;
 constexpr platform::UINT MSG_UPDATE_NOW = platform::WM_USER + 124;
 constexpr platform::UINT MSG_FETCH_DONE_PNG = platform::WM_USER + 125;
 constexpr platform::UINT MSG_FETCH_DONE_WEBP = platform::WM_USER + 126;
-
-// Timer 99 is never set: F9 posts it to show the next picture at once.
-constexpr platform::WPARAM kNextPictureTimer = 99;
+// F9: the next picture at once (the saver window's own).
+constexpr platform::UINT MSG_NEXT_PICTURE = platform::WM_USER + 127;
 
 // Commands of the music companion.
 constexpr platform::WPARAM kMusicPauseResume = 3;

@@ -260,15 +260,40 @@ int SaveSettings(SaverSettings& settings) {
     return 1;
 }
 
+PictureMovement MovementOf(const SaverSettings& settings) {
+    switch (settings.Movement) {
+    case 0: return PictureMovement::Float;
+    case 2: return PictureMovement::Still;
+    default: return PictureMovement::Random;
+    }
+}
+
+SourceChange ChangeOf(const SaverSettings& settings) {
+    switch (settings.Change) {
+    case 1: return SourceChange::OnTime;
+    case 2: return SourceChange::AtEachEnd;
+    default: return SourceChange::Stay;
+    }
+}
+
+WallpaperMode WallpaperModeOf(const SaverSettings& settings) {
+    switch (settings.WallMode) {
+    case 1: return WallpaperMode::OnClose;
+    case 2: return WallpaperMode::OnKey;
+    default: return WallpaperMode::Never;
+    }
+}
+
 unsigned ChangePeriodMs(const SaverSettings& settings) {
-    if (settings.Change != 1 || settings.ChangeTime <= 0) return 0;
+    if (ChangeOf(settings) != SourceChange::OnTime || settings.ChangeTime <= 0) return 0;
     constexpr long long kLongestPeriod = 0x7FFFFFFF;
     return unsigned(std::min(static_cast<long long>(settings.ChangeTime) * 1000, kLongestPeriod));
 }
 
 unsigned MovePeriodMs(const SaverSettings& settings) {
-    if (settings.Movement == 2) return 1000;
-    const int speed = settings.Movement == 0 ? settings.FloatSpeed : settings.RandomSpeed;
+    const PictureMovement movement = MovementOf(settings);
+    if (movement == PictureMovement::Still) return 1000;
+    const int speed = movement == PictureMovement::Float ? settings.FloatSpeed : settings.RandomSpeed;
     return unsigned(std::max(0, 100 - speed) * 30);
 }
 

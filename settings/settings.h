@@ -128,6 +128,15 @@ int SaveSettings(SaverSettings& settings);
 // Writes CurrentCam alone, as the slide show does when the source advances.
 void SaveCurrentCam(SaverSettings& settings);
 
+// The stored choices as the program speaks of them. A number no choice has (a hand-edited file)
+// means what it always did: moving at random, no change of source, no wallpaper.
+enum class PictureMovement { Float, Random, Still };
+enum class SourceChange { Stay, OnTime, AtEachEnd };
+enum class WallpaperMode { Never, OnClose, OnKey };
+PictureMovement MovementOf(const SaverSettings& settings);
+SourceChange ChangeOf(const SaverSettings& settings);
+WallpaperMode WallpaperModeOf(const SaverSettings& settings);
+
 // The period of the change-on-time timer in milliseconds; 0 for none. A hand-edited time too
 // large for the timer gets the longest period the timer has, never an overflow.
 unsigned ChangePeriodMs(const SaverSettings& settings);

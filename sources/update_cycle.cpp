@@ -41,7 +41,7 @@ void UpdateCycle::CheckDue(const std::string& currentCam, std::time_t now, bool 
         return;
     }
     // The look-ahead fetches the source the show moves to next: an unticked one is never asked.
-    const std::string next = settings_.Change == 1 ? schedule_.NextSelected(currentCam) : std::string();
+    const std::string next = saver::ChangeOf(settings_) == saver::SourceChange::OnTime ? schedule_.NextSelected(currentCam) : std::string();
     if (due(next)) {
         StartCamUpdate(next, preview);
         return;
