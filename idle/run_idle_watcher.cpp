@@ -96,6 +96,19 @@ int RunIdleWatcher(int& argc, char** argv, std::optional<std::chrono::seconds> d
         std::fprintf(stderr, "kelvane-saver: the saver could not be started: %s\n", saver.errorString().toLocal8Bit().data());
         ended();
     });
+    // Ends the watching, and a saver it started with it.
+    const auto endWatching = [&](int status) {
+        saverEnded = nullptr;
+        if (saver.state() != QProcess::NotRunning) {
+            saver.terminate();
+            saver.waitForFinished(5000);
+        }
+        QCoreApplication::exit(status);
+    };
+    monitor->whenLost([&](const std::string& what) {
+        std::fprintf(stderr, "kelvane-saver: %s went away: no idle time to watch\n", what.c_str());
+        endWatching(1);
+    });
     IdleWatcher watcher(std::move(monitor), SessionInhibitions(), wait,
                         [&](std::function<void()> whenEnded) {
                             saverEnded = std::move(whenEnded);
@@ -109,12 +122,7 @@ int RunIdleWatcher(int& argc, char** argv, std::optional<std::chrono::seconds> d
         signalfd_siginfo info{};
         if (::read(endingSignals, &info, sizeof info) != sizeof info) return;
         endedBy = int(info.ssi_signo);
-        saverEnded = nullptr;
-        if (saver.state() != QProcess::NotRunning) {
-            saver.terminate();
-            saver.waitForFinished(5000);
-        }
-        QCoreApplication::exit(0);
+        endWatching(0);
     });
     watcher.start();
     const int status = QCoreApplication::exec();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -31,6 +32,18 @@ public:
     // switched off while it had a timeout, as `xdg-screensaver suspend` does). No notice comes
     // when it ends.
     virtual bool suspended() const { return false; }
+    // Calls `lost` once, with what went, when the source of idle time is gone for good (the
+    // compositor ended): no watch fires after that. A source that can come back (a restarted
+    // shell) is watched again instead.
+    void whenLost(std::function<void(const std::string& what)> lost) { lost_ = std::move(lost); }
+
+protected:
+    void lose(const std::string& what) {
+        if (auto lost = std::exchange(lost_, nullptr)) lost(what);
+    }
+
+private:
+    std::function<void(const std::string&)> lost_;
 };
 
 }  // namespace platform

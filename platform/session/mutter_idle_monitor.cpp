@@ -78,17 +78,15 @@ std::optional<std::chrono::seconds> MutterIdleMonitor::desktopDelay() const {
 
 void MutterIdleMonitor::watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) {
     stop();
-    delay_ = delay;
-    countFrom_ = from;
+    count_.begin(delay, from);
     idle_ = std::move(idle);
-    watchStart_ = std::chrono::steady_clock::now();
     retryAfter_ = std::chrono::seconds(1);
     addWatch();
 }
 
 void MutterIdleMonitor::addWatch() {
     if (!idle_ || watchId_) return;
-    const QDBusReply<uint> id = Call("AddIdleWatch", {QVariant::fromValue(qulonglong(delay_.count()))});
+    const QDBusReply<uint> id = Call("AddIdleWatch", {QVariant::fromValue(qulonglong(count_.delay().count()))});
     if (!id.isValid()) {
         DebugTrace("idle: GNOME's idle monitor refused a watch (%s); asking again in %lld s",
                    id.error().message().toStdString().c_str(),
@@ -107,8 +105,7 @@ void MutterIdleMonitor::monitorReturned() {
     rest_->stop();
     retry_->stop();
     watchId_ = 0;
-    watchStart_ = std::chrono::steady_clock::now();
-    countFrom_ = CountFrom::Now;
+    count_.restartNow();
     retryAfter_ = std::chrono::seconds(1);
     addWatch();
 }
@@ -125,9 +122,8 @@ void MutterIdleMonitor::watchFired(std::uint32_t id) {
     if (!watchId_ || id != watchId_) return;
     // Mutter counts from the last input: a user idle for long already when the watch began sees it
     // fire at once, and unless that counts, the delay is counted from the watch.
-    if (countFrom_ == CountFrom::LastInput) return fire();
-    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - watchStart_);
-    if (since < delay_) rest_->start(int((delay_ - since).count()));
+    const std::chrono::milliseconds left = count_.remaining(count_.delay());
+    if (left > std::chrono::milliseconds(0)) rest_->start(int(left.count()));
     else fire();
 }
 

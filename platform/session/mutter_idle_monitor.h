@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 
+#include "idle_count.h"
 #include "idle_monitor.h"
 
 class QTimer;
@@ -41,9 +42,7 @@ private:
     std::unique_ptr<QTimer> retry_;  // the next attempt at a watch Mutter did not take
     std::chrono::milliseconds retryAfter_{0};
     std::uint32_t watchId_ = 0;
-    std::chrono::milliseconds delay_{0};
-    std::chrono::steady_clock::time_point watchStart_;
-    CountFrom countFrom_ = CountFrom::Now;
+    IdleCount count_;
     std::function<void()> idle_;
 };
 

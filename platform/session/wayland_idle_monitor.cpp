@@ -134,7 +134,12 @@ void WaylandIdleMonitor::idled() {
 }
 
 void WaylandIdleMonitor::dispatch() {
-    if (wl_display_dispatch(display_) < 0) events_->setEnabled(false);  // the compositor went away
+    if (wl_display_dispatch(display_) < 0) {
+        events_->setEnabled(false);
+        idle_ = nullptr;
+        lose("the compositor");
+        return;
+    }
     wl_display_flush(display_);
 }
 

@@ -52,10 +52,8 @@ std::optional<std::chrono::seconds> X11IdleMonitor::desktopDelay() const {
 bool X11IdleMonitor::suspended() const { return serverSaverWasSet_ && serverTimeout() == 0; }
 
 void X11IdleMonitor::watch(std::chrono::milliseconds delay, CountFrom from, std::function<void()> idle) {
-    delay_ = delay;
-    countFrom_ = from;
+    count_.begin(delay, from);
     idle_ = std::move(idle);
-    watchStart_ = std::chrono::steady_clock::now();
     wake_->start(0);  // the answer never comes before the watch is in place
 }
 
@@ -68,18 +66,15 @@ void X11IdleMonitor::check() {
     if (!idle_) return;
     XScreenSaverInfo info{};
     XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), &info);
-    const auto sinceWatch =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - watchStart_);
-    const std::chrono::milliseconds idleFor =
-        countFrom_ == CountFrom::LastInput ? std::chrono::milliseconds(info.idle) : std::min(std::chrono::milliseconds(info.idle), sinceWatch);
-    if (idleFor >= delay_) {
+    const std::chrono::milliseconds left = count_.remaining(std::chrono::milliseconds(info.idle));
+    if (left <= std::chrono::milliseconds(0)) {
         auto idle = std::move(idle_);
         idle_ = nullptr;
         idle();
         return;
     }
     // Input in between starts the count again: look again when the delay could first be over.
-    wake_->start(int(std::min<std::int64_t>((delay_ - idleFor).count(), 24 * 3600 * 1000)));
+    wake_->start(int(std::min<std::int64_t>(left.count(), 24 * 3600 * 1000)));
 }
 
 void X11IdleMonitor::readEvents() {

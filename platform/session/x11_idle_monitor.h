@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 
+#include "idle_count.h"
 #include "idle_monitor.h"
 
 class QSocketNotifier;
@@ -37,9 +38,7 @@ private:
     int eventBase_;
     std::unique_ptr<QSocketNotifier> events_;
     std::unique_ptr<QTimer> wake_;
-    std::chrono::milliseconds delay_{0};
-    std::chrono::steady_clock::time_point watchStart_;
-    CountFrom countFrom_ = CountFrom::Now;
+    IdleCount count_;
     std::function<void()> idle_;
     bool serverSaverWasSet_ = false;  // the server had a timeout when first looked at
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "clock.h"
+#include "idle_count.h"
 #include "idle_watcher.h"
 
 using namespace idle;
@@ -16,6 +18,26 @@ TEST(IdleRequestTest, TheDelayIsAWholeNumberOfSecondsUpToADay) {
         EXPECT_TRUE(request.asked) << refused;
         EXPECT_NE(request.error, "") << refused;
     }
+}
+
+// The desktop reports idle time from the last input; a watch counts it from its own start unless
+// idle time already past is to count.
+TEST(IdleCountTest, AWatchCountsFromItsStartOrFromTheLastInput) {
+    platform::Clock& clock = platform::Clock::instance();
+    clock.setVirtual(true);
+    platform::IdleCount fromNow, fromLastInput;
+    fromNow.begin(10s, platform::IdleMonitor::CountFrom::Now);
+    fromLastInput.begin(10s, platform::IdleMonitor::CountFrom::LastInput);
+    clock.sleepMicros(4'000'000);
+    EXPECT_EQ(fromNow.remaining(60s), 6s);        // away for a minute, but watched for 4 s
+    EXPECT_EQ(fromNow.remaining(3s), 7s);         // a key 3 s ago
+    EXPECT_LE(fromLastInput.remaining(60s), 0s);  // a minute away counts
+    EXPECT_EQ(fromLastInput.remaining(3s), 7s);
+    clock.sleepMicros(6'000'000);
+    EXPECT_LE(fromNow.remaining(60s), 0s);
+    fromNow.restartNow();  // a desktop that forgot its count: from now on
+    EXPECT_EQ(fromNow.remaining(60s), 10s);
+    clock.setVirtual(false);
 }
 
 namespace {

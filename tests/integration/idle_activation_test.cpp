@@ -276,6 +276,17 @@ TEST_F(IdleActivationTest, OnSwayTheWatcherFollowsTheCompositorsIdleNotices) {
     EXPECT_EQ(watcher.wait(15000), 128 + SIGTERM);
 }
 
+TEST_F(IdleActivationTest, AWatcherWhoseCompositorEndsSaysSoAndEnds) {
+    if (!testing_support::SwayServer::Installed())
+        GTEST_SKIP() << "sway, grim or wtype is not installed (Debian packages sway, grim, wtype)";
+    auto sway = std::make_unique<testing_support::SwayServer>(1);
+    ASSERT_TRUE(sway->running());
+    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"}, WaylandSession(*sway));
+    ASSERT_TRUE(WaitUntilShown(*sway, true)) << "the watcher never started the saver";
+    sway.reset();
+    EXPECT_EQ(watcher.wait(15000), 1) << "the watcher went on without a compositor";
+}
+
 TEST_F(IdleActivationTest, OnSwayAShownWindowsInhibitorKeepsTheSaverAwayUntilItGoes) {
     if (!testing_support::SwayServer::Installed())
         GTEST_SKIP() << "sway, grim or wtype is not installed (Debian packages sway, grim, wtype)";
