@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "eventually.h"
 #include "autostart_entries.h"
 #include "desktop_peer.h"
 #include "headless_display.h"
@@ -111,7 +112,7 @@ protected:
         return int(std::count(text.begin(), text.end(), '\n'));
     }
     static bool waitFor(const std::function<bool()>& done) {
-        for (int i = 0; i < 250 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        testing_support::Eventually([&] { return done(); }, std::chrono::milliseconds(5000), std::chrono::milliseconds(20));
         return done();
     }
     static std::optional<std::string> RunValue() {

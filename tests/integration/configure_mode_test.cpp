@@ -8,6 +8,7 @@
 #include <vector>
 #include <thread>
 
+#include "eventually.h"
 #include "picture_server.h"
 #include "profile.h"
 #include "saver_process.h"
@@ -76,11 +77,8 @@ namespace {
 
 // Waits up to the limit for the stored source list to satisfy the condition.
 bool StoredListBecomes(const std::function<bool(const std::string&)>& condition, int limitMs) {
-    for (int waited = 0; waited < limitMs; waited += 100) {
-        if (condition(ReadString("CamList"))) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return condition(ReadString("CamList"));
+    return testing_support::Eventually([&] { return condition(ReadString("CamList")); }, std::chrono::milliseconds(limitMs),
+                                       std::chrono::milliseconds(100));
 }
 
 std::string LastUpdateOf(const std::string& list, const std::string& name) {
@@ -168,15 +166,12 @@ TEST(ConfigureModeTest, PreviewSavesAndStartsTheSaverAndASecondPressFindsItRunni
     EXPECT_EQ(ReadSetting("EditSeconds"), 30);  // saved before the saver started
     // One saver is left: the second found the first by its window and ended (however long a
     // busy machine takes for that).
-    std::vector<pid_t> savers = SaversOf(root);
-    for (int waited = 0; waited < 30000 && savers.size() != 1; waited += 100) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        savers = SaversOf(root);
-    }
+    std::vector<pid_t> savers;
+    testing_support::Eventually([&] { return (savers = SaversOf(root)).size() == 1; }, std::chrono::seconds(30),
+                                std::chrono::milliseconds(100));
     EXPECT_EQ(savers.size(), 1u);
     for (pid_t saver : savers) ::kill(saver, SIGTERM);
-    for (int waited = 0; waited < 10000 && !SaversOf(root).empty(); waited += 100)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testing_support::Eventually([&] { return SaversOf(root).empty(); }, std::chrono::milliseconds(10000), std::chrono::milliseconds(100));
     EXPECT_TRUE(SaversOf(root).empty());
 }
 

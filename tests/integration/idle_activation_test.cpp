@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "eventually.h"
 #include "child_process.h"
 #include "private_bus.h"
 #include "programs.h"
@@ -42,13 +43,12 @@ protected:
     }
     std::filesystem::path status() const { return root_.path() / "status"; }
     std::string exitStatus(int timeoutMs) const {
-        for (int waited = 0; waited < timeoutMs; waited += 50) {
+        std::string line;
+        const auto written = [&] {
             std::ifstream in(status());
-            std::string line;
-            if (std::getline(in, line)) return line;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return "(the saver did not end)";
+            return bool(std::getline(in, line));
+        };
+        return testing_support::Eventually(written, std::chrono::milliseconds(timeoutMs)) ? line : "(the saver did not end)";
     }
     // The saver covers the screen, and the first key ends it with status 0.
     void expectSaverRunsAndEndsOnAKey() {
@@ -71,11 +71,8 @@ protected:
         return green > 5000;
     }
     static bool WaitUntilShown(const testing_support::WaylandCompositor& compositor, bool shown) {
-        for (int attempt = 0; attempt < 80; ++attempt) {
-            if (SaverShown(compositor.screenshot()) == shown) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        }
-        return false;
+        return testing_support::Eventually([&] { return SaverShown(compositor.screenshot()) == shown; },
+                                           std::chrono::seconds(20), std::chrono::milliseconds(250));
     }
     // A Wayland session of the compositor, without X.
     static std::vector<std::string> WaylandSession(const testing_support::WaylandCompositor& compositor) {
@@ -85,12 +82,20 @@ protected:
         return session;
     }
 
-    // The watcher on the X server and the session bus.
-    std::unique_ptr<ChildProcess> startWatcher(const char* delay) {
+    // The watcher on the X server and the session bus; a traced one prints its traces, and those
+    // of a saver it starts, on its output.
+    std::unique_ptr<ChildProcess> startWatcher(const char* delay, bool traced = false) {
         auto env = environment();
         env.push_back(sessionBus());
-        return std::make_unique<ChildProcess>(KELVANE_SAVER_PATH, std::vector<std::string>{delay}, env);
+        if (!traced) return std::make_unique<ChildProcess>(KELVANE_SAVER_PATH, std::vector<std::string>{delay}, env);
+        env.push_back("KELVANE_DEBUG=1");
+        return std::make_unique<ChildProcess>("/bin/sh", std::vector<std::string>{"-c", "exec \"$0\" \"$@\" 2>&1", KELVANE_SAVER_PATH, delay}, env);
     }
+    // Whether the program prints the line within the time.
+    static bool Says(ChildProcess& program, const std::string& wanted, int timeoutMs) {
+        return testing_support::Eventually([&] { return program.readLine(250) == wanted; }, std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(0));
+    }
+    static constexpr const char* kRefusedForAnInhibition = "idle: idle, but a program inhibits the screen saver";
 
     TempRoot root_;
     testing_support::XvfbServer xvfb_{800, 600, 24};  // larger than the bundled picture
@@ -144,12 +149,8 @@ TEST_F(IdleActivationTest, TheWatcherStartsTheSaverWhenIdleAndAgainAfterAKey) {
     EXPECT_EQ(second->wait(15000), 0);
 
     xvfb_.pressKey(XK_space);
-    bool ended = false;
-    for (int waited = 0; waited < 10000 && !ended; waited += 50) {
-        ended = xvfb_.pixelAt(2, 2) != 0x00C000;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_TRUE(ended) << "the key did not end the saver";
+    ASSERT_TRUE(testing_support::Eventually([&] { return xvfb_.pixelAt(2, 2) != 0x00C000; }, std::chrono::seconds(10)))
+        << "the key did not end the saver";
     EXPECT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the saver did not come back after the idle time";
 
     // Stopped, the watcher takes its saver with it and ends by the signal.
@@ -160,7 +161,7 @@ TEST_F(IdleActivationTest, TheWatcherStartsTheSaverWhenIdleAndAgainAfterAKey) {
 
 TEST_F(IdleActivationTest, AnInhibitionOnTheSessionBusKeepsTheSaverAwayUntilItsHolderLeaves) {
     if (!platform::FindProgram("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
-    auto watcher = startWatcher("--idle=2");
+    auto watcher = startWatcher("--idle=2", true);
     ChildProcess holder(testing_support::HelperPath("inhibit_holder"), {}, {sessionBus()});
     // Input until the inhibition is in place, so the watcher cannot start the saver before.
     std::string cookie;
@@ -169,7 +170,7 @@ TEST_F(IdleActivationTest, AnInhibitionOnTheSessionBusKeepsTheSaverAwayUntilItsH
         cookie = holder.readLine(500);
     }
     ASSERT_FALSE(cookie.empty()) << "the watcher took no inhibition";
-    std::this_thread::sleep_for(std::chrono::milliseconds(5000));  // more than twice the idle time
+    ASSERT_TRUE(Says(*watcher, kRefusedForAnInhibition, 20000)) << "the watcher never found the user idle";
     EXPECT_NE(xvfb_.pixelAt(2, 2), 0x00C000u) << "the saver came up while inhibited";
 
     holder.kill(SIGTERM);  // a player that goes away takes its inhibition with it
@@ -184,8 +185,8 @@ TEST_F(IdleActivationTest, WhereAnotherProgramOwnsTheScreenSaverNameThePowerMana
     std::ofstream(keptOnWhile) << "\n";
     ChildProcess plasma(testing_support::HelperPath("plasma_stand_in"), {keptOnWhile.string()}, {sessionBus()});
     ASSERT_EQ(plasma.readLine(20000), "ready");
-    auto watcher = startWatcher("--idle=1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(4000));  // four times the idle time
+    auto watcher = startWatcher("--idle=1", true);
+    ASSERT_TRUE(Says(*watcher, kRefusedForAnInhibition, 20000)) << "the watcher never found the user idle";
     EXPECT_NE(xvfb_.pixelAt(2, 2), 0x00C000u) << "the saver came up while the power manager kept the screen on";
     std::filesystem::remove(keptOnWhile);
     EXPECT_TRUE(xvfb_.waitForColour(2, 2, 0x00C000, 20000)) << "the saver never came up once the film ended";

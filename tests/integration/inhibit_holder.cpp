@@ -1,3 +1,4 @@
+#include "eventually.h"
 // Holds a screen-saver inhibition on the session bus, as a video player does while it plays: asks
 // org.freedesktop.ScreenSaver (once some program answers for it), prints the cookie, and keeps the
 // inhibition until it is killed.
@@ -13,9 +14,7 @@
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    for (int waited = 0; waited < 20000 && !bus.interface()->isServiceRegistered("org.freedesktop.ScreenSaver");
-         waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing_support::Eventually([&] { return bus.interface()->isServiceRegistered("org.freedesktop.ScreenSaver"); }, std::chrono::milliseconds(20000));
     QDBusInterface screenSaver("org.freedesktop.ScreenSaver", "/ScreenSaver", "org.freedesktop.ScreenSaver", bus);
     const QDBusReply<unsigned> cookie = screenSaver.call("Inhibit", "inhibit_holder", "playing a film");
     if (!cookie.isValid()) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "eventually.h"
 #include "picture_server.h"
 #include "private_bus.h"
 #include "programs.h"
@@ -38,8 +39,7 @@ std::filesystem::path UseSong(const TempRoot& root, double seconds) {
 
 // Waits until the companion has gone; it stores where it stopped before it goes.
 bool WaitForCompanionToClose() {
-    for (int waited = 0; waited < 10000 && platform::FindWindow(nullptr, "Melodrin"); waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing_support::Eventually([&] { return !platform::FindWindow(nullptr, "Melodrin"); }, std::chrono::milliseconds(10000));
     return !platform::FindWindow(nullptr, "Melodrin");
 }
 
@@ -54,8 +54,7 @@ TEST(MusicTest, TheSaverStartsTheRealCompanionPausesItWithF3AndStoresWhereItStop
     EXPECT_EQ(saver->wait(30000), 0);
     EXPECT_EQ(ReadString("Midi Current File"), song.string());
     // The companion stores the position when the saver ends, then closes.
-    for (int waited = 0; waited < 5000 && !saver::ReadStoredDouble("CurrentDuration"); waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing_support::Eventually([&] { return saver::ReadStoredDouble("CurrentDuration"); }, std::chrono::milliseconds(5000));
     saver::UseSaverRegistryKey();
     const auto duration = saver::ReadStoredDouble("CurrentDuration");
     const auto position = saver::ReadStoredDouble("CurrentPosition");
@@ -64,8 +63,7 @@ TEST(MusicTest, TheSaverStartsTheRealCompanionPausesItWithF3AndStoresWhereItStop
     // Paused at most about half a second in (on a busy machine before it has moved at all): not
     // the 2.4 seconds more that playing on would give.
     EXPECT_LT(*position, 1.5);
-    for (int waited = 0; waited < 5000 && platform::FindWindow(nullptr, "Melodrin"); waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing_support::Eventually([&] { return !platform::FindWindow(nullptr, "Melodrin"); }, std::chrono::milliseconds(5000));
     EXPECT_FALSE(platform::FindWindow(nullptr, "Melodrin")) << "the companion did not close";
 }
 
@@ -95,8 +93,7 @@ TEST(MusicTest, AKilledSaverLeavesNoMusicBehind) {
     TempRoot root;
     UseSong(root, 60.0);
     auto saver = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless", "KELVANE_AUDIO=null", "KELVANE_ONLINE=0"}});
-    for (int waited = 0; waited < 20000 && !platform::FindWindow(nullptr, "Melodrin"); waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing_support::Eventually([&] { return platform::FindWindow(nullptr, "Melodrin"); }, std::chrono::milliseconds(20000));
     ASSERT_TRUE(platform::FindWindow(nullptr, "Melodrin")) << "the saver never started its music";
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the companion has seen the saver
     saver->kill(SIGKILL);  // no orderly end, no command 99
@@ -125,8 +122,7 @@ TEST(MusicTest, OnTheMediaControlsPlayerctlSeesPausesResumesAndSkipsAndTheSavers
     };
     const auto waitFor = [&](const std::vector<std::string>& words, const std::string& wanted) {
         std::string answer;
-        for (int attempt = 0; attempt < 100 && (answer = ask(words)) != wanted; ++attempt)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        testing_support::Eventually([&] { return (answer = ask(words)) == wanted; }, std::chrono::milliseconds(20000), std::chrono::milliseconds(100));
         return answer;
     };
     auto saver = StartSaver(root, {{"/s"}, "", {"DISPLAY=" + xvfb.name(), "KELVANE_DISPLAY=", "KELVANE_AUDIO=null",

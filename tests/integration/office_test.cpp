@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "eventually.h"
 #include "picture_server.h"
 #include "saver_process.h"
 #include "test_proxy.h"
@@ -25,12 +26,14 @@ std::string FirstResultWith(const TempRoot& root, const std::string& url, std::v
     environment.insert(environment.end(), {"KELVANE_DISPLAY=headless", "KELVANE_ONLINE=1"});
     auto saver = StartSaver(root, {{"/s"}, "", environment});
     std::string result;
-    for (int waited = 0; waited < 60000 && result.empty(); waited += 100) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const std::string list = ReadString("CamList");
-        for (const char* word : {"|Success|", "|Refused|", "|Error|", "|Failed|", "|Not an Image|"})
-            if (list.find(word) != std::string::npos) result = std::string(word).substr(1, std::strlen(word) - 2);
-    }
+    testing_support::Eventually(
+        [&] {
+            const std::string list = ReadString("CamList");
+            for (const char* word : {"|Success|", "|Refused|", "|Error|", "|Failed|", "|Not an Image|"})
+                if (list.find(word) != std::string::npos) result = std::string(word).substr(1, std::strlen(word) - 2);
+            return !result.empty();
+        },
+        std::chrono::seconds(60), std::chrono::milliseconds(100));
     saver->kill(SIGTERM);
     saver->wait(30000);
     return result;

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "eventually.h"
 #include "picture_server.h"
 #include "picture_writers.h"
 #include "saver_process.h"
@@ -42,8 +43,7 @@ TEST(RunModeTest, ASecondSaverEndsAtOnceWhileTheFirstRuns) {
     auto first = StartSaver(root, {{"/s"}, "at 20000 quit\n", realClock});
     // Wait until the first has its window, then start the second.
     const auto state = root.path() / "state.txt";
-    for (int i = 0; i < 200 && !std::filesystem::exists(root.path() / "run"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    testing_support::Eventually([&] { return std::filesystem::exists(root.path() / "run"); }, std::chrono::milliseconds(5000), std::chrono::milliseconds(25));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto started = std::chrono::steady_clock::now();
     auto second = StartSaver(root, {{"-S"}, "at 5000 state " + state.string() + "\n", realClock});
@@ -259,14 +259,14 @@ TEST(RunModeTest, VideoSourcesAreFetchedAsTheirFirstFramesAndShown) {
     StoreSetting("Movement", 2);
     // The saver fetches both (on the real clock: the fetches are real) and stores what came.
     auto fetching = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless:640x400", "KELVANE_ONLINE=1"}});
-    bool stored = false;
-    for (int waited = 0; waited < 60000 && !stored; waited += 100) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const std::string list = ReadString("CamList");
-        stored = list.find("Harbour|" + camera.url() + "|") != std::string::npos &&
-                 list.find("|Success|JPG|", list.find("Harbour|")) < list.find("Quay|") &&
-                 list.find("|Success|JPG|", list.find("Quay|")) != std::string::npos;
-    }
+    const bool stored = testing_support::Eventually(
+        [&] {
+            const std::string list = ReadString("CamList");
+            return list.find("Harbour|" + camera.url() + "|") != std::string::npos &&
+                   list.find("|Success|JPG|", list.find("Harbour|")) < list.find("Quay|") &&
+                   list.find("|Success|JPG|", list.find("Quay|")) != std::string::npos;
+        },
+        std::chrono::seconds(60), std::chrono::milliseconds(100));
     fetching->kill(SIGTERM);
     fetching->wait(30000);
     ASSERT_TRUE(stored) << ReadString("CamList");

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "eventually.h"
 #include "child_process.h"
 #include "private_bus.h"
 #include "programs.h"
@@ -44,11 +45,7 @@ protected:
         return result == AlreadyGrabbed;
     }
     bool waitUntilKeyboardHeld(int timeoutMs) const {
-        for (int waited = 0; waited < timeoutMs; waited += 50) {
-            if (keyboardHeld()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+        return testing_support::Eventually([&] { return keyboardHeld(); }, std::chrono::milliseconds(timeoutMs));
     }
 
     std::vector<std::string> xSession(const PrivateBus& system) const {
@@ -141,10 +138,12 @@ TEST_F(ScreenLockTest, WithNoLockerAnsweringAKeyLeavesTheSaverUpWithTheReason) {
     xvfb_.pressKey(XK_space);
     EXPECT_EQ(logind.readLine(20000), "Lock");
     std::string marquee;
-    for (int waited = 0; waited < 40000 && marquee.find("not locked") == std::string::npos; waited += 250) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        if (std::filesystem::exists(state)) marquee = ReadState(state)["marquee text"];
-    }
+    testing_support::Eventually(
+        [&] {
+            if (std::filesystem::exists(state)) marquee = ReadState(state)["marquee text"];
+            return marquee.find("not locked") != std::string::npos;
+        },
+        std::chrono::seconds(40), std::chrono::milliseconds(250));
     EXPECT_NE(marquee.find("The screen was not locked, so the saver stays"), std::string::npos) << marquee;
     EXPECT_EQ(saver->wait(0), -1) << "the saver ended with the desktop unlocked";
     EXPECT_EQ(xvfb_.pixelAt(2, 2), kBackground);
@@ -183,8 +182,7 @@ TEST_F(ScreenLockTest, TheGuardianLocksWithTheNamedLockerWhenTheSaverIsKilledOrA
         EXPECT_EQ(saver->wait(10000), 128 + signal);
         EXPECT_TRUE(waitUntilKeyboardHeld(20000)) << "nothing locked after signal " << signal;
         std::system("pkill -x -f 'i3lock -c ee00ee'");
-        for (int waited = 0; waited < 10000 && keyboardHeld(); waited += 50)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        testing_support::Eventually([&] { return !keyboardHeld(); }, std::chrono::milliseconds(10000));
     }
 }
 
@@ -198,12 +196,12 @@ TEST_F(ScreenLockTest, OnSwayTheSaverGoesOnlyAfterSwaylockHoldsTheScreen) {
     session.insert(session.end(), {"QT_QPA_PLATFORM=", "KELVANE_DISPLAY=", "KELVANE_ONLINE=0", "KELVANE_AUDIO=null"});
     auto saver = StartSaver(root_, {{"/s"}, "", session});
     const auto shows = [&](QRgb colour) {
-        for (int attempt = 0; attempt < 80; ++attempt) {
-            const QImage shot = sway.screenshot();
-            if (!shot.isNull() && (shot.pixel(shot.width() / 2, 2) | 0xFF000000u) == colour) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        }
-        return false;
+        return testing_support::Eventually(
+            [&] {
+                const QImage shot = sway.screenshot();
+                return !shot.isNull() && (shot.pixel(shot.width() / 2, 2) | 0xFF000000u) == colour;
+            },
+            std::chrono::seconds(20), std::chrono::milliseconds(250));
     };
     ASSERT_TRUE(shows(qRgb(0, 0xC0, 0))) << "the saver did not come up";
     sway.pressKey(XK_Escape);

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "eventually.h"
 #include "child_process.h"
 #include "picture_writers.h"
 #include "saver_process.h"
@@ -85,10 +86,8 @@ TEST(GlyphveilProgramTest, OneRunsAtATimeAndClosingItNotifiesTheDesktopOnce) {
         });
     ChildProcess first(GLYPHVEIL_PATH, {});
     platform::HWND companion = nullptr;
-    for (int waited = 0; waited < 10000 && !companion; waited += 20) {
-        companion = platform::FindWindow("GLYPHVEIL", nullptr);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    testing_support::Eventually([&] { return companion = platform::FindWindow("GLYPHVEIL", nullptr); },
+                                std::chrono::seconds(10), std::chrono::milliseconds(20));
     ASSERT_TRUE(companion) << "glyphveil made no window";
 
     ChildProcess second(GLYPHVEIL_PATH, {});
@@ -106,8 +105,7 @@ TEST(GlyphveilProgramTest, OneRunsAtATimeAndClosingItNotifiesTheDesktopOnce) {
 TEST(GlyphveilProgramTest, ATerminationSignalEndsItInOrder) {
     TempRoot root;
     ChildProcess companion(GLYPHVEIL_PATH, {});
-    for (int waited = 0; waited < 10000 && !platform::FindWindow("GLYPHVEIL", nullptr); waited += 20)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    testing_support::Eventually([&] { return platform::FindWindow("GLYPHVEIL", nullptr); }, std::chrono::milliseconds(10000), std::chrono::milliseconds(20));
     companion.kill(SIGTERM);
     EXPECT_EQ(companion.wait(10000), 0);
 }

@@ -13,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include "eventually.h"
 #include "picture_writers.h"
 #include "programs.h"
 #include "saver_process.h"
@@ -171,8 +172,7 @@ TEST_F(X11DisplayTest, TheServersOwnSaverNeverCoversTheSaver) {
     // As a launcher on the server's idle timer has it: the server's saver (its pattern, as with
     // `xset s noblank`) comes on first, and starts ours.
     XSetScreenSaver(display_, 1, 0, DontPreferBlanking, AllowExposures);
-    for (int waited = 0; waited < 10000 && !xvfb_->serverSaverOn(); waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing_support::Eventually([&] { return xvfb_->serverSaverOn(); }, std::chrono::milliseconds(10000));
     ASSERT_TRUE(xvfb_->serverSaverOn());
     TempRoot root;
     StoreSetting("BackColor", 0x000000C0);  // red 0xC0
@@ -341,8 +341,7 @@ TEST_F(X11DisplayTest, AHackEndsWithItsWindowAndRefusesABadWindowId) {
     online.push_back("KELVANE_ONLINE=1");
     auto saver = StartSaver(root, {{"-window-id", id}, "", online});
     ASSERT_TRUE(waitForColour(41, 31, 0xC00000, 15000)) << "the hack never drew into the window";
-    for (int waited = 0; waited < 10000 && ReadString("CamList").find("Unknown") != std::string::npos; waited += 100)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testing_support::Eventually([&] { return ReadString("CamList").find("Unknown") == std::string::npos; }, std::chrono::milliseconds(10000), std::chrono::milliseconds(100));
     EXPECT_EQ(ReadString("CamList").find("Unknown"), std::string::npos) << "the source was never fetched";
     host.kill(SIGTERM);
     host.wait(5000);

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <thread>
 
+#include "eventually.h"
 #include "programs.h"
 #include "temp_root.h"
 
@@ -25,8 +26,7 @@ TEST(ProgramsTest, WinExecStartsAProgramOnThePathAndReportsAMissingOne) {
     testing_support::TempRoot root;
     const auto marker = root.path() / "started";
     EXPECT_GT(WinExec(("touch " + marker.string()).c_str(), 0), 31u);
-    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testing_support::Eventually([&] { return std::filesystem::exists(marker); }, std::chrono::milliseconds(10000), std::chrono::milliseconds(10));
     EXPECT_TRUE(std::filesystem::exists(marker));
     EXPECT_EQ(WinExec("no-such-program-anywhere --flag", 0), 2u);
     EXPECT_EQ(WinExec("", 0), 2u);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "eventually.h"
 #include "child_process.h"
 #include "temp_root.h"
 #include "windows.h"
@@ -89,7 +90,7 @@ TEST(WindowSocketsTest, ASendToAProgramThatNeverAnswersTimesOut) {
     ASSERT_NE(remote, nullptr);
     peer->kill(SIGSTOP);
     // The stop is delivered asynchronously: wait until the kernel reports the peer stopped.
-    for (int i = 0; i < 200 && !IsStopped(peer->pid()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testing_support::Eventually([&] { return IsStopped(peer->pid()); }, std::chrono::milliseconds(10000), std::chrono::milliseconds(10));
     ASSERT_TRUE(IsStopped(peer->pid()));
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(SendMessage(remote, WM_USER + 1, 21, 0), 0);

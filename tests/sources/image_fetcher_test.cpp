@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "eventually.h"
 #include "demo_pictures.h"
 #include "headless_display.h"
 #include "message_pump.h"
@@ -213,7 +214,7 @@ TEST_F(ImageFetcherTest, ACancelEndsAStalledBodyAtOnce) {
     const auto cancelled = std::chrono::steady_clock::now();
     fetcher_->Cancel();
     ASSERT_TRUE(testing_support::PumpUntil(window_, [this] { return done_; }));
-    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(500));
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, testing_support::WithSanitizerMargin(std::chrono::milliseconds(500)));
     EXPECT_EQ(current_.result, kFetchCancelled);
     EXPECT_EQ(current_.bytes, 300u);
     // A cancel that comes before the request is under way is not lost: a server that never
@@ -231,7 +232,7 @@ TEST_F(ImageFetcherTest, ACancelEndsAStalledBodyAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto destroyed = std::chrono::steady_clock::now();
     fetcher_.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - destroyed, std::chrono::milliseconds(500));
+    EXPECT_LT(std::chrono::steady_clock::now() - destroyed, testing_support::WithSanitizerMargin(std::chrono::milliseconds(500)));
 }
 
 TEST_F(ImageFetcherTest, ATricklingServerCannotHoldAFetchForLong) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "eventually.h"
 #include "programs.h"
 
 namespace testing_support {
@@ -26,17 +27,16 @@ fs::path WaylandCompositor::PrivateFolder(const char* prefix) {
 void WaylandCompositor::start(const std::string& program, const std::vector<std::string>& arguments,
                               const std::vector<std::string>& environment) {
     compositor_ = std::make_unique<ChildProcess>(program, arguments, environment);
-    for (int waited = 0; waited < 20000 && !running_; waited += 50) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(runtimeFolder_, error)) {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind("wayland-", 0) == 0 && entry.is_socket(error)) {
-                socket_ = entry.path();
-                running_ = true;
+    running_ = Eventually(
+        [&] {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(runtimeFolder_, error)) {
+                const std::string name = entry.path().filename().string();
+                if (name.rfind("wayland-", 0) == 0 && entry.is_socket(error)) socket_ = entry.path();
             }
-        }
-    }
+            return !socket_.empty();
+        },
+        std::chrono::seconds(20));
     if (!running_) ADD_FAILURE() << program << " did not start";
 }
 

@@ -2,6 +2,8 @@
 
 #include "xvfb_server.h"
 
+#include "eventually.h"
+
 #include <cstdio>
 
 #include <X11/Xlib.h>
@@ -71,11 +73,7 @@ unsigned long XvfbServer::pixelAt(int x, int y, int screen) const {
 }
 
 bool XvfbServer::waitForColour(int x, int y, unsigned long colour, int timeoutMs, int screen) const {
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
-        if (pixelAt(x, y, screen) == colour) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return Eventually([&] { return pixelAt(x, y, screen) == colour; }, std::chrono::milliseconds(timeoutMs));
 }
 
 void XvfbServer::pressKey(unsigned long keysym) const {
