@@ -301,7 +301,8 @@ TEST_F(UpdateCycleTest, ThePicturesTagIsKeptByAddressAndAsksOnlyForAChange) {
 }
 
 TEST_F(UpdateCycleTest, ASourceTheSheetRemovedWhileItsPictureCameLeavesNoPicture) {
-    useList(record("Harbour", "?slow=100&piece=512") + record("Bridge", ""));
+    useList(record("Harbour", "?slow=100&piece=512&etag=v") + record("Bridge", ""));
+    const std::string url = GetCamField(settings_, "Harbour", kCamUrl);
     saver::SaveSettings(settings_);
     cycle_->StartCamUpdate("Harbour", false);
     // The sheet, meanwhile, removes the source and saves.
@@ -312,6 +313,8 @@ TEST_F(UpdateCycleTest, ASourceTheSheetRemovedWhileItsPictureCameLeavesNoPicture
     waitForCompletion();
     EXPECT_FALSE(std::filesystem::exists(root_.path() / "data" / "images" / "Harbour.JPG"));
     EXPECT_EQ(settings_.CamList, record("Bridge", ""));
+    // Nor its tag: the address added again would be answered "not modified" with no picture kept.
+    EXPECT_EQ(StoredEntityTag(url), "");
 }
 
 TEST_F(UpdateCycleTest, APictureReplacedWithItsDateKeptIsANewPictureByItsTag) {
