@@ -44,7 +44,10 @@ QPoint PrimaryOrigin() {
 // Windows, surfaces and input are in device pixels; Qt places windows in its own scaled units
 // (device pixels divided by each screen's ratio, 2 at 192 dpi where the user's scaling settings
 // ask for it).
-std::vector<ScreenReport> ScreenReports() {
+// Qt's screens, as reports. On X11 a screen whose monitor the server now has elsewhere or at
+// another size takes the server's rectangle: Qt can miss a monitor deleted and defined again in
+// one go, and keep the old size for good.
+std::vector<ScreenReport> ScreenReports(const std::vector<X11Probe::Monitor>& serverMonitors) {
     std::vector<ScreenReport> reports;
     const QScreen* primary = QGuiApplication::primaryScreen();
     const bool onWayland = QGuiApplication::platformName().startsWith("wayland");
@@ -56,8 +59,17 @@ std::vector<ScreenReport> ScreenReports() {
         const bool withPrimary = primary && siblings.contains(const_cast<QScreen*>(primary));
         auto known = std::find(desktops.begin(), desktops.end(), withPrimary ? primary : first);
         if (known == desktops.end()) known = desktops.insert(desktops.end(), first);
-        reports.push_back({screen->geometry(), screen->devicePixelRatio(), int(known - desktops.begin()), screen == primary,
-                           onWayland});
+        const int desktop = int(known - desktops.begin());
+        QRect geometry = screen->geometry();
+        const auto server = std::find_if(serverMonitors.begin(), serverMonitors.end(), [&](const X11Probe::Monitor& monitor) {
+            return desktop == 0 && QString::fromStdString(monitor.name) == screen->name();
+        });
+        if (server != serverMonitors.end()) {
+            const auto [x, y, width, height] = server->rect;
+            const double ratio = screen->devicePixelRatio();
+            geometry = QRect(x, y, int(std::lround(width / ratio)), int(std::lround(height / ratio)));
+        }
+        reports.push_back({geometry, screen->devicePixelRatio(), desktop, screen == primary, onWayland});
     }
     return reports;
 }
@@ -65,18 +77,20 @@ std::vector<ScreenReport> ScreenReports() {
 }  // namespace
 
 MonitorLayout QtDisplay::layout() const {
-    const std::vector<ScreenReport> reports = ScreenReports();
+    const std::vector<ScreenReport> reports = ScreenReports(serverMonitors_);
     // Xinerama's heads matter only where Qt sees the primary's desktop as one screen.
     const bool oneScreen =
         std::count_if(reports.begin(), reports.end(), [](const ScreenReport& r) { return r.desktop == 0; }) == 1;
     return MonitorLayout(reports, oneScreen ? xineramaHeads_ : std::vector<QRect>());
 }
 
-void QtDisplay::refreshXineramaHeads() {
+void QtDisplay::refreshServerView() {
     xineramaHeads_.clear();
+    serverMonitors_.clear();
     if (QGuiApplication::platformName() != "xcb") return;
     x11_->refreshOutputsAfterResize();
     for (const auto& head : x11_->xineramaHeads()) xineramaHeads_.emplace_back(head[0], head[1], head[2], head[3]);
+    serverMonitors_ = x11_->monitors();
 }
 
 void QtDisplay::place(QWindow& window, const RECT& rect) const {
@@ -210,18 +224,20 @@ QtDisplay::QtDisplay()
     QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged,
                      [this](Qt::ApplicationState state) { applicationActivation(state == Qt::ApplicationActive); });
     // A monitor added, removed or resized, or another made the primary: every top-level window
-    // hears of it as a display change.
-    const auto watch = [this](QScreen* screen) {
-        QObject::connect(screen, &QScreen::geometryChanged, [this] { monitorsChanged(); });
-    };
-    for (QScreen* screen : QGuiApplication::screens()) watch(screen);
-    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, [this, watch](QScreen* screen) {
-        watch(screen);
+    // hears of it as a display change, with what the X server has now.
+    const auto changed = [this] {
+        refreshServerView();
         monitorsChanged();
+    };
+    const auto watch = [changed](QScreen* screen) { QObject::connect(screen, &QScreen::geometryChanged, changed); };
+    for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, [changed, watch](QScreen* screen) {
+        watch(screen);
+        changed();
     });
-    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, [this] { monitorsChanged(); });
-    QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, [this] { monitorsChanged(); });
-    refreshXineramaHeads();
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, changed);
+    QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, changed);
+    refreshServerView();
     knownMonitors_ = monitors();
     knownOrigin_ = PrimaryOrigin();
 }
@@ -262,10 +278,13 @@ PixelBytes::Sharing QtDisplay::windowPixelSharing() const {
 }
 
 RECT QtDisplay::screenRect() const {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return RECT{0, 0, 1024, 768};
-    const QSize size = (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
-    return RECT{0, 0, size.width(), size.height()};
+    // The primary screen as reported (the server's size where Qt's lags).
+    for (const ScreenReport& report : ScreenReports(serverMonitors_)) {
+        if (!report.primary) continue;
+        const QSize size = (QSizeF(report.geometry.size()) * report.ratio).toSize();
+        return RECT{0, 0, size.width(), size.height()};
+    }
+    return RECT{0, 0, 1024, 768};
 }
 
 void QtDisplay::windowCreated(HWND window) {
@@ -426,7 +445,7 @@ bool QtDisplay::screenshot(const std::filesystem::path& file) {
 void QtDisplay::watchMonitors() {
     // Qt's notices of a change can come while the server is still half-way through it (a
     // monitor removed and defined again): what the monitors are now is checked as well.
-    refreshXineramaHeads();  // asked of the server here, not on every look at the monitors
+    refreshServerView();  // asked of the server here, not on every look at the monitors
     const std::vector<RECT> now = monitors();
     const auto same = [](const RECT& a, const RECT& b) {
         return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;

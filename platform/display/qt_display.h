@@ -11,6 +11,7 @@
 
 #include "display_backend.h"
 #include "monitor_layout.h"
+#include "x11_probe.h"
 
 class QTimer;
 class QWindow;
@@ -18,7 +19,6 @@ class QWindow;
 namespace platform {
 
 class NativeWindow;
-class X11Probe;
 class X11ScreenSaverSuspension;
 class X11SharedPresenter;
 
@@ -63,7 +63,8 @@ private:
     void watchMonitors();
     void applicationActivation(bool active);
     MonitorLayout layout() const;
-    void refreshXineramaHeads();
+    // Asks the X server for its Xinerama heads and monitors (nothing off X11).
+    void refreshServerView();
     // Puts the window on the screen and at the place of our rectangle.
     void place(QWindow& window, const RECT& rect) const;
 
@@ -77,7 +78,8 @@ private:
     std::unique_ptr<QTimer> hostWatch_;
     std::chrono::steady_clock::time_point nextFrame_{};
     std::vector<RECT> knownMonitors_;
-    std::vector<QRect> xineramaHeads_;  // the server's, as last asked
+    std::vector<QRect> xineramaHeads_;            // the server's, as last asked
+    std::vector<X11Probe::Monitor> serverMonitors_;  // likewise
     QPoint knownOrigin_;
     bool cursorVisible_ = true;
     bool wasActive_ = false;

@@ -46,6 +46,24 @@ std::vector<std::array<int, 4>> X11Probe::xineramaHeads() {
     return heads;
 }
 
+std::vector<X11Probe::Monitor> X11Probe::monitors() {
+    auto* display = static_cast<::Display*>(display_);
+    std::vector<Monitor> result;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!display || !XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor) ||
+        major * 100 + minor < 105)
+        return result;
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+    for (int i = 0; i < count; ++i) {
+        char* name = XGetAtomName(display, monitors[i].name);
+        result.push_back({name ? name : "", {monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height}});
+        if (name) XFree(name);
+    }
+    if (monitors) XRRFreeMonitors(monitors);
+    return result;
+}
+
 void X11Probe::refreshOutputsAfterResize() {
     auto* display = static_cast<::Display*>(display_);
     if (!display) return;
