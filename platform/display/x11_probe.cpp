@@ -14,7 +14,13 @@ int IgnoreError(::Display*, XErrorEvent*) { return 0; }
 
 }  // namespace
 
-X11Probe::X11Probe() : display_(XOpenDisplay(nullptr)) { refreshOutputsAfterResize(); }
+X11Probe::X11Probe() : display_(XOpenDisplay(nullptr)) {
+    refreshOutputsAfterResize();
+    auto* display = static_cast<::Display*>(display_);
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    hasMonitors_ = display && XRRQueryExtension(display, &eventBase, &errorBase) &&
+                   XRRQueryVersion(display, &major, &minor) && major * 100 + minor >= 105;
+}
 
 X11Probe::~X11Probe() {
     if (display_) XCloseDisplay(static_cast<::Display*>(display_));
@@ -49,10 +55,7 @@ std::vector<std::array<int, 4>> X11Probe::xineramaHeads() {
 std::vector<X11Probe::Monitor> X11Probe::monitors() {
     auto* display = static_cast<::Display*>(display_);
     std::vector<Monitor> result;
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!display || !XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor) ||
-        major * 100 + minor < 105)
-        return result;
+    if (!hasMonitors_) return result;
     int count = 0;
     XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
     for (int i = 0; i < count; ++i) {

@@ -39,6 +39,7 @@ public:
 private:
     void* display_;  // ::Display*, kept out of this header so X11's macros stay out of the rest
     std::array<unsigned, 2> rootSize_{};
+    bool hasMonitors_ = false;  // the server has RandR 1.5, asked once: monitors() runs on every poll
 };
 
 }  // namespace platform
