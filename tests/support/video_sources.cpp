@@ -37,7 +37,9 @@ std::filesystem::path MakeClips() {
     Make(folder, std::string(kH264) + " -f dash -seg_duration 1 dash.mpd");
     const std::string testPattern = "cd '" + folder.string() + "' && ffmpeg -nostdin -loglevel error -y -f lavfi -i "
                                 "testsrc2=s=320x240:r=25:d=1 ";
-    for (const char* output : {"-c:v libx264 -pix_fmt yuv420p pattern.mp4",
+    // Index first, as for every clip served over HTTP: the test server knows no ranges, so an index
+    // at the end would have the reader seek back to frames only its buffer may still hold.
+    for (const char* output : {"-c:v libx264 -pix_fmt yuv420p -movflags +faststart pattern.mp4",
                                "-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p10le pattern10.mkv"})
         if (std::system((testPattern + output).c_str()) != 0) std::fprintf(stderr, "could not make %s\n", output);
     std::ofstream(folder / "gone.m3u8") << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\ngone0.ts\n"
