@@ -63,7 +63,12 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case saver::MSG_MUSIC_COMMAND: {
         KillTimer(hwnd_, kUnclaimedTimer);
-        if (!claimed_) SetTimer(hwnd_, kSaverWatchTimer, kSaverWatchMs);
+        if (!claimed_) {
+            // A saver that claims the music runs now: seen at once, a saver that ends within the
+            // first watch still takes its music along.
+            SetTimer(hwnd_, kSaverWatchTimer, kSaverWatchMs);
+            WatchTheSaver();
+        }
         claimed_ = true;
         const LRESULT result = OnMusicCommand(wParam, lParam);
         Publish(wParam == saver::kMusicSeek);

@@ -200,12 +200,14 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* title, DWO
     }
     const HWND window = record->handle;
     if (record->surface) Display().windowCreated(window);
+    // Other programs find a top-level window from its creation on: one that it tells about itself
+    // while it is being created can look it up at once.
+    if (!parent) PublishWindow(window, record->className, record->title);
     if (SendMessage(window, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(window);
         return nullptr;
     }
     if (!IsWindow(window)) return nullptr;
-    if (!parent) PublishWindow(window, record->className, record->title);
     if (style & WS_VISIBLE) ShowWindow(window, SW_SHOW);
     return window;
 }

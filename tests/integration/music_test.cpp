@@ -92,10 +92,12 @@ TEST(MusicTest, EachRunResumesWhereTheLastStoppedThoughTheSaverSavesMeanwhile) {
 TEST(MusicTest, AKilledSaverLeavesNoMusicBehind) {
     TempRoot root;
     UseSong(root, 60.0);
-    auto saver = StartSaver(root, {{"/s"}, "", {"KELVANE_DISPLAY=headless", "KELVANE_AUDIO=null", "KELVANE_ONLINE=0"}});
-    testing_support::Eventually([&] { return platform::FindWindow(nullptr, "Melodrin"); }, std::chrono::milliseconds(20000));
+    // The saver's first scripted step comes after it has started its music and claimed it.
+    const std::filesystem::path running = root.path() / "running.txt";
+    auto saver = StartSaver(root, {{"/s"}, "at 0 state " + running.string() + "\n",
+                                   {"KELVANE_DISPLAY=headless", "KELVANE_AUDIO=null", "KELVANE_ONLINE=0"}});
+    testing_support::Eventually([&] { return std::filesystem::exists(running); }, std::chrono::milliseconds(20000));
     ASSERT_TRUE(platform::FindWindow(nullptr, "Melodrin")) << "the saver never started its music";
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the companion has seen the saver
     saver->kill(SIGKILL);  // no orderly end, no command 99
     saver->wait(10000);
     EXPECT_TRUE(WaitForCompanionToClose()) << "the music played on without its saver";
