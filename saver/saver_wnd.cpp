@@ -385,7 +385,9 @@ int SaverWnd::BuildMarqueeText() {
     moment.status = cycle_ ? cycle_->MarqueeStatus() : std::string();
     moment.getRightText = getRightText_;
     marqueeText_ = marquee::ComposeMarqueeText(app_.settings, moment);
-    if (!marqueeNotice_.empty()) marqueeText_ = marqueeNotice_ + (marqueeText_.empty() ? "" : "   ") + marqueeText_;
+    // A strip the settings hide is up for the notice alone.
+    if (!marqueeNotice_.empty())
+        marqueeText_ = marqueeText_.empty() || !app_.settings.ShowTicker ? marqueeNotice_ : marqueeNotice_ + "   " + marqueeText_;
     if (marquee_.SetTextWidth(marqueeText_)) ClearMarqueeStrip();  // a shorter text leaves nothing behind
     composing_ = false;
     return 1;
@@ -394,6 +396,12 @@ int SaverWnd::BuildMarqueeText() {
 void SaverWnd::SetMarqueeNotice(const std::string& notice) {
     if (notice == marqueeNotice_) return;
     marqueeNotice_ = notice;
+    // Why the saver stays must be seen: with the marquee off, the strip comes up while a notice stands.
+    const bool stripWanted = app_.settings.ShowTicker != 0 || !notice.empty();
+    if (!preview_ && marqueeFont_ && stripWanted != marqueeShown_) {
+        marqueeShown_ = stripWanted;
+        PostMessage(hwnd_, WM_SIZE, 0, 0);  // laid out again with or without it
+    }
     if (loaded_) BuildMarqueeText();
 }
 

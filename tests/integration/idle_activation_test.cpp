@@ -88,12 +88,16 @@ protected:
         auto env = environment();
         env.push_back(sessionBus());
         if (!traced) return std::make_unique<ChildProcess>(KELVANE_SAVER_PATH, std::vector<std::string>{delay}, env);
+        return TracedWatcher(delay, env);
+    }
+    static std::unique_ptr<ChildProcess> TracedWatcher(const char* delay, std::vector<std::string> env) {
         env.push_back("KELVANE_DEBUG=1");
         return std::make_unique<ChildProcess>("/bin/sh", std::vector<std::string>{"-c", "exec \"$0\" \"$@\" 2>&1", KELVANE_SAVER_PATH, delay}, env);
     }
-    // Whether the program prints the line within the time.
+    // Whether the program prints a line that begins so within the time.
     static bool Says(ChildProcess& program, const std::string& wanted, int timeoutMs) {
-        return testing_support::Eventually([&] { return program.readLine(250) == wanted; }, std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(0));
+        return testing_support::Eventually([&] { return program.readLine(250).rfind(wanted, 0) == 0; },
+                                           std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(0));
     }
     static constexpr const char* kRefusedForAnInhibition = "idle: idle, but a program inhibits the screen saver";
 
@@ -295,13 +299,14 @@ TEST_F(IdleActivationTest, OnSwayAShownWindowsInhibitorKeepsTheSaverAwayUntilItG
     ASSERT_TRUE(sway.running());
     ChildProcess film(testing_support::HelperPath("wayland_inhibitor"), {}, {"WAYLAND_DISPLAY=" + sway.waylandDisplay()});
     ASSERT_EQ(film.readLine(20000), "inhibiting");
-    ChildProcess watcher(KELVANE_SAVER_PATH, {"--idle=1"}, WaylandSession(sway));
+    auto watcher = TracedWatcher("--idle=1", WaylandSession(sway));
+    ASSERT_TRUE(Says(*watcher, "idle: watching", 20000)) << "the watcher never began to watch";
     std::this_thread::sleep_for(std::chrono::milliseconds(4000));  // four times the idle time
     EXPECT_FALSE(SaverShown(sway.screenshot())) << "the saver came up while inhibited";
     film.kill(SIGTERM);
     EXPECT_TRUE(WaitUntilShown(sway, true)) << "the saver never came up once the film ended";
-    watcher.kill(SIGTERM);
-    watcher.wait(15000);
+    watcher->kill(SIGTERM);
+    watcher->wait(15000);
 }
 
 TEST_F(IdleActivationTest, UnderPlasmaTheDelayIsTheScreenLockingTimeout) {

@@ -28,6 +28,7 @@ using testing_support::TempRoot;
 namespace {
 
 constexpr unsigned long kBackground = 0x00C000;
+constexpr int kScreenWidth = 800, kScreenHeight = 600;
 
 class ScreenLockTest : public ::testing::Test {
 protected:
@@ -59,7 +60,7 @@ protected:
     }
 
     TempRoot root_;
-    testing_support::XvfbServer xvfb_{800, 600, 24};
+    testing_support::XvfbServer xvfb_{kScreenWidth, kScreenHeight, 24};
 };
 
 // Whether the stand-in is asked for that (passing over what else it was asked meanwhile).
@@ -131,6 +132,7 @@ TEST_F(ScreenLockTest, WithNoLockerAnsweringAKeyLeavesTheSaverUpWithTheReason) {
     PrivateBus system;
     ChildProcess logind(testing_support::HelperPath("logind_stand_in"), {}, {system.asSystemBus()});  // nobody locks
     ASSERT_EQ(logind.readLine(20000), "ready");
+    StoreSetting("ShowTicker", 0);  // the reason is shown all the same
     const auto state = root_.path() / "state";
     std::string script;
     for (int at = 1000; at <= 60000; at += 500) script += "at " + std::to_string(at) + " state " + state.string() + "\n";
@@ -144,7 +146,22 @@ TEST_F(ScreenLockTest, WithNoLockerAnsweringAKeyLeavesTheSaverUpWithTheReason) {
             return marquee.find("not locked") != std::string::npos;
         },
         std::chrono::seconds(40), std::chrono::milliseconds(250));
-    EXPECT_NE(marquee.find("The screen was not locked, so the saver stays"), std::string::npos) << marquee;
+    EXPECT_EQ(marquee.rfind("The screen was not locked, so the saver stays", 0), 0u) << marquee;
+    EXPECT_EQ(marquee.find("   "), std::string::npos) << "the hidden marquee's own text came along: " << marquee;
+    int stripHeight = 0;
+    testing_support::Eventually([&] { return (stripHeight = std::atoi(ReadState(state)["marquee height"].c_str())) > 0; },
+                                std::chrono::seconds(10), std::chrono::milliseconds(250));
+    EXPECT_GT(stripHeight, 0) << "the reason was not shown";
+    // On the screen: letters cross the middle of the strip at the bottom as it scrolls.
+    const int stripMiddle = kScreenHeight - 1 - stripHeight / 2;
+    EXPECT_TRUE(testing_support::Eventually(
+        [&] {
+            for (int x = 0; x < kScreenWidth; x += 2)
+                if (xvfb_.pixelAt(x, stripMiddle) != kBackground) return true;
+            return false;
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(100)))
+        << "no letter on the strip";
     EXPECT_EQ(saver->wait(0), -1) << "the saver ended with the desktop unlocked";
     EXPECT_EQ(xvfb_.pixelAt(2, 2), kBackground);
     // A launcher's SIGTERM still ends it at once (its guardian would lock, had it a locker).
