@@ -6,8 +6,43 @@
 #include <X11/extensions/scrnsaver.h>
 #include <algorithm>
 #include <cstdint>
+#include <mutex>
+#include <set>
 
 namespace platform {
+namespace {
+
+// Xlib's handler for a broken connection exits on the spot. A monitor's connection is let through
+// to its own exit handler instead, which returns; every other connection keeps the handler it had.
+std::mutex gSurvivingMutex;
+std::set<::Display*> gSurviving;
+XIOErrorHandler gPreviousHandler = nullptr;
+
+int OnBrokenConnection(::Display* display) {
+    {
+        std::lock_guard lock(gSurvivingMutex);
+        if (gSurviving.count(display)) return 0;
+    }
+    return gPreviousHandler ? gPreviousHandler(display) : 0;
+}
+
+void SurviveBreak(::Display* display, XIOErrorExitHandler broken, void* data) {
+    static const bool installed = [] {
+        gPreviousHandler = XSetIOErrorHandler(OnBrokenConnection);
+        return true;
+    }();
+    (void)installed;
+    std::lock_guard lock(gSurvivingMutex);
+    gSurviving.insert(display);
+    XSetIOErrorExitHandler(display, broken, data);
+}
+
+void ForgetBreak(::Display* display) {
+    std::lock_guard lock(gSurvivingMutex);
+    gSurviving.erase(display);
+}
+
+}  // namespace
 
 std::unique_ptr<X11IdleMonitor> X11IdleMonitor::Open() {
     ::Display* display = XOpenDisplay(nullptr);
@@ -23,6 +58,8 @@ std::unique_ptr<X11IdleMonitor> X11IdleMonitor::Open() {
 X11IdleMonitor::X11IdleMonitor(Display* display, int eventBase)
     : display_(display), eventBase_(eventBase), wake_(std::make_unique<QTimer>()) {
     serverSaverWasSet_ = serverTimeout() > 0;
+    // A server that goes away ends the watch, not the process, and the watcher says what went.
+    SurviveBreak(display_, [](::Display*, void* monitor) { static_cast<X11IdleMonitor*>(monitor)->serverGone_ = true; }, this);
     // The server's saver coming on is idleness too (it fires at the server's own timeout).
     XScreenSaverSelectInput(display_, DefaultRootWindow(display_), ScreenSaverNotifyMask);
     XFlush(display_);
@@ -34,6 +71,7 @@ X11IdleMonitor::X11IdleMonitor(Display* display, int eventBase)
 
 X11IdleMonitor::~X11IdleMonitor() {
     events_.reset();
+    ForgetBreak(display_);
     XCloseDisplay(display_);
 }
 
@@ -66,6 +104,7 @@ void X11IdleMonitor::check() {
     if (!idle_) return;
     XScreenSaverInfo info{};
     XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), &info);
+    if (serverGone_) return loseTheServer();
     const std::chrono::milliseconds left = count_.remaining(std::chrono::milliseconds(info.idle));
     if (left <= std::chrono::milliseconds(0)) {
         auto idle = std::move(idle_);
@@ -85,7 +124,14 @@ void X11IdleMonitor::readEvents() {
         serverSaverOn = serverSaverOn || (event.type == eventBase_ + ScreenSaverNotify &&
                                           reinterpret_cast<XScreenSaverNotifyEvent*>(&event)->state == ScreenSaverOn);
     }
+    if (serverGone_) return loseTheServer();
     if (serverSaverOn) check();
+}
+
+void X11IdleMonitor::loseTheServer() {
+    events_->setEnabled(false);
+    stop();
+    lose("the X server");
 }
 
 }  // namespace platform

@@ -32,6 +32,7 @@ private:
     X11IdleMonitor(Display* display, int eventBase);
     void check();
     void readEvents();
+    void loseTheServer();
     int serverTimeout() const;  // seconds, 0 when the server's saver is off
 
     Display* display_;
@@ -41,6 +42,7 @@ private:
     IdleCount count_;
     std::function<void()> idle_;
     bool serverSaverWasSet_ = false;  // the server had a timeout when first looked at
+    bool serverGone_ = false;         // the connection broke: nothing more comes from it
 };
 
 }  // namespace platform

@@ -292,6 +292,15 @@ TEST_F(IdleActivationTest, AWatcherWhoseCompositorEndsSaysSoAndEnds) {
     EXPECT_EQ(watcher.wait(15000), 1) << "the watcher went on without a compositor";
 }
 
+TEST_F(IdleActivationTest, AWatcherWhoseXServerEndsSaysSoAndEnds) {
+    auto server = std::make_unique<testing_support::XvfbServer>(640, 480, 24);
+    auto watcher = TracedWatcher("--idle=600", {"DISPLAY=" + server->name(), "KELVANE_DISPLAY=", "KELVANE_ONLINE=0"});
+    ASSERT_TRUE(Says(*watcher, "idle: watching", 20000)) << "the watcher never began to watch";
+    server.reset();
+    EXPECT_TRUE(Says(*watcher, "kelvane-saver: the X server went away", 15000)) << "the watcher did not say what went";
+    EXPECT_EQ(watcher->wait(15000), 1);
+}
+
 TEST_F(IdleActivationTest, OnSwayAShownWindowsInhibitorKeepsTheSaverAwayUntilItGoes) {
     if (!testing_support::SwayServer::Installed())
         GTEST_SKIP() << "sway, grim or wtype is not installed (Debian packages sway, grim, wtype)";
