@@ -9,7 +9,6 @@
 #include "camera_stream.h"
 #include "picture_store.h"
 #include "retry_after.h"
-#include "system_proxy.h"
 #include "saver_messages.h"
 #include "trace.h"
 #include "video_source.h"
@@ -227,7 +226,7 @@ CImageFetcher::Outcome CImageFetcher::FetchPicture(const std::string& url, const
     // A cancel may break the request off until its handles close, the body included.
     FetchHandles handles(state_.PendingRequest);
     Outcome outcome;
-    outcome.result = SendRequest(handles, url, referrer);
+    outcome.result = SendRequest(handles, referrer);
     if (outcome.result != kFetchSuccess) return outcome;
     BodyShape shape;
     outcome.result = ReadHead(handles.request(), shape);
@@ -239,7 +238,7 @@ CImageFetcher::Outcome CImageFetcher::FetchPicture(const std::string& url, const
     return outcome;
 }
 
-int CImageFetcher::SendRequest(FetchHandles& handles, const std::string& url, const std::string& referrer) {
+int CImageFetcher::SendRequest(FetchHandles& handles, const std::string& referrer) {
     DebugTrace("Path = [%s]", address_.path.c_str());
     DebugTrace("\t Server = [%s] \r\n", address_.server.c_str());
     handles.setConnection(InternetConnect(internet_, address_.server.c_str(), address_.port, address_.user.c_str(),
@@ -264,7 +263,7 @@ int CImageFetcher::SendRequest(FetchHandles& handles, const std::string& url, co
     // its own copy's when it checks that copy with the server, but passes a desktop's tag on, so
     // the server would send a whole picture for every desktop behind it. The answer's tag still
     // tells whether the picture changed.
-    const bool proxied = !SystemProxyFor(url).value_or("").empty();
+    const bool proxied = GoesThroughProxy(request);
     for (const auto& [name, value] : {std::pair{"If-Modified-Since: ", &state_.FetchImageDate},
                                       std::pair{"If-None-Match: ", proxied ? nullptr : &state_.FetchEntityTag}})
         if (value && !value->empty() && value->find_first_of("\r\n") == std::string::npos) {

@@ -92,7 +92,7 @@ private:
     // The steps of an HTTP fetch, each giving kFetchSuccess to go on or the fetch's result.
     bool OpenSession();
     Outcome FetchPicture(const std::string& url, const std::string& referrer);
-    int SendRequest(FetchHandles& handles, const std::string& url, const std::string& referrer);
+    int SendRequest(FetchHandles& handles, const std::string& referrer);
     int ReadHead(HINTERNET request, BodyShape& shape);
     // False when the answer's tag or date says the picture is the one the source has.
     bool NewPictureByItsHead(HINTERNET request);

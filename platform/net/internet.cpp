@@ -47,6 +47,7 @@ struct Request : InternetHandleObject {
     std::map<std::string, std::string> headers;  // names in lower case
     long status = 0;
     bool redirecting = false;
+    bool throughProxy = false;  // the desktop names a proxy for the address
     std::atomic<bool> headersDone{false};
     bool transferDone = false;
     bool paused = false;
@@ -253,7 +254,10 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const char* verb, const ch
     CURL* easy = request->easy;
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     // The desktop's proxy for this address; without an answer libcurl reads the environment itself.
-    if (const std::optional<std::string> proxy = SystemProxyFor(url)) curl_easy_setopt(easy, CURLOPT_PROXY, proxy->c_str());
+    if (const std::optional<std::string> proxy = SystemProxyFor(url)) {
+        curl_easy_setopt(easy, CURLOPT_PROXY, proxy->c_str());
+        request->throughProxy = !proxy->empty();
+    }
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb && std::strcmp(verb, "GET") != 0 ? verb : nullptr);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, connection->userAgent.c_str());
     if (referrer && *referrer) curl_easy_setopt(easy, CURLOPT_REFERER, referrer);
@@ -352,6 +356,11 @@ BOOL InternetCancelRequest(HINTERNET handle) {
     request->aborted = true;
     curl_multi_wakeup(request->multi);
     return TRUE;
+}
+
+bool GoesThroughProxy(HINTERNET handle) {
+    const auto* request = Lookup<Request>(handle);
+    return request && request->throughProxy;
 }
 
 BOOL HttpQueryInfo(HINTERNET handle, DWORD info, void* buffer, DWORD* length, DWORD*) {

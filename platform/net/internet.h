@@ -66,6 +66,8 @@ BOOL InternetQueryDataAvailable(HINTERNET request, DWORD* available, DWORD flags
 // Reads up to toRead bytes; *read 0 with TRUE is the end of the body; FALSE when the transfer failed.
 BOOL InternetReadFile(HINTERNET request, void* buffer, DWORD toRead, DWORD* read);
 BOOL InternetCloseHandle(HINTERNET handle);
+// Whether the request was opened to go through the proxy the desktop names for its address.
+bool GoesThroughProxy(HINTERNET request);
 
 // Limits that keep a dead or trickling server from holding a fetch: connecting; a transfer
 // slower than lowSpeedBytes a second for stalledSeconds; the whole request.
